@@ -1,0 +1,48 @@
+#include "host.h"
+
+#include "texts.h"
+#include "wincalls.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+namespace zintra::host {
+namespace {
+
+std::string vformat(const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (n < 0) return {};
+    std::string out(static_cast<std::size_t>(n), '\0');
+    std::vsnprintf(out.data(), out.size() + 1, format, args);
+    return out;
+}
+
+} // namespace
+
+void show(const char* text) { MessageBoxA(nullptr, text, text::kCaption, MB_OK); }
+
+void showf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string s = vformat(format, args);
+    va_end(args);
+    show(s.c_str());
+}
+
+void debug(const char* text) { OutputDebugStringA(text); }
+
+void debugf(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string s = vformat(format, args);
+    va_end(args);
+    debug(s.c_str());
+}
+
+void sleep_ms(uint32_t milliseconds) { Sleep(milliseconds); }
+
+} // namespace zintra::host

@@ -1,0 +1,60 @@
+// The library's whole state: static, process-wide, zero at load.
+#pragma once
+
+#include "ftd2xx.h"
+
+#include <array>
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace zintra {
+
+constexpr int kSlotCount = 9;
+// Path slots and the write path have room for the platform's longest path,
+// so no path a caller can name is ever cut; longer texts are refused.
+constexpr std::size_t kPathSize = PATH_MAX;
+constexpr std::size_t kImageSize = 0x100000;
+constexpr int kTableCount = 8;
+constexpr std::array<std::size_t, kTableCount> kTableSizes = {256, 256, 65024, 512,
+                                                             4608, 448, 4544, 512};
+
+struct Tables {
+    std::array<uint8_t, kTableSizes[0]> header{};
+    std::array<uint8_t, kTableSizes[1]> group{};
+    std::array<uint8_t, kTableSizes[2]> port{};
+    std::array<uint8_t, kTableSizes[3]> t3{};
+    std::array<uint8_t, kTableSizes[4]> t4{};
+    std::array<uint8_t, kTableSizes[5]> t5{};
+    std::array<uint8_t, kTableSizes[6]> t6{};
+    std::array<uint8_t, kTableSizes[7]> t7{};
+
+    // Table n (0-7) as a span; an empty span for any other n.
+    std::span<uint8_t> table(int n);
+};
+
+using Path = std::array<char, kPathSize>;
+
+struct LibraryState {
+    bool opened = false;
+    FT_HANDLE device = nullptr;
+    int32_t system_version = 0;
+    int32_t fields_per_port = 0;
+    int32_t group_index = 0;
+    uint8_t manufacturer = 0;
+    std::array<Path, kSlotCount> slots{};
+    Path write_path{};
+    int32_t start_address = 0;
+    int32_t progress = 0;
+    Tables tables;
+    std::array<uint8_t, kImageSize> image{};
+    int32_t image_length = 0;
+    // Set while program flash runs; the exports refuse every call but
+    // GetFlashProgress then, since handlers run inside its message pump.
+    bool programming = false;
+};
+
+LibraryState& state();
+
+} // namespace zintra

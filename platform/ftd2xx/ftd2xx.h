@@ -1,0 +1,68 @@
+// The D2XX driver interface as the bridge vendor publishes it: plain C
+// symbols, a handle that is a pointer, 32-bit status and DWORD.
+#ifndef PLEXMOOR_FTD2XX_H
+#define PLEXMOOR_FTD2XX_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef void* FT_HANDLE;
+typedef uint32_t FT_STATUS;
+typedef uint32_t DWORD;
+typedef DWORD* LPDWORD;
+typedef void* PVOID;
+typedef void* LPVOID;
+typedef unsigned char UCHAR;
+
+enum {
+    FT_OK = 0,
+    FT_INVALID_HANDLE = 1,
+    FT_DEVICE_NOT_FOUND = 2,
+    FT_DEVICE_NOT_OPENED = 3,
+    FT_IO_ERROR = 4,
+    FT_INSUFFICIENT_RESOURCES = 5,
+    FT_INVALID_PARAMETER = 6,
+    FT_INVALID_BAUD_RATE = 7,
+    FT_DEVICE_NOT_OPENED_FOR_ERASE = 8,
+    FT_DEVICE_NOT_OPENED_FOR_WRITE = 9,
+    FT_FAILED_TO_WRITE_DEVICE = 10,
+    FT_EEPROM_READ_FAILED = 11,
+    FT_EEPROM_WRITE_FAILED = 12,
+    FT_EEPROM_ERASE_FAILED = 13,
+    FT_EEPROM_NOT_PRESENT = 14,
+    FT_EEPROM_NOT_PROGRAMMED = 15,
+    FT_INVALID_ARGS = 16,
+    FT_NOT_SUPPORTED = 17,
+    FT_OTHER_ERROR = 18
+};
+
+#define FT_LIST_NUMBER_ONLY 0x80000000u
+#define FT_LIST_BY_INDEX 0x40000000u
+#define FT_LIST_ALL 0x20000000u
+#define FT_OPEN_BY_SERIAL_NUMBER 1u
+#define FT_OPEN_BY_DESCRIPTION 2u
+
+#define FT_BITMODE_RESET 0x00u
+#define FT_BITMODE_MPSSE 0x02u
+
+/* A serial number never exceeds this, terminator included. */
+#define FT_SERIAL_NUMBER_SIZE 16u
+
+FT_STATUS FT_ListDevices(PVOID pArg1, PVOID pArg2, DWORD Flags);
+FT_STATUS FT_OpenEx(PVOID pArg1, DWORD Flags, FT_HANDLE* pHandle);
+FT_STATUS FT_ResetDevice(FT_HANDLE ftHandle);
+FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable);
+FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
+                   LPDWORD lpBytesWritten);
+FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead,
+                  LPDWORD lpBytesReturned);
+FT_STATUS FT_Close(FT_HANDLE ftHandle);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,140 @@
+// Real FT2232H/FT232H bridges through libftdi1, interface A in MPSSE mode.
+#include "backend.h"
+
+#include <chrono>
+#include <cstring>
+#include <ftdi.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace ftd2xx {
+namespace {
+
+constexpr unsigned char kLatencyMs = 1;
+constexpr auto kReadDeadline = std::chrono::milliseconds(3000);
+constexpr int kUsbChunk = 4096;
+
+struct Device {
+    ftdi_context* ctx;
+};
+
+// The serial numbers of the bridges on the bus, in the order libftdi finds
+// them. An empty list also when libusb cannot be started.
+std::vector<std::string> list_serials() {
+    std::vector<std::string> serials;
+    ftdi_context* ctx = ftdi_new();
+    if (!ctx) return serials;
+    ftdi_device_list* devices = nullptr;
+    if (ftdi_usb_find_all(ctx, &devices, 0, 0) > 0) {
+        for (ftdi_device_list* d = devices; d; d = d->next) {
+            char serial[FT_SERIAL_NUMBER_SIZE] = {};
+            if (ftdi_usb_get_strings(ctx, d->dev, nullptr, 0, nullptr, 0, serial,
+                                     sizeof serial) < 0)
+                serial[0] = '\0';
+            serials.emplace_back(serial);
+        }
+    }
+    ftdi_list_free(&devices);
+    ftdi_free(ctx);
+    return serials;
+}
+
+// libftdi's open results: -3 no such device; -4 and -5 the device is there
+// but cannot be opened or claimed (permission, or another program has it).
+FT_STATUS open_status(int result) {
+    if (result == -3) return FT_DEVICE_NOT_FOUND;
+    return FT_DEVICE_NOT_OPENED;
+}
+
+class UsbBackend final : public Backend {
+  public:
+    FT_STATUS count(DWORD* devices) override {
+        *devices = static_cast<DWORD>(list_serials().size());
+        return FT_OK;
+    }
+
+    FT_STATUS serial(DWORD index, char* out) override {
+        std::vector<std::string> serials = list_serials();
+        if (index >= serials.size()) return FT_DEVICE_NOT_FOUND;
+        std::strncpy(out, serials[index].c_str(), FT_SERIAL_NUMBER_SIZE - 1);
+        out[FT_SERIAL_NUMBER_SIZE - 1] = '\0';
+        return FT_OK;
+    }
+
+    FT_STATUS open(const char* serial, void** device) override {
+        ftdi_context* ctx = ftdi_new();
+        if (!ctx) return FT_INSUFFICIENT_RESOURCES;
+        if (ftdi_set_interface(ctx, INTERFACE_A) < 0) {
+            ftdi_free(ctx);
+            return FT_OTHER_ERROR;
+        }
+        int result = ftdi_usb_open_desc(ctx, 0x0403, 0x6010, nullptr, *serial ? serial : nullptr);
+        if (result == -3)
+            result = ftdi_usb_open_desc(ctx, 0x0403, 0x6014, nullptr, *serial ? serial : nullptr);
+        if (result < 0) {
+            ftdi_free(ctx);
+            return open_status(result);
+        }
+        // The chip's default 16 ms latency timer would hold back every short
+        // read-back; a page verify reads 256 bytes, so keep it low.
+        ftdi_set_latency_timer(ctx, kLatencyMs);
+        *device = new Device{ctx};
+        return FT_OK;
+    }
+
+    FT_STATUS reset(void* device) override {
+        return ftdi_usb_reset(ctx(device)) < 0 ? FT_IO_ERROR : FT_OK;
+    }
+
+    FT_STATUS set_bit_mode(void* device, UCHAR mask, UCHAR mode) override {
+        return ftdi_set_bitmode(ctx(device), mask, mode) < 0 ? FT_IO_ERROR : FT_OK;
+    }
+
+    FT_STATUS write(void* device, const UCHAR* data, DWORD size, DWORD* written) override {
+        while (*written < size) {
+            int part = static_cast<int>(std::min<DWORD>(size - *written, kUsbChunk));
+            int n = ftdi_write_data(ctx(device), data + *written, part);
+            if (n < 0) return FT_IO_ERROR;
+            *written += static_cast<DWORD>(n);
+        }
+        return FT_OK;
+    }
+
+    // USB delivers read data in short packets; gather them until all bytes
+    // arrived, but never wait past the deadline.
+    FT_STATUS read(void* device, UCHAR* data, DWORD size, DWORD* got) override {
+        auto deadline = std::chrono::steady_clock::now() + kReadDeadline;
+        while (*got < size) {
+            int part = static_cast<int>(std::min<DWORD>(size - *got, kUsbChunk));
+            int n = ftdi_read_data(ctx(device), data + *got, part);
+            if (n < 0) return FT_IO_ERROR;
+            *got += static_cast<DWORD>(n);
+            if (n == 0) {
+                if (std::chrono::steady_clock::now() > deadline) return FT_IO_ERROR;
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        }
+        return FT_OK;
+    }
+
+    FT_STATUS close(void* device) override {
+        auto* d = static_cast<Device*>(device);
+        ftdi_usb_close(d->ctx);
+        ftdi_free(d->ctx);
+        delete d;
+        return FT_OK;
+    }
+
+  private:
+    static ftdi_context* ctx(void* device) { return static_cast<Device*>(device)->ctx; }
+};
+
+} // namespace
+
+Backend& usb_backend() {
+    static UsbBackend backend;
+    return backend;
+}
+
+} // namespace ftd2xx

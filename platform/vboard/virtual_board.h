@@ -1,0 +1,114 @@
+// The virtual board: an MPSSE bridge with an SPI NOR flash behind it, for
+// tests and demos where no hardware is attached. One board per process; the
+// D2XX stand-in talks to it whenever one is attached.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vboard {
+
+// Timing and identity of one flash part, as its datasheet gives them.
+struct FlashPart {
+    std::array<uint8_t, 3> jedec_id;
+    uint32_t size_bytes;
+    uint32_t page_program_us;
+    uint32_t sector_erase_us;  // 0x20, 4 KiB
+    uint32_t block32_erase_us; // 0x52, 32 KiB
+    uint32_t block64_erase_us; // 0xD8, 64 KiB
+    uint32_t chip_erase_us;    // 0x60 and 0xC7
+    uint32_t status_write_us;  // 0x01
+};
+
+const FlashPart& default_part(); // 2 MiB, manufacturer byte 0xC2
+const FlashPart& other_part();   // 2 MiB, another maker's manufacturer byte
+
+// Deterministic faults. Counts are 1-based call numbers; 0 means never.
+struct Faults {
+    bool no_device = false;
+    bool open_fails = false;
+    bool reset_fails = false;
+    bool bitmode_fails = false;
+    uint32_t write_fails_on_call = 0; // the Nth FT_Write fails
+    uint32_t read_fails_on_call = 0;  // the Nth FT_Read fails
+    bool busy_stuck = false;          // status bit 0 never clears
+    uint32_t flipped_reads = 0;       // the first N flash reads that touch the range...
+    uint32_t flip_begin = 0;          // ...[flip_begin, flip_end)...
+    uint32_t flip_end = 0;
+    uint8_t flip_mask = 0x01; // ...return each byte in it XOR this mask
+    bool write_protected = false; // program and erase are ignored
+};
+
+// What happened on the wire and in the chip since the board was attached.
+struct Counters {
+    uint64_t usb_writes = 0;
+    uint64_t usb_reads = 0;
+    uint64_t bytes_out = 0; // bytes written to the bridge
+    uint64_t bytes_in = 0;  // bytes read from the bridge
+    uint64_t page_programs = 0;
+    uint64_t erases = 0;
+    uint64_t status_reads = 0;
+    uint64_t sleeps = 0;
+    uint64_t slept_us = 0; // virtual time spent in Sleep
+};
+
+class Board {
+  public:
+    virtual ~Board() = default;
+
+    // Board time in microseconds: virtual when the board runs in virtual
+    // time, otherwise real time since the board was attached.
+    virtual uint64_t now_us() const = 0;
+    virtual bool virtual_time() const = 0;
+    // Advances virtual time (what Sleep does in virtual time).
+    virtual void advance_us(uint64_t us) = 0;
+
+    virtual Faults& faults() = 0;
+    virtual const Counters& counters() const = 0;
+    virtual const FlashPart& part() const = 0;
+
+    // Direct access to the flash contents, for tests and for seeding a board.
+    virtual std::vector<uint8_t> read(uint32_t address, uint32_t size) const = 0;
+    virtual void write_raw(uint32_t address, const std::vector<uint8_t>& bytes) = 0;
+    virtual void fill(uint8_t value) = 0;
+    // Writes the contents back to the board file now (also done on detach).
+    virtual bool save() = 0;
+
+    // The bridge side, used by the D2XX stand-in.
+    virtual uint32_t open() = 0;  // D2XX status
+    virtual uint32_t reset() = 0; // D2XX status
+    virtual uint32_t set_bit_mode(uint8_t mask, uint8_t mode) = 0;
+    virtual uint32_t usb_write(const uint8_t* data, uint32_t size) = 0;
+    virtual uint32_t usb_read(uint8_t* data, uint32_t size, uint32_t* got) = 0;
+    virtual void close() = 0;
+};
+
+struct Options {
+    std::string path;                       // the board file
+    const FlashPart* part = &default_part();
+    bool virtual_time = true;
+    Faults faults;
+};
+
+// Attaches the process-wide board, replacing (and saving) any earlier one.
+// Returns nullptr and writes why to standard error when the board file
+// cannot be used (for example a file of the wrong size).
+Board* attach(const Options& options);
+// Saves and removes the board; the D2XX stand-in goes back to real bridges.
+void detach();
+// The attached board, or nullptr. On first use attaches the board named by
+// the environment (FTD2XX_VIRTUAL_BOARD, FTD2XX_VIRTUAL_TIME,
+// FTD2XX_VIRTUAL_PART, FTD2XX_VIRTUAL_FAULTS) when one is named.
+Board* current();
+
+} // namespace vboard
+
+extern "C" {
+// Called by the Windows-calls stand-in's Sleep: when a board in virtual time
+// is attached, advances its clock and returns 1; otherwise returns 0 and the
+// caller sleeps for real.
+int vboard_virtual_sleep(uint32_t milliseconds);
+}

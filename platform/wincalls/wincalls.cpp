@@ -1,0 +1,114 @@
+// Stand-ins for the Windows calls. With no host attached a message box goes
+// to standard error and answers OK, debug strings are written only when
+// WINCALLS_DEBUG=1 asks for them, and the message queue is always empty.
+#include "wincalls.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <thread>
+
+namespace {
+
+// The pump has one synthetic message: a host that attached an event pump
+// gets it once per drain of the queue, and it runs the host's pending events
+// when dispatched.
+constexpr UINT kPumpMessage = 0x8000u + 0x5A;
+
+struct Hooks {
+    WinMessageBoxHook message_box = nullptr;
+    void* message_box_context = nullptr;
+    WinEventPumpHook pump = nullptr;
+    void* pump_context = nullptr;
+    WinDebugHook debug = nullptr;
+    void* debug_context = nullptr;
+    bool pump_delivered = false;
+};
+
+Hooks& hooks() {
+    static Hooks h;
+    return h;
+}
+
+bool debug_wanted() {
+    const char* v = std::getenv("WINCALLS_DEBUG");
+    return v && std::strcmp(v, "1") == 0;
+}
+
+// The virtual board's clock lives in the D2XX stand-in; it is found at run
+// time so this library needs no link to it and any other driver can stand in.
+using VirtualSleep = int (*)(uint32_t);
+VirtualSleep virtual_sleep() {
+    static VirtualSleep fn =
+        reinterpret_cast<VirtualSleep>(dlsym(RTLD_DEFAULT, "vboard_virtual_sleep"));
+    return fn;
+}
+
+} // namespace
+
+extern "C" {
+
+int MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+    const char* text = lpText ? lpText : "";
+    const char* caption = lpCaption ? lpCaption : "";
+    Hooks& h = hooks();
+    if (h.message_box) return h.message_box(h.message_box_context, text, caption, uType);
+    std::fprintf(stderr, "[%s] %s\n", caption, text);
+    std::fflush(stderr);
+    return IDOK;
+}
+
+void OutputDebugStringA(LPCSTR lpOutputString) {
+    const char* text = lpOutputString ? lpOutputString : "";
+    Hooks& h = hooks();
+    if (h.debug) {
+        h.debug(h.debug_context, text);
+    } else if (debug_wanted()) {
+        std::fputs(text, stderr);
+    }
+}
+
+void Sleep(DWORD dwMilliseconds) {
+    if (VirtualSleep fn = virtual_sleep(); fn && fn(dwMilliseconds)) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
+}
+
+BOOL PeekMessageA(LPMSG lpMsg, HWND, UINT, UINT, UINT wRemoveMsg) {
+    Hooks& h = hooks();
+    if (!lpMsg || !h.pump || h.pump_delivered) {
+        h.pump_delivered = false;
+        return 0;
+    }
+    std::memset(lpMsg, 0, sizeof *lpMsg);
+    lpMsg->message = kPumpMessage;
+    if (wRemoveMsg & PM_REMOVE) h.pump_delivered = true;
+    return 1;
+}
+
+BOOL TranslateMessage(const MSG*) { return 0; }
+
+LRESULT DispatchMessageA(const MSG* lpMsg) {
+    Hooks& h = hooks();
+    if (lpMsg && lpMsg->message == kPumpMessage && h.pump) h.pump(h.pump_context);
+    return 0;
+}
+
+void WinAttachMessageBox(WinMessageBoxHook hook, void* context) {
+    hooks().message_box = hook;
+    hooks().message_box_context = context;
+}
+
+void WinAttachEventPump(WinEventPumpHook hook, void* context) {
+    hooks().pump = hook;
+    hooks().pump_context = context;
+    hooks().pump_delivered = false;
+}
+
+void WinAttachDebugOutput(WinDebugHook hook, void* context) {
+    hooks().debug = hook;
+    hooks().debug_context = context;
+}
+
+} // extern "C"

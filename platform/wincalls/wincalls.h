@@ -1,0 +1,63 @@
+// The Windows calls the programmer library uses, with their Windows
+// signatures, plus the small interface through which a host program
+// attaches its own message box, event pump and debug output.
+#ifndef PLEXMOOR_WINCALLS_H
+#define PLEXMOOR_WINCALLS_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef void* HWND;
+typedef unsigned int UINT;
+typedef int BOOL;
+typedef uint32_t DWORD;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef const char* LPCSTR;
+
+typedef struct tagPOINT {
+    int32_t x;
+    int32_t y;
+} POINT;
+
+typedef struct tagMSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+} MSG, *LPMSG;
+
+#define MB_OK 0x00000000u
+#define IDOK 1
+#define PM_NOREMOVE 0x0000u
+#define PM_REMOVE 0x0001u
+
+int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+void OutputDebugStringA(LPCSTR lpOutputString);
+void Sleep(DWORD dwMilliseconds);
+BOOL PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                  UINT wRemoveMsg);
+BOOL TranslateMessage(const MSG* lpMsg);
+LRESULT DispatchMessageA(const MSG* lpMsg);
+
+/* Host attachment. Passing a null hook detaches it again. */
+typedef int (*WinMessageBoxHook)(void* context, const char* text, const char* caption,
+                                 unsigned type);
+typedef void (*WinEventPumpHook)(void* context);
+typedef void (*WinDebugHook)(void* context, const char* text);
+
+void WinAttachMessageBox(WinMessageBoxHook hook, void* context);
+void WinAttachEventPump(WinEventPumpHook hook, void* context);
+void WinAttachDebugOutput(WinDebugHook hook, void* context);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
