@@ -23,7 +23,9 @@ std::string vformat(const char* format, va_list args) {
 
 } // namespace
 
-void show(const char* text) { MessageBoxA(nullptr, text, text::kCaption, MB_OK); }
+void show(const char* text) {
+    MessageBoxA(nullptr, text, text::kCaption, MB_OK);
+}
 
 void showf(const char* format, ...) {
     va_list args;
@@ -33,7 +35,9 @@ void showf(const char* format, ...) {
     show(s.c_str());
 }
 
-void debug(const char* text) { OutputDebugStringA(text); }
+void debug(const char* text) {
+    OutputDebugStringA(text);
+}
 
 void debugf(const char* format, ...) {
     va_list args;
@@ -43,6 +47,8 @@ void debugf(const char* format, ...) {
     debug(s.c_str());
 }
 
-void sleep_ms(uint32_t milliseconds) { Sleep(milliseconds); }
+void sleep_ms(uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
 
 } // namespace zintra::host

@@ -17,8 +17,8 @@ constexpr int kSlotCount = 9;
 constexpr std::size_t kPathSize = PATH_MAX;
 constexpr std::size_t kImageSize = 0x100000;
 constexpr int kTableCount = 8;
-constexpr std::array<std::size_t, kTableCount> kTableSizes = {256, 256, 65024, 512,
-                                                             4608, 448, 4544, 512};
+constexpr std::array<std::size_t, kTableCount> kTableSizes = {256,  256, 65024, 512,
+                                                              4608, 448, 4544,  512};
 
 struct Tables {
     std::array<uint8_t, kTableSizes[0]> header{};

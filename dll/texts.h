@@ -36,5 +36,6 @@ inline constexpr const char* kSerialByte = "%08x-%02x\n";
 
 // Refusals of this library's own, where the input would otherwise be cut,
 // overflow a buffer or destroy data. Add new ones below.
+inline constexpr const char* kPathTooLong = "Path too long, at most %u characters: %s";
 
 } // namespace zintra::text

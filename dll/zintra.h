@@ -26,9 +26,8 @@ ZINTRA_API int32_t ZINTRA_CALL ZintraActionStr(int32_t kind, int32_t slot, const
 ZINTRA_API int32_t ZINTRA_CALL SetupWriteParameter(int32_t start_address, const char* path);
 ZINTRA_API int32_t ZINTRA_CALL GetFlashProgress(void);
 ZINTRA_API int32_t ZINTRA_CALL PackFlash(const char* boot_path, const char* ot_path,
-                                         int32_t ot_offset, const char* rt_path,
-                                         int32_t rt_offset, const char* output_path,
-                                         int32_t repack);
+                                         int32_t ot_offset, const char* rt_path, int32_t rt_offset,
+                                         const char* output_path, int32_t repack);
 ZINTRA_API int32_t ZINTRA_CALL PackSerial(const char* text, int32_t length);
 ZINTRA_API int32_t ZINTRA_CALL FlashSerial(void);
 ZINTRA_API int32_t ZINTRA_CALL GetSerial(char* output);

@@ -29,8 +29,8 @@ std::vector<std::string> list_serials() {
     if (ftdi_usb_find_all(ctx, &devices, 0, 0) > 0) {
         for (ftdi_device_list* d = devices; d; d = d->next) {
             char serial[FT_SERIAL_NUMBER_SIZE] = {};
-            if (ftdi_usb_get_strings(ctx, d->dev, nullptr, 0, nullptr, 0, serial,
-                                     sizeof serial) < 0)
+            if (ftdi_usb_get_strings(ctx, d->dev, nullptr, 0, nullptr, 0, serial, sizeof serial) <
+                0)
                 serial[0] = '\0';
             serials.emplace_back(serial);
         }

@@ -38,7 +38,7 @@ struct Faults {
     uint32_t flipped_reads = 0;       // the first N flash reads that touch the range...
     uint32_t flip_begin = 0;          // ...[flip_begin, flip_end)...
     uint32_t flip_end = 0;
-    uint8_t flip_mask = 0x01; // ...return each byte in it XOR this mask
+    uint8_t flip_mask = 0x01;     // ...return each byte in it XOR this mask
     bool write_protected = false; // program and erase are ignored
 };
 
@@ -87,7 +87,7 @@ class Board {
 };
 
 struct Options {
-    std::string path;                       // the board file
+    std::string path; // the board file
     const FlashPart* part = &default_part();
     bool virtual_time = true;
     Faults faults;

@@ -87,7 +87,9 @@ BOOL PeekMessageA(LPMSG lpMsg, HWND, UINT, UINT, UINT wRemoveMsg) {
     return 1;
 }
 
-BOOL TranslateMessage(const MSG*) { return 0; }
+BOOL TranslateMessage(const MSG*) {
+    return 0;
+}
 
 LRESULT DispatchMessageA(const MSG* lpMsg) {
     Hooks& h = hooks();

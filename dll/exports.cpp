@@ -1,0 +1,180 @@
+// The eleven exports and the action dispatch. Every export but
+// GetFlashProgress is refused while program flash runs: the host's handlers
+// run inside its message pump and must not change the file, tables or image
+// beneath it.
+#include "zintra.h"
+
+#include "config_block.h"
+#include "flash_program.h"
+#include "host.h"
+#include "library_state.h"
+#include "packed_image.h"
+#include "serial_record.h"
+#include "spi_engine.h"
+#include "texts.h"
+
+#include <cstring>
+
+namespace zintra {
+namespace {
+
+enum Action : int32_t {
+    kProbeIdLoop = 1,
+    kOpenProgrammer = 2,
+    kCloseProgrammer = 3,
+    kProgramFlash = 4,
+    kSetPortField = 5,
+    kReadFlashId = 6,
+    kSetHeaderField = 7,
+    kSetGroupField = 8,
+    kSelectGroup = 9,
+    kSetSystemVersion = 10,
+    kSetGroupField2 = 11,
+    kSetTable3Field = 12,
+    kSetTable7Field = 16,
+};
+
+bool busy() {
+    return state().programming;
+}
+
+class ProgrammingRun {
+  public:
+    ProgrammingRun() { state().programming = true; }
+    ~ProgrammingRun() { state().programming = false; }
+    ProgrammingRun(const ProgrammingRun&) = delete;
+    ProgrammingRun& operator=(const ProgrammingRun&) = delete;
+};
+
+int open_programmer() {
+    LibraryState& s = state();
+    if (s.opened) return 1;
+    s.opened = spi::open_sequence() != 0;
+    config::clear_on_open();
+    for (Path& slot : s.slots)
+        slot.fill('\0');
+    config::header_reset();
+    return s.opened ? 1 : 0;
+}
+
+int close_programmer() {
+    spi::close_device();
+    state().opened = false;
+    return 1;
+}
+
+// Copies `text` into `path` whole, or empties `path` and says why: a path
+// that was cut, or an earlier one left in place, would be used by the next
+// pack or programming run without anyone noticing.
+bool store_path(Path& path, const char* text) {
+    std::size_t length = strnlen(text, path.size());
+    if (length == path.size()) {
+        path.fill('\0');
+        host::showf(text::kPathTooLong, static_cast<unsigned>(path.size() - 1), text);
+        return false;
+    }
+    std::memcpy(path.data(), text, length + 1);
+    return true;
+}
+
+} // namespace
+} // namespace zintra
+
+using namespace zintra;
+
+extern "C" {
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraAction(int32_t action, int32_t b, int32_t c, int32_t d) {
+    if (busy()) return 0;
+    switch (action) {
+    case kProbeIdLoop:
+        return flash::probe_id_loop();
+    case kOpenProgrammer:
+        return open_programmer();
+    case kCloseProgrammer:
+        return close_programmer();
+    case kProgramFlash: {
+        ProgrammingRun run;
+        return flash::program_flash(b);
+    }
+    case kSetPortField:
+        return config::set_port_field(b, c, d);
+    case kReadFlashId:
+        return flash::read_flash_id();
+    case kSetHeaderField:
+        return config::set_header_field(b, c, d);
+    case kSetGroupField:
+    case kSetGroupField2:
+        return config::set_group_field(b, c, d);
+    case kSelectGroup:
+        state().group_index = b;
+        return 1;
+    case kSetSystemVersion:
+        return config::set_system_version(b);
+    default:
+        if (action >= kSetTable3Field && action <= kSetTable7Field)
+            return config::set_extra_field(action - kSetTable3Field + 3, b, c, d);
+        return 1;
+    }
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraActionStr(int32_t kind, int32_t slot, const char* text) {
+    if (busy()) return 0;
+    if (kind != 1 || !text || slot < 0 || slot >= kSlotCount) return 1;
+    return store_path(state().slots[static_cast<std::size_t>(slot)], text) ? 1 : 0;
+}
+
+ZINTRA_API int32_t ZINTRA_CALL SetupWriteParameter(int32_t start_address, const char* path) {
+    if (busy()) return 0;
+    LibraryState& s = state();
+    s.start_address = start_address;
+    if (!path) {
+        s.write_path.fill('\0');
+        return 1;
+    }
+    return store_path(s.write_path, path) ? 1 : 0;
+}
+
+ZINTRA_API int32_t ZINTRA_CALL GetFlashProgress(void) {
+    return state().progress;
+}
+
+ZINTRA_API int32_t ZINTRA_CALL PackFlash(const char* boot_path, const char* ot_path,
+                                         int32_t ot_offset, const char* rt_path, int32_t rt_offset,
+                                         const char* output_path, int32_t repack) {
+    if (busy()) return 0;
+    return image::pack_flash(boot_path, ot_path, ot_offset, rt_path, rt_offset, output_path,
+                             repack);
+}
+
+ZINTRA_API int32_t ZINTRA_CALL PackSerial(const char* text, int32_t length) {
+    if (busy()) return 0;
+    return serial::pack_serial(text, length);
+}
+
+ZINTRA_API int32_t ZINTRA_CALL FlashSerial(void) {
+    if (busy()) return 0;
+    return serial::flash_serial();
+}
+
+ZINTRA_API int32_t ZINTRA_CALL GetSerial(char* output) {
+    if (busy() || !output) return 0;
+    return serial::get_serial(output);
+}
+
+ZINTRA_API int32_t ZINTRA_CALL GetConf(int32_t table, int32_t index, int32_t width) {
+    if (busy()) return 0;
+    return config::get_conf(table, index, width);
+}
+
+ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFlashToBuffer(void) {
+    if (busy()) return 0;
+    return config::load_from_flash();
+}
+
+ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFileToBuffer(const char* path, int32_t mode) {
+    if (busy()) return 0;
+    return config::load_from_file(path, mode);
+}
+
+} // extern "C"

@@ -1,0 +1,81 @@
+#include "board_fixture.h"
+
+#include "wincalls.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace testing_support {
+
+Bytes read_file(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_file(const std::filesystem::path& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes pattern(std::size_t n, uint32_t seed) {
+    Bytes out(n);
+    uint32_t x = seed * 2654435761u + 12345u;
+    for (auto& b : out) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<uint8_t>(x);
+    }
+    return out;
+}
+
+void BoardTest::SetUp() {
+    std::string templ = (std::filesystem::temp_directory_path() / "plexmoor-test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(templ.data()), nullptr);
+    dir_ = templ;
+    vboard::Options options;
+    options.path = temp("board.bin").string();
+    board_ = vboard::attach(options);
+    ASSERT_NE(board_, nullptr);
+
+    WinAttachMessageBox(
+        [](void* self, const char* text, const char* caption, unsigned) {
+            auto* t = static_cast<BoardTest*>(self);
+            t->messages.emplace_back(text);
+            t->captions.emplace_back(caption);
+            return IDOK;
+        },
+        this);
+    WinAttachDebugOutput(
+        [](void* self, const char* text) {
+            static_cast<BoardTest*>(self)->debug_lines.emplace_back(text);
+        },
+        this);
+    WinAttachEventPump(
+        [](void* self) {
+            auto* t = static_cast<BoardTest*>(self);
+            ++t->pumps;
+            if (t->on_pump) t->on_pump();
+        },
+        this);
+}
+
+void BoardTest::reattach(vboard::Options options) {
+    if (options.path.empty()) options.path = temp("board.bin").string();
+    board_ = vboard::attach(options);
+    ASSERT_NE(board_, nullptr);
+}
+
+void BoardTest::TearDown() {
+    WinAttachMessageBox(nullptr, nullptr);
+    WinAttachDebugOutput(nullptr, nullptr);
+    WinAttachEventPump(nullptr, nullptr);
+    vboard::detach();
+    board_ = nullptr;
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+} // namespace testing_support
