@@ -1,19 +1,209 @@
 #include "flash_program.h"
-// Not built yet.
+
+#include "host.h"
+#include "library_state.h"
+#include "spi_engine.h"
+#include "texts.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+
 namespace zintra::flash {
+namespace {
+
+constexpr uint32_t kChunkSize = 4096;
+constexpr uint32_t kPageSize = 256;
+constexpr uint32_t kPagesPerChunk = kChunkSize / kPageSize;
+constexpr uint32_t kEraseBoundary = 0x10000;
+// Everything a 3-byte SPI address can reach; past it the address would wrap
+// onto the start of the flash.
+constexpr uint32_t kAddressSpace = 0x1000000;
+constexpr uint8_t kBusyBit = 0x01;
+constexpr uint8_t kBlank = 0xFF;
+constexpr int kEraseBudgetMs = 1000;
+constexpr uint32_t kEraseStepMs = 5;
+constexpr int kRewriteLimit = 20;
+constexpr uint8_t kSmallBlockMaker = 0xC2;
+// The probe loop exists for watching the bus on a scope; a minute of reads at
+// the command's 1 ms delay is plenty, and the caller gets its thread back.
+constexpr int kProbeReads = 60000;
+
+struct EraseCommand {
+    uint8_t opcode;
+    uint32_t block_size;
+};
+constexpr EraseCommand kSmallBlockErase{spi::kBlockErase32, 0x8000};
+constexpr EraseCommand kLargeBlockErase{spi::kBlockErase64, 0x10000};
+
+const EraseCommand& erase_command() {
+    return state().manufacturer == kSmallBlockMaker ? kSmallBlockErase : kLargeBlockErase;
+}
+
+bool wait_while_busy() {
+    int budget = kEraseBudgetMs;
+    for (;;) {
+        uint8_t status = 0;
+        spi::transaction(spi::kReadStatus, 0, 1, &status);
+        host::debugf(text::kEraseStatus, status);
+        if (!(status & kBusyBit)) return true;
+        host::sleep_ms(kEraseStepMs);
+        budget -= static_cast<int>(kEraseStepMs);
+        if (budget < 0) return false;
+    }
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Bytes left from the current position to the end of the file, or -1.
+long remaining_bytes(std::FILE* f) {
+    long here = std::ftell(f);
+    if (here < 0 || std::fseek(f, 0, SEEK_END) != 0) return -1;
+    long end = std::ftell(f);
+    if (std::fseek(f, here, SEEK_SET) != 0 || end < here) return -1;
+    return end - here;
+}
+
+// Chunks are always programmed as whole pages, so what the run touches ends
+// at the last chunk's end, not the file's.
+bool start_address_fits(int32_t start, long data_bytes) {
+    if (start < 0 || data_bytes < 0 || start % kPageSize != 0) return false;
+    uint64_t chunks = (static_cast<uint64_t>(data_bytes) + kChunkSize - 1) / kChunkSize;
+    return static_cast<uint64_t>(start) + chunks * kChunkSize <= kAddressSpace;
+}
+
+enum class Check { kPassed, kRetry, kFailed };
+
+// One more restart of the chunk if the limit allows it.
+Check retry_or_fail(int& rewrites) {
+    if (rewrites >= kRewriteLimit) return Check::kFailed;
+    ++rewrites;
+    host::debugf(text::kRewriteCounter, rewrites);
+    return Check::kRetry;
+}
+
+Check blank_check(uint32_t base, int& rewrites) {
+    std::array<uint8_t, kPageSize> page{};
+    for (uint32_t p = 0; p < kPagesPerChunk; ++p) {
+        uint32_t address = base + p * kPageSize;
+        page.fill(0);
+        spi::transaction(spi::kRead, address, kPageSize, page.data());
+        auto it = std::find_if(page.begin(), page.end(), [](uint8_t b) { return b != kBlank; });
+        if (it == page.end()) continue;
+        Check c = retry_or_fail(rewrites);
+        if (c == Check::kFailed)
+            host::showf(text::kBlankError,
+                        static_cast<unsigned>(address + static_cast<uint32_t>(it - page.begin())));
+        return c;
+    }
+    return Check::kPassed;
+}
+
+Check program_and_verify(uint32_t base, std::array<uint8_t, kChunkSize>& chunk, int& rewrites) {
+    std::array<uint8_t, kPageSize> verify{};
+    for (uint32_t p = 0; p < kPagesPerChunk; ++p) {
+        uint32_t address = base + p * kPageSize;
+        uint8_t* data = chunk.data() + p * kPageSize;
+        spi::pump_messages();
+        spi::transaction(spi::kWriteEnable, 0, 0, nullptr);
+        spi::transaction(spi::kPageProgram, address, kPageSize, data);
+        host::debugf(text::kPageProgrammed, static_cast<unsigned>(address));
+        verify.fill(0);
+        spi::transaction(spi::kRead, address, kPageSize, verify.data());
+        auto [got, want] = std::mismatch(verify.begin(), verify.end(), data);
+        if (got == verify.end()) continue;
+        unsigned bad = address + static_cast<uint32_t>(got - verify.begin());
+        host::debugf(text::kCompareError, bad);
+        Check c = retry_or_fail(rewrites);
+        if (c == Check::kFailed) host::showf(text::kCompareError, bad);
+        return c;
+    }
+    return Check::kPassed;
+}
+
+// Erase where the chunk opens a block, then program; a failed check starts
+// the chunk over, erase included.
+bool write_chunk(uint32_t base, std::array<uint8_t, kChunkSize>& chunk) {
+    int rewrites = 0;
+    for (;;) {
+        Check c = Check::kPassed;
+        if (base % kEraseBoundary == 0) {
+            if (!erase_block_and_wait(base)) return false;
+            c = blank_check(base, rewrites);
+        }
+        if (c == Check::kPassed) c = program_and_verify(base, chunk, rewrites);
+        if (c == Check::kPassed) return true;
+        if (c == Check::kFailed) return false;
+    }
+}
+
+} // namespace
+
 int read_flash_id() {
+    std::array<uint8_t, 3> id{};
+    spi::transaction(spi::kReadId, 0, static_cast<uint32_t>(id.size()), id.data());
+    state().manufacturer = id[0];
     return 1;
 }
+
 uint8_t erase_opcode() {
-    return 0xD8;
+    return erase_command().opcode;
 }
-int erase_block_and_wait(uint32_t) {
-    return 0;
+
+// A 32 KiB command is issued once per half so that the whole 64 KiB block is
+// erased: programming assumes every byte of the block reads 0xFF afterwards.
+int erase_block_and_wait(uint32_t address) {
+    const EraseCommand& erase = erase_command();
+    for (uint32_t offset = 0; offset < kEraseBoundary; offset += erase.block_size) {
+        if (!spi::transaction(spi::kWriteEnable, 0, 0, nullptr)) return 0;
+        spi::transaction(erase.opcode, address + offset, 0, nullptr);
+        if (!wait_while_busy()) return 0;
+    }
+    return 1;
 }
-int program_flash(int32_t) {
-    return 0;
+
+int program_flash(int32_t first_byte_check) {
+    LibraryState& s = state();
+    File file(std::fopen(s.write_path.data(), "rb"));
+    if (!file) {
+        host::show(text::kFileError);
+        return 0;
+    }
+    if (first_byte_check == 1 && std::fgetc(file.get()) != 0x00) {
+        host::show(text::kWrongFirmware);
+        return 0;
+    }
+    if (!start_address_fits(s.start_address, remaining_bytes(file.get()))) {
+        host::showf(text::kStartAddressInvalid, static_cast<unsigned>(s.start_address));
+        return 0;
+    }
+    read_flash_id();
+    s.progress = s.start_address;
+
+    std::array<uint8_t, kChunkSize> chunk{};
+    for (;;) {
+        chunk.fill(0);
+        std::size_t n = std::fread(chunk.data(), 1, chunk.size(), file.get());
+        if (n == 0) break;
+        if (!write_chunk(static_cast<uint32_t>(s.progress), chunk)) return 0;
+        s.progress += static_cast<int32_t>(kChunkSize);
+        if (n < chunk.size()) break;
+    }
+    return 1;
 }
+
 int probe_id_loop() {
-    return 0;
+    state().progress = 0;
+    for (int i = 0; i < kProbeReads; ++i) {
+        std::array<uint8_t, 3> id{};
+        if (!spi::transaction(spi::kReadId, 0, static_cast<uint32_t>(id.size()), id.data()))
+            return 0;
+    }
+    return 1;
 }
+
 } // namespace zintra::flash

@@ -37,5 +37,26 @@ inline constexpr const char* kSerialByte = "%08x-%02x\n";
 // Refusals of this library's own, where the input would otherwise be cut,
 // overflow a buffer or destroy data. Add new ones below.
 inline constexpr const char* kPathTooLong = "Path too long, at most %u characters: %s";
+inline constexpr const char* kStartAddressInvalid =
+    "Start address %08x refused: it must be a multiple of 256 and the file must end below "
+    "address 0x1000000";
+
+// Configuration block, packed image and serial record refusals.
+inline constexpr const char* kLoadTooLarge = "File too large, at most %u bytes: %s";
+inline constexpr const char* kLoadTooShort =
+    "File too short, at least %u bytes needed for this mode: %s";
+inline constexpr const char* kPartTooLarge =
+    "Part does not fit in the %u-byte image at offset %08x: %s";
+inline constexpr const char* kPartsOverlap = "Parts overlap in the image:\n%s\n%s";
+inline constexpr const char* kTooManyImages =
+    "Too many firmware images: header field 2 is %u, at most %u";
+inline constexpr const char* kPortBlocksTooLarge =
+    "Port block size %u too large: 8 blocks of it do not fit in the port table";
+inline constexpr const char* kNothingToRepack = "No image loaded to repack";
+inline constexpr const char* kSerialVersion =
+    "Serial flash works in system version 2 or 3 only, current version is %d";
+inline constexpr const char* kSerialReadFailed =
+    "Could not read the flash block at %08x; nothing was erased";
+inline constexpr const char* kSerialEraseFailed = "Erase did not finish: Addr = %08x";
 
 } // namespace zintra::text
