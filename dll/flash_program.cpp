@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 namespace zintra::flash {
@@ -168,7 +169,10 @@ int erase_block_and_wait(uint32_t address) {
 
 int program_flash(int32_t first_byte_check) {
     LibraryState& s = state();
-    File file(std::fopen(s.write_path.data(), "rb"));
+    // Only a plain file has a length to check the start address against.
+    std::error_code ec;
+    bool plain = std::filesystem::is_regular_file(s.write_path.data(), ec);
+    File file(plain ? std::fopen(s.write_path.data(), "rb") : nullptr);
     if (!file) {
         host::show(text::kFileError);
         return 0;
@@ -192,6 +196,12 @@ int program_flash(int32_t first_byte_check) {
         if (!write_chunk(static_cast<uint32_t>(s.progress), chunk)) return 0;
         s.progress += static_cast<int32_t>(kChunkSize);
         if (n < chunk.size()) break;
+    }
+    // A read error looks like the end of the file to fread; it must not end
+    // the run as a success with the rest of the file missing.
+    if (std::ferror(file.get())) {
+        host::show(text::kFileError);
+        return 0;
     }
     return 1;
 }

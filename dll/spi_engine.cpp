@@ -125,7 +125,7 @@ std::optional<Plan> build(const Row& row, uint32_t address, uint32_t length,
             break;
         case kReadPhase:
             if (length == 0) break;
-            if (length > read_buffer.size()) return std::nullopt;
+            if (length > read_buffer.size() || !buffer) return std::nullopt;
             ok = s.put({kClockIn, length_low(length), length_high(length)});
             plan.reads = true;
             break;
@@ -135,6 +135,7 @@ std::optional<Plan> build(const Row& row, uint32_t address, uint32_t length,
             break;
         case kWritePhase:
             if (length == 0) break;
+            if (!buffer) return std::nullopt;
             ok = s.put({kClockOut, length_low(length), length_high(length)}) &&
                  s.put(buffer, length);
             break;
@@ -208,7 +209,6 @@ void close_device() {
 int transaction(uint8_t opcode, uint32_t address, uint32_t length, uint8_t* buffer) {
     const Row* row = find_row(opcode);
     if (!row) return 0;
-    if (length > 0 && !buffer) return 0;
     std::optional<Plan> plan = build(*row, address, length, buffer);
     if (!plan) return 0;
 
