@@ -16,11 +16,12 @@ struct FlashPart {
     std::array<uint8_t, 3> jedec_id;
     uint32_t size_bytes;
     uint32_t page_program_us;
-    uint32_t sector_erase_us;  // 0x20, 4 KiB
-    uint32_t block32_erase_us; // 0x52, 32 KiB
-    uint32_t block64_erase_us; // 0xD8, 64 KiB
-    uint32_t chip_erase_us;    // 0x60 and 0xC7
-    uint32_t status_write_us;  // 0x01
+    uint32_t sector_erase_us;            // 0x20, 4 KiB
+    uint32_t block32_erase_us;           // 0x52, 32 KiB
+    uint32_t block64_erase_us;           // 0xD8, 64 KiB
+    uint32_t chip_erase_us;              // 0x60 and 0xC7
+    uint32_t status_write_us;            // 0x01
+    uint8_t electronic_signature = 0x14; // answered by 0xAB after three dummy bytes
 };
 
 const FlashPart& default_part(); // 2 MiB, manufacturer byte 0xC2
@@ -52,8 +53,17 @@ struct Counters {
     uint64_t erases = 0;
     uint64_t status_reads = 0;
     uint64_t sleeps = 0;
-    uint64_t slept_us = 0; // virtual time spent in Sleep
+    uint64_t slept_us = 0;         // virtual time spent in Sleep
+    uint64_t flipped_reads = 0;    // flash reads the flip fault has corrupted
+    uint64_t failed_writes = 0;    // FT_Write calls failed by a fault
+    uint64_t failed_reads = 0;     // FT_Read calls failed by a fault
+    uint64_t bad_commands = 0;     // MPSSE opcodes answered with 0xFA
+    uint64_t dropped_bytes = 0;    // replies lost because nobody read them in time
+    uint64_t ignored_commands = 0; // SPI commands the flash rejected (busy, framing, latch)
 };
+
+// The serial number of the one virtual bridge.
+inline constexpr char kSerialNumber[] = "VB000001";
 
 class Board {
   public:
@@ -103,6 +113,17 @@ void detach();
 // the environment (FTD2XX_VIRTUAL_BOARD, FTD2XX_VIRTUAL_TIME,
 // FTD2XX_VIRTUAL_PART, FTD2XX_VIRTUAL_FAULTS) when one is named.
 Board* current();
+// Counts attaches; identifies the board attached now, so a handle opened on an
+// earlier board can be told apart from one on the current board.
+uint64_t generation();
+
+// Reads the board's options from the environment variables named above.
+// False with a reason in `error` when a variable holds something unusable;
+// `named` is false when FTD2XX_VIRTUAL_BOARD is not set at all.
+bool options_from_environment(Options& options, bool& named, std::string& error);
+// The grammar of FTD2XX_VIRTUAL_FAULTS (see the README); false with a reason
+// in `error` on the first item it does not understand.
+bool parse_faults(const std::string& text, Faults& faults, std::string& error);
 
 } // namespace vboard
 
