@@ -1,0 +1,143 @@
+#include "controls.h"
+
+#include <stdexcept>
+
+namespace plexmoor {
+
+std::string ControlKey(std::string_view name, int index) {
+    std::string key(name);
+    if (index != kNoIndex) key += "(" + std::to_string(index) + ")";
+    return key;
+}
+
+Control::Control(ControlSet& owner, std::string name, int index, Kind kind)
+    : owner_(owner), name_(std::move(name)), index_(index), kind_(kind) {}
+
+std::string Control::key() const {
+    return ControlKey(name_, index_);
+}
+
+std::string Control::text() const {
+    if (kind_ != Kind::ComboBox) return text_;
+    if (list_index_ < 0 || list_index_ >= static_cast<int>(items_.size())) return {};
+    return items_[static_cast<std::size_t>(list_index_)];
+}
+
+void Control::changed(Property property) {
+    owner_.notify(*this, property);
+}
+
+void Control::place(std::string parent, int tab, int left, int top, int width, int height) {
+    parent_ = std::move(parent);
+    tab_ = tab;
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
+}
+
+void Control::move(int left, int top) {
+    if (left == left_ && top == top_) return;
+    left_ = left;
+    top_ = top;
+    changed(Property::Geometry);
+}
+
+void Control::resize(int width, int height) {
+    if (width == width_ && height == height_) return;
+    width_ = width;
+    height_ = height;
+    changed(Property::Geometry);
+}
+
+void Control::setCaption(std::string caption) {
+    if (caption == caption_) return;
+    caption_ = std::move(caption);
+    changed(Property::Caption);
+}
+
+void Control::setText(std::string text) {
+    if (text == text_) return;
+    text_ = std::move(text);
+    changed(Property::Text);
+}
+
+void Control::setVisible(bool visible) {
+    if (visible == visible_) return;
+    visible_ = visible;
+    changed(Property::Visible);
+}
+
+void Control::setEnabled(bool enabled) {
+    if (enabled == enabled_) return;
+    enabled_ = enabled;
+    changed(Property::Enabled);
+}
+
+void Control::setValue(int value) {
+    if (value == value_) return;
+    value_ = value;
+    changed(Property::Value);
+}
+
+void Control::setBackColor(uint32_t colour) {
+    if (colour == back_color_) return;
+    back_color_ = colour;
+    changed(Property::BackColor);
+}
+
+void Control::setInterval(int milliseconds) {
+    if (milliseconds == interval_) return;
+    interval_ = milliseconds;
+    changed(Property::Interval);
+}
+
+void Control::clear() {
+    items_.clear();
+    list_index_ = -1;
+    changed(Property::Items);
+}
+
+void Control::addItem(std::string item) {
+    items_.push_back(std::move(item));
+    changed(Property::Items);
+}
+
+void Control::setListIndex(int index) {
+    if (index < 0 || index >= static_cast<int>(items_.size())) return;
+    list_index_ = index;
+    changed(Property::ListIndex);
+    owner_.raise(*this, Event::Click);
+}
+
+Control& ControlSet::add(std::string name, int index, Kind kind) {
+    std::string key = ControlKey(name, index);
+    if (by_key_.count(key)) throw std::logic_error("control added twice: " + key);
+    Control& c = controls_.emplace_back(*this, std::move(name), index, kind);
+    by_key_.emplace(std::move(key), &c);
+    return c;
+}
+
+Control& ControlSet::operator()(std::string_view name, int index) {
+    auto it = by_key_.find(ControlKey(name, index));
+    if (it == by_key_.end()) throw std::out_of_range("no control " + ControlKey(name, index));
+    return *it->second;
+}
+
+const Control& ControlSet::operator()(std::string_view name, int index) const {
+    return const_cast<ControlSet&>(*this)(name, index);
+}
+
+bool ControlSet::contains(std::string_view name, int index) const {
+    return by_key_.find(ControlKey(name, index)) != by_key_.end();
+}
+
+void ControlSet::raise(Control& control, Event event, int key) {
+    if (event_sink_) event_sink_(control, event, EventArgs{control.index(), key});
+}
+
+void ControlSet::notify(const Control& control, Property property) {
+    if (change_sink_) change_sink_(control, property);
+}
+
+} // namespace plexmoor

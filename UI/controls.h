@@ -1,0 +1,162 @@
+// The window's controls as plain data: what a toolkit binding mirrors and
+// what the window procedures read and change. No toolkit types here, so the
+// procedures run in tests without a window.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plexmoor {
+
+enum class Kind {
+    Window,
+    TabControl,
+    Frame,
+    Label,
+    TextBox,
+    MultiLineTextBox,
+    ComboBox,
+    Button,
+    CheckBox,
+    Timer,
+    FileDialog,
+};
+
+enum class Event { Click, Timer, KeyPress, GotFocus };
+
+// What changed, so a binding updates only that side of its widget.
+enum class Property {
+    Caption,
+    Text,
+    Visible,
+    Enabled,
+    Items,
+    ListIndex,
+    Value,
+    BackColor,
+    Geometry,
+    Interval
+};
+
+// Colours as 0xRRGGBB.
+inline constexpr uint32_t kButtonFace = 0xF0F0F0;
+inline constexpr uint32_t kYellow = 0xFFFF00;
+
+inline constexpr int kNoIndex = -1;
+
+class ControlSet;
+
+class Control {
+  public:
+    Control(ControlSet& owner, std::string name, int index, Kind kind);
+
+    const std::string& name() const { return name_; }
+    int index() const { return index_; }
+    // "name" or "name(index)", the way the window's code writes it.
+    std::string key() const;
+    Kind kind() const { return kind_; }
+
+    // Placement: the containing frame's key, or "SSTab" with a tab number,
+    // or empty for the window itself. Positions are twips inside the parent.
+    const std::string& parent() const { return parent_; }
+    int tab() const { return tab_; }
+    int left() const { return left_; }
+    int top() const { return top_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+    const std::string& caption() const { return caption_; }
+    const std::string& tag() const { return tag_; }
+    bool visible() const { return visible_; }
+    bool enabled() const { return enabled_; }
+    int value() const { return value_; }
+    uint32_t backColor() const { return back_color_; }
+    int interval() const { return interval_; }
+    const std::vector<std::string>& items() const { return items_; }
+    int listIndex() const { return list_index_; }
+    // For a list: the selected entry's text, empty when none is selected.
+    std::string text() const;
+
+    void place(std::string parent, int tab, int left, int top, int width, int height);
+    void move(int left, int top);
+    void resize(int width, int height);
+    void setCaption(std::string caption);
+    void setText(std::string text);
+    void setTag(std::string tag) { tag_ = std::move(tag); }
+    void setVisible(bool visible);
+    void setEnabled(bool enabled);
+    void setValue(int value);
+    void setBackColor(uint32_t colour);
+    void setInterval(int milliseconds);
+    void clear();
+    void addItem(std::string item);
+    // Selecting an entry raises the list's Click, as a user's choice does;
+    // an index outside the list selects nothing and raises nothing.
+    void setListIndex(int index);
+
+  private:
+    void changed(Property property);
+
+    ControlSet& owner_;
+    std::string name_;
+    int index_;
+    Kind kind_;
+    std::string parent_;
+    int tab_ = 0;
+    int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    std::string caption_;
+    std::string text_;
+    std::string tag_;
+    bool visible_ = true;
+    bool enabled_ = true;
+    int value_ = 0;
+    uint32_t back_color_ = kButtonFace;
+    int interval_ = 0;
+    std::vector<std::string> items_;
+    int list_index_ = -1;
+};
+
+struct EventArgs {
+    int index = kNoIndex;
+    int key = 0; // character code of a KeyPress
+};
+
+// All controls of the window, found by name and index.
+class ControlSet {
+  public:
+    using ChangeSink = std::function<void(const Control&, Property)>;
+    using EventSink = std::function<void(Control&, Event, const EventArgs&)>;
+
+    Control& add(std::string name, int index, Kind kind);
+    // Throws std::out_of_range for a control the window does not have:
+    // a misspelt name is a programming error, not a user's.
+    Control& operator()(std::string_view name, int index = kNoIndex);
+    const Control& operator()(std::string_view name, int index = kNoIndex) const;
+    bool contains(std::string_view name, int index = kNoIndex) const;
+
+    // In the order they were added, containers before their contents.
+    const std::deque<Control>& all() const { return controls_; }
+    std::deque<Control>& all() { return controls_; }
+
+    void onChange(ChangeSink sink) { change_sink_ = std::move(sink); }
+    void onEvent(EventSink sink) { event_sink_ = std::move(sink); }
+    void raise(Control& control, Event event, int key = 0);
+
+  private:
+    friend class Control;
+    void notify(const Control& control, Property property);
+
+    std::deque<Control> controls_;
+    std::map<std::string, Control*, std::less<>> by_key_;
+    ChangeSink change_sink_;
+    EventSink event_sink_;
+};
+
+std::string ControlKey(std::string_view name, int index);
+
+} // namespace plexmoor

@@ -1,0 +1,23 @@
+// Attaches the window to the Windows-calls stand-in the library uses: its
+// message boxes become the window's message boxes and its message pump runs
+// the window's pending events, so the progress timer ticks and the window
+// repaints while the library programs the flash. Detached again on
+// destruction.
+#pragma once
+
+#include "services.h"
+
+namespace plexmoor {
+
+class HostLink {
+  public:
+    explicit HostLink(Services& services);
+    ~HostLink();
+    HostLink(const HostLink&) = delete;
+    HostLink& operator=(const HostLink&) = delete;
+
+  private:
+    Services& services_;
+};
+
+} // namespace plexmoor

@@ -1,0 +1,64 @@
+#include "qt_services.h"
+
+#include "texts.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+#include <QTimer>
+
+namespace plexmoor {
+
+QString QtFileFilter(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList out;
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        QString description = parts[i];
+        QString pattern = i + 1 < parts.size() ? parts[i + 1] : QString();
+        if (!pattern.isEmpty() && !description.contains('(')) {
+            description += " (" + pattern + ")";
+        }
+        out << description;
+    }
+    return out.join(";;");
+}
+
+Answer QtServices::messageBox(const std::string& text, Buttons buttons) {
+    QMessageBox box(
+        QMessageBox::NoIcon, QString::fromUtf8(text::kAppTitle), QString::fromStdString(text),
+        buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, window_);
+    int answer = box.exec();
+    if (buttons == Buttons::Ok) return Answer::Ok;
+    return answer == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+std::string QtServices::openFileDialog(const std::string& filter) {
+    return QFileDialog::getOpenFileName(window_, QString(), QString(), QtFileFilter(filter))
+        .toStdString();
+}
+
+std::string QtServices::saveFileDialog(const std::string& filter) {
+    return QFileDialog::getSaveFileName(window_, QString(), QString(), QtFileFilter(filter))
+        .toStdString();
+}
+
+void QtServices::processEvents() {
+    QCoreApplication::processEvents();
+}
+
+std::string QtServices::programFolder() {
+    return QCoreApplication::applicationDirPath().toStdString();
+}
+
+Date QtServices::today() {
+    QDate d = QDate::currentDate();
+    return Date{d.year(), d.month(), d.day()};
+}
+
+void QtServices::requestClose() {
+    if (window_) QTimer::singleShot(0, window_.data(), &QWidget::close);
+}
+
+} // namespace plexmoor

@@ -1,0 +1,35 @@
+// The services of the window on Qt: message boxes titled with the
+// application title, file dialogs, Qt's pending events, the executable's
+// folder and the local date.
+#pragma once
+
+#include "services.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace plexmoor {
+
+class QtServices : public Services {
+  public:
+    // The window the boxes and dialogs belong to, and the one a deferred
+    // close is sent to.
+    void setWindow(QWidget* window) { window_ = window; }
+
+    Answer messageBox(const std::string& text, Buttons buttons) override;
+    std::string openFileDialog(const std::string& filter) override;
+    std::string saveFileDialog(const std::string& filter) override;
+    void processEvents() override;
+    std::string programFolder() override;
+    Date today() override;
+    void requestClose() override;
+
+  private:
+    QPointer<QWidget> window_;
+};
+
+// "Map File (*.b)|*.b" becomes "Map File (*.b)": descriptions and patterns
+// alternate, separated by "|".
+QString QtFileFilter(const std::string& filter);
+
+} // namespace plexmoor

@@ -1,0 +1,63 @@
+// Every text the window shows, asks or reports, in one place. Captions of
+// the controls live in the control table (control_table.cpp).
+#pragma once
+
+#include <string_view>
+
+namespace plexmoor::text {
+
+// Title of every message box of the window and of the library's own.
+inline constexpr std::string_view kAppTitle = "Zintra";
+
+// The window caption: "Solvanti Plexmoor ( Ver: 1.17 )" with the version
+// text cut out of the revision string.
+inline constexpr std::string_view kRevision = "$Revision: 1.17 $";
+inline constexpr std::string_view kMaker = "Solvanti";
+inline constexpr std::string_view kProductTitle = " Plexmoor ( Ver: ";
+inline constexpr std::string_view kIdleCaptionEnd = " ) ";
+inline constexpr std::string_view kStatusCaptionEnd = " )";
+inline constexpr std::string_view kStatusSeparator = ": Msg = ";
+inline constexpr std::string_view kStatusJoin = ", ";
+
+// Products and the tags of the controls that belong to each family.
+inline constexpr std::string_view kProduct1 = "1-Orvo";
+inline constexpr std::string_view kProduct2 = "2-Quarn-Lite";
+inline constexpr std::string_view kTagOrvo = "Orvo";
+inline constexpr std::string_view kTagQuarn = "Quarn";
+
+// Default file names beside the program.
+inline constexpr std::string_view kFlashFile = "firmware.b";
+inline constexpr std::string_view kBootFile = "bootcode.b";
+inline constexpr std::string_view kOtFile = "orvo_ot.b";
+inline constexpr std::string_view kRtFile = "orvo_rt.b";
+inline constexpr std::string_view kSettingsFile = "Glinterra.ini";
+
+// Placeholders of the firmware table.
+inline constexpr std::string_view kFwPlaceholderPath = "c:\\abc.txt";
+inline constexpr std::string_view kFwPlaceholderVer = "11111";
+inline constexpr std::string_view kFwPlaceholderDate = "22222";
+inline constexpr std::string_view kFwPlaceholderTime = "33333";
+
+// Flash panel.
+inline constexpr std::string_view kInit = "Init";
+inline constexpr std::string_view kUninit = "Uninit";
+inline constexpr std::string_view kInitAfterClose = "init";
+inline constexpr std::string_view kPressInitFirst = "Please press Init button first";
+inline constexpr std::string_view kRunning = "Running, need a few minutes";
+inline constexpr std::string_view kFileDoesntExist = " file doesn't exist";
+inline constexpr std::string_view kFlashComplete = "Flash Complete";
+inline constexpr std::string_view kFlashError = "Flash have error";
+inline constexpr std::string_view kProgressPrefix = "Flash ";
+// An empty file has no share to show; the tick says what is true instead.
+inline constexpr std::string_view kProgressEmptyFile = "Flash: the file is empty";
+inline constexpr std::string_view kAddressNotNumber =
+    "Address must be a whole decimal number from -2147483648 to 2147483647, wrong value is ";
+inline constexpr std::string_view kMapFileFilter = "Map File (*.b)|*.b";
+
+// Loading the library and binding its exports.
+inline constexpr std::string_view kLibraryMissing = "Cannot load the library Zintra: ";
+inline constexpr std::string_view kExportMissing = "The library Zintra has no function ";
+inline constexpr std::string_view kLibraryBusy =
+    "The flash is being programmed; wait until it has finished before calling ";
+
+} // namespace plexmoor::text

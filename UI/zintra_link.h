@@ -1,0 +1,51 @@
+// Calls into the programmer library, loaded by name on the first call and
+// bound export by export on first use. A library or export that cannot be
+// found is reported through the services and the call returns 0.
+#pragma once
+
+#include "services.h"
+
+#include <cstdint>
+#include <string>
+
+namespace plexmoor {
+
+class ZintraLink {
+  public:
+    explicit ZintraLink(Services& services) : services_(services) {}
+
+    int32_t ZintraAction(int32_t action, int32_t b, int32_t c, int32_t d);
+    int32_t ZintraActionStr(int32_t kind, int32_t slot, const std::string& text);
+    int32_t SetupWriteParameter(int32_t start_address, const std::string& path);
+    int32_t GetFlashProgress();
+    int32_t PackFlash(const std::string& boot, const std::string& ot, int32_t ot_offset,
+                      const std::string& rt, int32_t rt_offset, const std::string& output,
+                      int32_t repack);
+    int32_t PackSerial(const std::string& text, int32_t length);
+    int32_t FlashSerial();
+    // The serial field overwrites the start of buffer, which must hold at
+    // least 48 characters; a shorter one is refused.
+    int32_t GetSerial(std::string& buffer);
+    int32_t GetConf(int32_t table, int32_t index, int32_t width);
+    int32_t LoadConfFromFlashToBuffer();
+    int32_t LoadConfFromFileToBuffer(const std::string& path, int32_t mode);
+
+    // True while program flash (action 4) runs; the window's handlers then
+    // run only from the library's message pump.
+    bool programming() const { return programming_; }
+
+  private:
+    // The export's address, or nullptr after telling the user why not.
+    void* bind(const char* name);
+    // Program flash pumps the window's events; a handler that reached the
+    // library from there would work on the device and buffers mid-run.
+    bool refusedWhileProgramming(const char* name);
+
+    Services& services_;
+    bool programming_ = false;
+};
+
+// Where the library was looked for first: the program's own folder.
+std::string LibraryPathBesideProgram();
+
+} // namespace plexmoor
