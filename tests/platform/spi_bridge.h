@@ -50,12 +50,14 @@ inline Stream command(uint8_t opcode, std::optional<uint32_t> address = {}, cons
 
 class Bridge {
   public:
-    Bridge() {
+    // Opens the one bridge and, unless told otherwise, sets it up for SPI.
+    explicit Bridge(bool mpsse = true) {
         char serial[64] = {};
         EXPECT_EQ(FT_ListDevices(reinterpret_cast<PVOID>(0), serial, 0x40000001), FT_OK);
         EXPECT_EQ(FT_OpenEx(serial, FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_OK);
         EXPECT_EQ(FT_ResetDevice(handle), FT_OK);
         EXPECT_EQ(FT_SetBitMode(handle, 0x00, 0x00), FT_OK);
+        if (!mpsse) return;
         EXPECT_EQ(FT_SetBitMode(handle, 0xFF, 0x02), FT_OK);
         write({0x86, 0x01, 0x00});
         write(kDeselect);
