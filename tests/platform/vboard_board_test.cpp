@@ -1,0 +1,240 @@
+// The board file, injected faults and the environment that picks a board.
+#include "board_fixture.h"
+#include "spi_bridge.h"
+
+#include <cstdlib>
+
+using namespace testing_support;
+
+namespace {
+
+class BoardFileTest : public BoardTest {};
+
+TEST_F(BoardFileTest, ContentsSurviveDetachAndReattach) {
+    const auto path = temp("board.bin");
+    EXPECT_FALSE(std::filesystem::exists(path)) << "a new board starts erased, without a file";
+    Bytes data = pattern(256);
+    {
+        Bridge bridge;
+        bridge.write_enable();
+        bridge.program(0x10000, data);
+    }
+    vboard::detach();
+    ASSERT_EQ(std::filesystem::file_size(path), 2u << 20);
+    for (const auto& entry : std::filesystem::directory_iterator(path.parent_path()))
+        EXPECT_EQ(entry.path().filename(), "board.bin") << "no temporary file left behind";
+
+    reattach({});
+    EXPECT_EQ(board().read(0x10000, 256), data);
+    EXPECT_EQ(board().read(0, 1), Bytes{0xFF});
+
+    // Closing the handle writes the file too, so a crash later loses nothing.
+    board().write_raw(0, {0x42});
+    { Bridge bridge; }
+    EXPECT_EQ(read_file(path).at(0), 0x42);
+}
+
+TEST_F(BoardFileTest, AFileOfTheWrongSizeIsRefusedAndKept) {
+    vboard::detach();
+    const auto path = temp("short.bin");
+    write_file(path, Bytes(1000, 0x00));
+    vboard::Options options;
+    options.path = path.string();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(vboard::attach(options), nullptr);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("1000"), std::string::npos) << said;
+    EXPECT_EQ(vboard::current(), nullptr);
+    EXPECT_EQ(std::filesystem::file_size(path), 1000u) << "the refused file is not touched";
+}
+
+class FaultTest : public BoardTest {
+  protected:
+    vboard::Faults& faults() { return board().faults(); }
+};
+
+TEST_F(FaultTest, NoDeviceHidesTheBridge) {
+    faults().no_device = true;
+    DWORD count = 7;
+    EXPECT_EQ(FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY), FT_OK);
+    EXPECT_EQ(count, 0u);
+    char serial[64] = {};
+    EXPECT_EQ(FT_ListDevices(reinterpret_cast<PVOID>(0), serial, 0x40000001), FT_DEVICE_NOT_FOUND);
+    FT_HANDLE h = nullptr;
+    EXPECT_EQ(FT_OpenEx(const_cast<char*>(vboard::kSerialNumber), 1, &h), FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(h, nullptr);
+}
+
+TEST_F(FaultTest, OpenResetAndBitModeFailures) {
+    FT_HANDLE h = nullptr;
+    char* serial = const_cast<char*>(vboard::kSerialNumber);
+    faults().open_fails = true;
+    EXPECT_NE(FT_OpenEx(serial, 1, &h), FT_OK);
+    faults().open_fails = false;
+    ASSERT_EQ(FT_OpenEx(serial, 1, &h), FT_OK);
+    faults().reset_fails = true;
+    faults().bitmode_fails = true;
+    EXPECT_NE(FT_ResetDevice(h), FT_OK);
+    EXPECT_NE(FT_SetBitMode(h, 0xFF, 0x02), FT_OK);
+    // The failed bit-mode call left the engine off: writes do nothing.
+    uint8_t wren[] = {0x80, 0xF6, 0xFB, 0x11, 0x00, 0x00, 0x06, 0x80, 0xFE, 0xFB};
+    DWORD n = 0;
+    EXPECT_EQ(FT_Write(h, wren, sizeof wren, &n), FT_OK);
+    faults().bitmode_fails = false;
+    EXPECT_EQ(FT_SetBitMode(h, 0xFF, 0x02), FT_OK);
+    uint8_t status[] = {0x80, 0xF6, 0xFB, 0x11, 0x00, 0x00, 0x05,
+                        0x24, 0x00, 0x00, 0x80, 0xFE, 0xFB};
+    EXPECT_EQ(FT_Write(h, status, sizeof status, &n), FT_OK);
+    uint8_t answer = 0xEE;
+    EXPECT_EQ(FT_Read(h, &answer, 1, &n), FT_OK);
+    EXPECT_EQ(answer, 0x00);
+    FT_Close(h);
+}
+
+TEST_F(FaultTest, TheNthWriteAndReadFail) {
+    Bridge bridge; // three set-up writes
+    faults().write_fails_on_call = 5;
+    faults().read_fails_on_call = 2;
+    bridge.write_enable(); // write 4
+    Stream program = command(0x02, 0, {0x00});
+    DWORD n = 0;
+    EXPECT_EQ(FT_Write(bridge.handle, program.data(), static_cast<DWORD>(program.size()), &n),
+              FT_IO_ERROR);
+    EXPECT_EQ(n, 0u);
+    board().advance_us(10'000);
+    EXPECT_EQ(board().read(0, 1), Bytes{0xFF}) << "nothing of the failed write went out";
+    EXPECT_EQ(bridge.status(), 0x02) << "writes after the failed one work";
+
+    bridge.write(command(0x9F, {}, {}, 3) + command(0x9F, {}, {}, 3));
+    uint8_t id[3] = {};
+    EXPECT_EQ(FT_Read(bridge.handle, id, 3, &n), FT_IO_ERROR);
+    EXPECT_EQ(bridge.read(3), (Stream{0xC2, 0x20, 0x15})) << "the failed read's bytes are lost";
+    EXPECT_EQ(board().counters().failed_writes, 1u);
+    EXPECT_EQ(board().counters().failed_reads, 1u);
+}
+
+TEST_F(FaultTest, StuckBusyIgnoresEverythingButStatus) {
+    Bridge bridge;
+    faults().busy_stuck = true;
+    board().advance_us(60'000'000);
+    EXPECT_EQ(bridge.status(), 0x01);
+    bridge.write_enable();
+    EXPECT_EQ(bridge.transact(command(0x9F, {}, {}, 3), 3), (Stream{0xFF, 0xFF, 0xFF}));
+    faults().busy_stuck = false;
+    EXPECT_EQ(bridge.status(), 0x00);
+}
+
+TEST_F(FaultTest, FlippedBitsOnlyForTheFirstReadsOfTheRange) {
+    board().fill(0x00);
+    faults().flipped_reads = 2;
+    faults().flip_begin = 0x100;
+    faults().flip_end = 0x104;
+    faults().flip_mask = 0x80;
+    Bridge bridge;
+    EXPECT_EQ(bridge.read_data(0x0F0, 4), Stream(4, 0x00)) << "outside the range: untouched";
+    EXPECT_EQ(bridge.read_data(0x0FE, 4), (Stream{0x00, 0x00, 0x80, 0x80}));
+    EXPECT_EQ(bridge.read_data(0x103, 2), (Stream{0x80, 0x00}));
+    EXPECT_EQ(bridge.read_data(0x100, 4), Stream(4, 0x00)) << "after two reads, right again";
+    EXPECT_EQ(board().counters().flipped_reads, 2u);
+    EXPECT_EQ(board().read(0x100, 4), Bytes(4, 0x00)) << "the flash itself is intact";
+}
+
+TEST_F(FaultTest, WriteProtectIgnoresProgramAndErase) {
+    board().fill(0x00);
+    faults().write_protected = true;
+    Bridge bridge;
+    bridge.write_enable();
+    bridge.erase(0xD8, 0);
+    EXPECT_EQ(bridge.status(), 0x00) << "not busy, latch cleared";
+    bridge.write_enable();
+    bridge.program(0x1000, {0x00});
+    EXPECT_EQ(board().read(0, 1), Bytes{0x00});
+    EXPECT_EQ(board().counters().erases + board().counters().page_programs, 0u);
+}
+
+TEST(FaultGrammar, ParsesEveryItem) {
+    vboard::Faults f;
+    std::string error;
+    ASSERT_TRUE(vboard::parse_faults(
+        " nodevice,open,reset,bitmode,write=3,read=0x10,busy,wp,flip=2@0x1000-0x1100/0x40", f,
+        error))
+        << error;
+    EXPECT_TRUE(f.no_device && f.open_fails && f.reset_fails && f.bitmode_fails && f.busy_stuck &&
+                f.write_protected);
+    EXPECT_EQ(f.write_fails_on_call, 3u);
+    EXPECT_EQ(f.read_fails_on_call, 16u);
+    EXPECT_EQ(f.flipped_reads, 2u);
+    EXPECT_EQ(f.flip_begin, 0x1000u);
+    EXPECT_EQ(f.flip_end, 0x1100u);
+    EXPECT_EQ(f.flip_mask, 0x40);
+
+    ASSERT_TRUE(vboard::parse_faults("flip=1@0-16", f, error));
+    EXPECT_EQ(f.flip_mask, 0x01) << "default mask";
+    EXPECT_FALSE(f.no_device) << "each parse starts from no faults";
+}
+
+TEST(FaultGrammar, RefusesWhatItDoesNotUnderstand) {
+    for (const char* bad : {"bogus", "write=0", "write=x", "read=", "flip=1@5-3", "flip=1@0-10/0",
+                            "flip=1@0-10/0x100", "flip=1", "write=99999999999", "busy=1"}) {
+        vboard::Faults f;
+        f.busy_stuck = true;
+        std::string error;
+        EXPECT_FALSE(vboard::parse_faults(bad, f, error)) << bad;
+        EXPECT_NE(error.find("not understood"), std::string::npos) << bad;
+        EXPECT_TRUE(f.busy_stuck) << "a refused list changes nothing: " << bad;
+    }
+}
+
+TEST(BoardEnvironment, ReadsTheVariables) {
+    vboard::Options options;
+    bool named = true;
+    std::string error;
+    unsetenv("FTD2XX_VIRTUAL_BOARD");
+    ASSERT_TRUE(vboard::options_from_environment(options, named, error));
+    EXPECT_FALSE(named);
+
+    setenv("FTD2XX_VIRTUAL_BOARD", "/tmp/x.bin", 1);
+    setenv("FTD2XX_VIRTUAL_TIME", "1", 1);
+    setenv("FTD2XX_VIRTUAL_PART", "other", 1);
+    setenv("FTD2XX_VIRTUAL_FAULTS", "wp", 1);
+    ASSERT_TRUE(vboard::options_from_environment(options, named, error)) << error;
+    EXPECT_TRUE(named);
+    EXPECT_EQ(options.path, "/tmp/x.bin");
+    EXPECT_TRUE(options.virtual_time);
+    EXPECT_EQ(options.part, &vboard::other_part());
+    EXPECT_TRUE(options.faults.write_protected);
+
+    setenv("FTD2XX_VIRTUAL_PART", "big", 1);
+    EXPECT_FALSE(vboard::options_from_environment(options, named, error));
+    unsetenv("FTD2XX_VIRTUAL_PART");
+    setenv("FTD2XX_VIRTUAL_TIME", "yes", 1);
+    EXPECT_FALSE(vboard::options_from_environment(options, named, error));
+    for (const char* name :
+         {"FTD2XX_VIRTUAL_BOARD", "FTD2XX_VIRTUAL_TIME", "FTD2XX_VIRTUAL_FAULTS"})
+        unsetenv(name);
+}
+
+// A fresh process, so the board named by the environment attaches on the
+// first D2XX call with nothing attached before it.
+TEST(BoardEnvironment, AttachesOnFirstUse) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("vboard-env-" + std::to_string(::getpid()) + ".bin");
+    // Set here so that the re-executed child inherits the same name.
+    setenv("FTD2XX_VIRTUAL_BOARD", path.c_str(), 0);
+    setenv("FTD2XX_VIRTUAL_TIME", "1", 1);
+    EXPECT_EXIT(
+        {
+            DWORD count = 0;
+            FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY);
+            vboard::Board* b = vboard::current();
+            std::exit(count == 1 && b && b->virtual_time() ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    unsetenv("FTD2XX_VIRTUAL_BOARD");
+    unsetenv("FTD2XX_VIRTUAL_TIME");
+    EXPECT_EQ(std::filesystem::file_size(path), 2u << 20) << "saved at exit";
+    std::filesystem::remove(path);
+}
+
+} // namespace
