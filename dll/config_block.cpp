@@ -30,11 +30,6 @@ constexpr int64_t kPortFieldCount = kTableSizes[2] / 3;
 constexpr std::size_t kMode1MinSize = kV2BlockEnd;
 constexpr std::size_t kOtherModeMinSize = kV4BlockSize;
 
-constexpr std::array<Placement, 2> kV3FlashLayout = {{
-    {0, kV3HeaderOffset, 256},
-    {2, kV3PortOffset, kV3FlashLoadPortBytes},
-}};
-
 // Tables cleared by open programmer and filled by set system version 4;
 // table 4 is left alone by both, and table 2 only in its first 512 bytes.
 template <typename F> void for_each_reset_region(F&& f) {
@@ -241,13 +236,19 @@ int32_t get_conf(int32_t n, int32_t index, int32_t width) {
 }
 
 int load_from_flash() {
-    std::span<const Placement> layout;
-    if (version() == 2)
-        layout = kV2Layout;
-    else if (version() == 3)
-        layout = kV3FlashLayout;
-    for (const Placement& p : layout)
-        read_flash(p.offset, table(p.table).first(p.length));
+    if (version() == 2) {
+        for (const Placement& p : kV2Layout)
+            read_flash(p.offset, table(p.table).first(p.length));
+    } else if (version() == 3) {
+        read_flash(kV3HeaderOffset, table(0));
+        // All eight port blocks the header announces, not only the first
+        // 1280 bytes: with S = 64 the last blocks lie beyond them, and a
+        // configuration read back without them would be flashed back as
+        // zeros.
+        std::size_t ports = kV3FlashLoadPortBytes;
+        if (v3_ports_fit()) ports = std::max<std::size_t>(ports, v3_port_bytes());
+        read_flash(kV3PortOffset, table(2).first(ports));
+    }
     return 1;
 }
 

@@ -229,11 +229,10 @@ int repack_v3(const char* output) {
 bool read_v4_parts() {
     File ot = open_read(slot_path(kV4OtSlot));
     File rt = open_read(slot_path(kV4RtSlot));
-    for (int slot : {kV4OtSlot, kV4RtSlot})
-        if (!(slot == kV4OtSlot ? ot : rt)) {
-            host::showf(text::kPackOpenFailed, slot_path(slot));
-            return false;
-        }
+    if (!ot || !rt) {
+        host::showf(text::kPackOpenFailed, slot_path(ot ? kV4RtSlot : kV4OtSlot));
+        return false;
+    }
     LibraryState& s = state();
     s.image_length = 0;
     std::fill(s.image.begin(), s.image.end(), kFillV4);

@@ -81,6 +81,7 @@ TEST_F(ConfigLoad, RefusedFilesChangeNothing) {
 
 TEST_F(ConfigLoad, FlashLoaderReadsTheBlockOfTheVersion) {
     Bytes block = pattern(0x800, 11);
+    block[12] = 0xFF; // S beyond the port table: the first 1280 bytes only
     board().write_raw(0x10000, block);
     ASSERT_EQ(ZintraAction(2, 0, 0, 0), 1);
     ZintraAction(10, 2, 0, 0);
@@ -91,7 +92,11 @@ TEST_F(ConfigLoad, FlashLoaderReadsTheBlockOfTheVersion) {
     ZintraAction(10, 3, 0, 0);
     ASSERT_EQ(LoadConfFromFlashToBuffer(), 1);
     EXPECT_EQ(GetConf(2, 425, 0), field3(block, 0x200 + 1275));
-    EXPECT_EQ(GetConf(2, 427, 0), 0); // 1280 bytes of the port table only
+    EXPECT_EQ(GetConf(2, 427, 0), 0);
+    board().write_raw(0x1000C, {0, 0, 64}); // S = 64: all 1536 bytes
+    ASSERT_EQ(LoadConfFromFlashToBuffer(), 1);
+    EXPECT_EQ(GetConf(2, 511, 0), field3(block, 0x200 + 1533));
+    EXPECT_EQ(GetConf(2, 512, 0), 0);
     EXPECT_TRUE(messages.empty());
 }
 
