@@ -1,0 +1,84 @@
+// The window's logic on a fresh virtual board, with a services double that
+// records message boxes, answers the event pump by ticking Timer1 when it
+// is on, and records every window caption.
+#pragma once
+
+#include "board_fixture.h"
+#include "flash_form.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace plexmoor::testing {
+
+class FakeServices : public Services {
+  public:
+    Answer messageBox(const std::string& text, Buttons) override {
+        messages.push_back(text);
+        return Answer::Ok;
+    }
+    std::string openFileDialog(const std::string&) override { return {}; }
+    std::string saveFileDialog(const std::string&) override { return {}; }
+    void processEvents() override {
+        ++pumps;
+        if (on_pump) on_pump();
+    }
+    std::string programFolder() override { return folder; }
+    Date today() override { return {2026, 12, 7}; }
+    void requestClose() override { ++close_requests; }
+
+    std::vector<std::string> messages;
+    std::function<void()> on_pump;
+    std::string folder;
+    int pumps = 0;
+    int close_requests = 0;
+};
+
+class FormTest : public testing_support::BoardTest {
+  protected:
+    void SetUp() override {
+        BoardTest::SetUp();
+        services.folder = temp("").parent_path().string();
+        form = std::make_unique<FlashForm>(services);
+        form->controls().onChange([this](const Control& c, Property p) {
+            if (c.name() == "Flash" && p == Property::Caption)
+                window_captions.push_back(c.caption());
+        });
+        // Every pump is a timer period: ticks whenever Timer1 is on.
+        services.on_pump = [this] {
+            Control& timer = form->control("Timer1");
+            if (timer.enabled()) form->controls().raise(timer, Event::Timer);
+            if (during_pump) during_pump();
+        };
+        form->Form_Load();
+    }
+
+    void TearDown() override {
+        // The library outlives each test; leave its device closed.
+        if (form && form->state().bInit) form->zintra().ZintraAction(3, 0, 0, 0);
+        form.reset();
+        BoardTest::TearDown();
+    }
+
+    Control& c(std::string_view name, int index = kNoIndex) { return form->control(name, index); }
+    std::string caption() { return c("Flash").caption(); }
+    void init() {
+        ASSERT_TRUE(form->userClick(c("Command2")));
+        ASSERT_TRUE(form->state().bInit);
+    }
+
+    FakeServices services;
+    std::unique_ptr<FlashForm> form;
+    std::vector<std::string> window_captions;
+    std::function<void()> during_pump;
+};
+
+inline std::string Status(const std::string& message) {
+    return "0: Msg = " + message + ", Solvanti Plexmoor ( Ver: 1.17 )";
+}
+
+inline const std::string kIdleCaption = "Solvanti Plexmoor ( Ver: 1.17 ) ";
+
+} // namespace plexmoor::testing

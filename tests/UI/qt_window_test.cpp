@@ -1,0 +1,168 @@
+// The real window: tabs, frames per system version, and a flash driven by
+// clicks on the widgets against the virtual board.
+#include "qt_services.h"
+#include "qt_window.h"
+#include "virtual_board.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <fstream>
+#include <functional>
+#include <memory>
+
+using namespace plexmoor;
+
+namespace {
+
+// Real Qt services, but message boxes are recorded instead of waiting for
+// a click, and each pump can run a test's action.
+class RecordingServices : public QtServices {
+  public:
+    Answer messageBox(const std::string& text, Buttons) override {
+        messages.push_back(text);
+        return Answer::Ok;
+    }
+    void processEvents() override {
+        QtServices::processEvents();
+        if (on_pump) on_pump();
+    }
+    std::vector<std::string> messages;
+    std::function<void()> on_pump;
+};
+
+} // namespace
+
+class QtWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir dir_;
+    std::unique_ptr<RecordingServices> services_;
+    std::unique_ptr<FlashForm> form_;
+    std::unique_ptr<QtWindow> window_;
+
+    template <typename W> W* find(const char* key) {
+        W* w = window_->findChild<W*>(key);
+        if (!w) qFatal("no widget %s", key);
+        return w;
+    }
+    bool shown(const char* key) { return !find<QWidget>(key)->isHidden(); }
+
+  private slots:
+    void init() {
+        vboard::Options options;
+        options.path = dir_.filePath("board.bin").toStdString();
+        QVERIFY(vboard::attach(options) != nullptr);
+        services_ = std::make_unique<RecordingServices>();
+        form_ = std::make_unique<FlashForm>(*services_);
+        window_ = std::make_unique<QtWindow>(*form_);
+        services_->setWindow(window_.get());
+        form_->Form_Load();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+
+    void cleanup() {
+        if (form_->state().bInit) form_->zintra().ZintraAction(3, 0, 0, 0);
+        window_.reset();
+        form_.reset();
+        services_.reset();
+        vboard::detach();
+    }
+
+    void opensWithFourTabs() {
+        auto* tabs = find<QTabWidget>("SSTab");
+        QCOMPARE(tabs->count(), 4);
+        QStringList titles;
+        for (int i = 0; i < tabs->count(); ++i)
+            titles << tabs->tabText(i);
+        QCOMPARE(titles, (QStringList{"Flash", "Setting", "MIB", "Design"}));
+        QCOMPARE(window_->windowTitle(), QString("Solvanti Plexmoor ( Ver: 1.17 ) "));
+        QCOMPARE(find<QGroupBox>("FmeOrvoFlash")->title(), QString("Orvo Flash"));
+        QCOMPARE(find<QPushButton>("Command3")->text(), QString("Flash"));
+        QVERIFY(!find<QWidget>("cmbSysVer")->isEnabled());
+        // 9795 x 8640 twips outside, so the client area is a little smaller
+        // than 653 x 576 pixels at 96 dpi.
+        QVERIFY(window_->width() > window_->pixels(9000) &&
+                window_->width() <= window_->pixels(9795));
+        QVERIFY(window_->height() > window_->pixels(7800) &&
+                window_->height() <= window_->pixels(8640));
+    }
+
+    void framesPerSystemVersion() {
+        struct Expect {
+            int version;
+            bool orvo;
+        };
+        for (Expect e : {Expect{2, true}, Expect{4, false}, Expect{3, true}}) {
+            form_->control("cmbSysVer").setListIndex(e.version - 1);
+            QCOMPARE(shown("FmeOrvoFlash"), e.orvo);
+            QCOMPARE(shown("FmeFWSelect"), e.orvo);
+            QCOMPARE(shown("fmeOrvoSetting"), e.orvo);
+            QCOMPARE(shown("fmeQuarnLite"), !e.orvo);
+            QCOMPARE(shown("txtStart(1)"), e.version == 2);
+            QVERIFY(!shown("FmeOrvoPar"));
+            QVERIFY(!shown("FMEDebug"));
+        }
+        QCOMPARE(find<QComboBox>("cmbPrd")->currentText(), QString("1-Orvo"));
+    }
+
+    void initAndFlashThroughTheWidgets() {
+        QByteArray image(10000, '\0');
+        for (int i = 0; i < image.size(); ++i)
+            image[i] = static_cast<char>(i * 7 + 3);
+        QString path = dir_.filePath("firmware.b");
+        std::ofstream(path.toStdString(), std::ios::binary).write(image.data(), image.size());
+
+        auto* edit = find<QLineEdit>("txtPath");
+        edit->selectAll();
+        QTest::keyClicks(edit, path);
+        QCOMPARE(QString::fromStdString(form_->control("txtPath").text()), path);
+
+        QTest::mouseClick(find<QPushButton>("Command2"), Qt::LeftButton);
+        QCOMPARE(find<QPushButton>("Command2")->text(), QString("Uninit"));
+
+        bool locked = false;
+        services_->on_pump = [&] {
+            if (form_->zintra().programming())
+                locked = locked || !find<QPushButton>("Command3")->isEnabled();
+        };
+        QTest::mouseClick(find<QPushButton>("Command3"), Qt::LeftButton);
+        QVERIFY(locked);
+        QVERIFY(find<QPushButton>("Command3")->isEnabled());
+        QVERIFY(services_->messages.empty());
+        QCOMPARE(window_->windowTitle(),
+                 QString("0: Msg = Flash Complete, Solvanti Plexmoor ( Ver: 1.17 )"));
+        std::vector<uint8_t> flash = vboard::current()->read(0, 10000);
+        QVERIFY(std::equal(flash.begin(), flash.end(), image.begin(),
+                           [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); }));
+    }
+
+    void closeDuringFlashWaitsForTheRun() {
+        QString path = dir_.filePath("firmware.b");
+        std::ofstream(path.toStdString(), std::ios::binary) << std::string(9000, 'x');
+        form_->control("txtPath").setText(path.toStdString());
+        QTest::mouseClick(find<QPushButton>("Command2"), Qt::LeftButton);
+
+        bool tried = false;
+        services_->on_pump = [&] {
+            if (form_->zintra().programming() && !tried) {
+                tried = true;
+                QVERIFY(!window_->close());
+                QVERIFY(window_->isVisible());
+            }
+        };
+        QTest::mouseClick(find<QPushButton>("Command3"), Qt::LeftButton);
+        QVERIFY(tried);
+        QTRY_VERIFY(!window_->isVisible());
+    }
+};
+
+QTEST_MAIN(QtWindowTest)
+#include "qt_window_test.moc"

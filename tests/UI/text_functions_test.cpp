@@ -1,0 +1,88 @@
+// The text helpers and the control model's selection events.
+#include "controls.h"
+#include "text_functions.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace plexmoor {
+namespace {
+
+TEST(FieldOf, SplitsLikeTheWindowExpects) {
+    EXPECT_EQ(FieldOf("$Revision: 1.17 $", " ", 2), "1.17");
+    EXPECT_EQ(FieldOf("2-Quarn-Lite", "-", 1), "2");
+    EXPECT_EQ(FieldOf("2-Quarn-Lite", "-", 3), "Lite");
+    EXPECT_EQ(FieldOf("2-Quarn-Lite", "-", 4), "");
+    EXPECT_EQ(FieldOf("Orvo", "-", 1), "Orvo");
+    EXPECT_EQ(FieldOf("a--b", "-", 2), "");
+    EXPECT_EQ(FieldOf("a--b", "-", 3), "b");
+    EXPECT_EQ(FieldOf("a b", " ", 0), "");
+    EXPECT_EQ(FieldOf("a b", " ", -3), "");
+    // A two-character delimiter: later fields keep its second character.
+    EXPECT_EQ(FieldOf("one\r\ntwo\r\n", "\r\n", 2), "\ntwo");
+    EXPECT_EQ(FieldOf("one\r\ntwo\r\n", "\r\n", 3), "\n");
+}
+
+TEST(Numbers, WholeNumberTakesTheLeadingNumber) {
+    EXPECT_EQ(WholeNumber("3"), 3);
+    EXPECT_EQ(WholeNumber(" 12abc"), 12);
+    EXPECT_EQ(WholeNumber("-7"), -7);
+    EXPECT_EQ(WholeNumber(""), 0);
+    EXPECT_EQ(WholeNumber("Orvo"), 0);
+    EXPECT_EQ(WholeNumber("99999999999"), std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(WholeNumber("-99999999999"), std::numeric_limits<int32_t>::min());
+}
+
+TEST(Numbers, ParseDecimal32AcceptsOnlyOneWholeNumberInRange) {
+    EXPECT_EQ(ParseDecimal32("0"), 0);
+    EXPECT_EQ(ParseDecimal32(" +65536 "), 65536);
+    EXPECT_EQ(ParseDecimal32("-2147483648"), std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(ParseDecimal32("2147483647"), std::numeric_limits<int32_t>::max());
+    for (const char* bad :
+         {"", " ", "-", "+", "1 2", "1.0", "1e3", "&H10", "2147483648", "-2147483649", "12x"}) {
+        EXPECT_FALSE(ParseDecimal32(bad).has_value()) << bad;
+    }
+}
+
+TEST(Numbers, FormatPercentOfProgress) {
+    EXPECT_EQ(FormatPercent(0.0f), "00.0%");
+    EXPECT_EQ(FormatPercent(4096.0f / 10000.0f), "41.0%");
+    EXPECT_EQ(FormatPercent(8192.0f / 10000.0f), "81.9%");
+    EXPECT_EQ(FormatPercent(0.05f), "05.0%");
+    EXPECT_EQ(FormatPercent(1.0f), "100.0%");
+    EXPECT_EQ(FormatPercent(12.2880f), "1228.8%");
+    EXPECT_EQ(FormatPercent(-0.5f), "-50.0%");
+}
+
+TEST(Controls, ProgramSelectionRaisesClickAndTextFollowsIt) {
+    ControlSet set;
+    Control& list = set.add("cmbX", kNoIndex, Kind::ComboBox);
+    int clicks = 0;
+    set.onEvent([&](Control& c, Event e, const EventArgs&) {
+        if (&c == &list && e == Event::Click) ++clicks;
+    });
+    list.addItem("1");
+    list.addItem("2");
+    EXPECT_EQ(list.text(), "");
+    list.setListIndex(1);
+    list.setListIndex(1); // the same entry again is a choice as well
+    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(list.text(), "2");
+    list.setListIndex(2);
+    list.setListIndex(-1);
+    EXPECT_EQ(clicks, 2);
+    list.clear();
+    EXPECT_EQ(list.text(), "");
+    EXPECT_EQ(list.listIndex(), -1);
+
+    EXPECT_EQ(set("cmbX").key(), "cmbX");
+    Control& box = set.add("txtFile3", 2, Kind::TextBox);
+    EXPECT_EQ(&set("txtFile3", 2), &box);
+    EXPECT_EQ(box.key(), "txtFile3(2)");
+    EXPECT_THROW(set("txtFile3", 3), std::out_of_range);
+    EXPECT_THROW(set.add("txtFile3", 2, Kind::TextBox), std::logic_error);
+}
+
+} // namespace
+} // namespace plexmoor
