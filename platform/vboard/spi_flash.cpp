@@ -101,8 +101,10 @@ uint8_t SpiFlash::exchange(uint8_t mosi) {
         opcode_ = mosi;
         // A part in deep power-down listens for the release only; a busy
         // part answers status reads only.
-        if (powered_down_ ? mosi != kReleasePowerDown : (busy() && mosi != kReadStatus))
+        if (powered_down_ ? mosi != kReleasePowerDown : (busy() && mosi != kReadStatus)) {
             ignored_ = true;
+            ++counters_.ignored_commands;
+        }
         if (!ignored_ && mosi == kReadStatus) ++counters_.status_reads;
         return 0xFF;
     }

@@ -45,10 +45,10 @@ struct Faults {
 
 // What happened on the wire and in the chip since the board was attached.
 struct Counters {
-    uint64_t usb_writes = 0;
-    uint64_t usb_reads = 0;
-    uint64_t bytes_out = 0; // bytes written to the bridge
-    uint64_t bytes_in = 0;  // bytes read from the bridge
+    uint64_t usb_writes = 0; // FT_Write calls, failed ones included
+    uint64_t usb_reads = 0;  // FT_Read calls, failed ones included
+    uint64_t bytes_out = 0;  // bytes written to the bridge
+    uint64_t bytes_in = 0;   // bytes read from the bridge
     uint64_t page_programs = 0;
     uint64_t erases = 0;
     uint64_t status_reads = 0;
@@ -59,7 +59,7 @@ struct Counters {
     uint64_t failed_reads = 0;     // FT_Read calls failed by a fault
     uint64_t bad_commands = 0;     // MPSSE opcodes answered with 0xFA
     uint64_t dropped_bytes = 0;    // replies lost because nobody read them in time
-    uint64_t ignored_commands = 0; // SPI commands the flash rejected (busy, framing, latch)
+    uint64_t ignored_commands = 0; // rejected: busy, powered down, framing, latch, protection
 };
 
 // The serial number of the one virtual bridge.

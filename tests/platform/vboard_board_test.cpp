@@ -67,28 +67,15 @@ TEST_F(FaultTest, NoDeviceHidesTheBridge) {
 
 TEST_F(FaultTest, OpenResetAndBitModeFailures) {
     FT_HANDLE h = nullptr;
-    char* serial = const_cast<char*>(vboard::kSerialNumber);
     faults().open_fails = true;
-    EXPECT_NE(FT_OpenEx(serial, 1, &h), FT_OK);
+    EXPECT_NE(FT_OpenEx(const_cast<char*>(vboard::kSerialNumber), 1, &h), FT_OK);
+    EXPECT_EQ(h, nullptr);
     faults().open_fails = false;
-    ASSERT_EQ(FT_OpenEx(serial, 1, &h), FT_OK);
-    faults().reset_fails = true;
-    faults().bitmode_fails = true;
-    EXPECT_NE(FT_ResetDevice(h), FT_OK);
-    EXPECT_NE(FT_SetBitMode(h, 0xFF, 0x02), FT_OK);
-    // The failed bit-mode call left the engine off: writes do nothing.
-    uint8_t wren[] = {0x80, 0xF6, 0xFB, 0x11, 0x00, 0x00, 0x06, 0x80, 0xFE, 0xFB};
-    DWORD n = 0;
-    EXPECT_EQ(FT_Write(h, wren, sizeof wren, &n), FT_OK);
-    faults().bitmode_fails = false;
-    EXPECT_EQ(FT_SetBitMode(h, 0xFF, 0x02), FT_OK);
-    uint8_t status[] = {0x80, 0xF6, 0xFB, 0x11, 0x00, 0x00, 0x05,
-                        0x24, 0x00, 0x00, 0x80, 0xFE, 0xFB};
-    EXPECT_EQ(FT_Write(h, status, sizeof status, &n), FT_OK);
-    uint8_t answer = 0xEE;
-    EXPECT_EQ(FT_Read(h, &answer, 1, &n), FT_OK);
-    EXPECT_EQ(answer, 0x00);
-    FT_Close(h);
+    Bridge bridge;
+    faults().reset_fails = faults().bitmode_fails = true;
+    EXPECT_EQ(FT_ResetDevice(bridge.handle), FT_IO_ERROR);
+    EXPECT_EQ(FT_SetBitMode(bridge.handle, 0x00, 0x00), FT_IO_ERROR);
+    EXPECT_EQ(bridge.status(), 0x00) << "the failed mode change left MPSSE on";
 }
 
 TEST_F(FaultTest, TheNthWriteAndReadFail) {
@@ -152,7 +139,7 @@ TEST_F(FaultTest, WriteProtectIgnoresProgramAndErase) {
     EXPECT_EQ(board().counters().erases + board().counters().page_programs, 0u);
 }
 
-TEST(FaultGrammar, ParsesEveryItem) {
+TEST(FaultGrammar, ParsesEveryItemAndRefusesTheRest) {
     vboard::Faults f;
     std::string error;
     ASSERT_TRUE(vboard::parse_faults(
@@ -168,20 +155,10 @@ TEST(FaultGrammar, ParsesEveryItem) {
     EXPECT_EQ(f.flip_end, 0x1100u);
     EXPECT_EQ(f.flip_mask, 0x40);
 
-    ASSERT_TRUE(vboard::parse_faults("flip=1@0-16", f, error));
-    EXPECT_EQ(f.flip_mask, 0x01) << "default mask";
-    EXPECT_FALSE(f.no_device) << "each parse starts from no faults";
-}
-
-TEST(FaultGrammar, RefusesWhatItDoesNotUnderstand) {
     for (const char* bad : {"bogus", "write=0", "write=x", "read=", "flip=1@5-3", "flip=1@0-10/0",
                             "flip=1@0-10/0x100", "flip=1", "write=99999999999", "busy=1"}) {
-        vboard::Faults f;
-        f.busy_stuck = true;
-        std::string error;
         EXPECT_FALSE(vboard::parse_faults(bad, f, error)) << bad;
-        EXPECT_NE(error.find("not understood"), std::string::npos) << bad;
-        EXPECT_TRUE(f.busy_stuck) << "a refused list changes nothing: " << bad;
+        EXPECT_TRUE(f.no_device) << "a refused list changes nothing: " << bad;
     }
 }
 
