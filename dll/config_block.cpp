@@ -17,7 +17,6 @@ constexpr std::size_t kVersionByte = 5;
 constexpr std::size_t kClearedPortBytes = 512;
 constexpr int32_t kFieldsPerPortV2 = 16;
 constexpr int32_t kFieldsPerPortV3 = 48;
-constexpr uint32_t kFieldMask = 0xFFFFFF;
 constexpr uint32_t kReadPiece = 256;
 
 // Version 2 keeps three header fields behind the six fixed header bytes.
@@ -136,6 +135,13 @@ uint64_t v3_port_bytes() {
 
 bool v3_ports_fit() {
     return v3_port_bytes() <= kTableSizes[2];
+}
+
+std::array<Placement, 2> v3_layout() {
+    return {{
+        {0, kV3HeaderOffset, static_cast<uint32_t>(kTableSizes[0])},
+        {2, kV3PortOffset, static_cast<uint32_t>(v3_port_bytes())},
+    }};
 }
 
 void place(std::span<const Placement> layout, std::span<uint8_t> out, uint32_t base) {

@@ -85,6 +85,9 @@ uint32_t v3_stride();
 uint64_t v3_port_bytes();
 // Whether 8 port blocks of stride S fit in table 2.
 bool v3_ports_fit();
+// Table 0 and the port blocks the header announces, where a version-3 image
+// and flash keep them; meaningful only when v3_ports_fit().
+std::array<Placement, 2> v3_layout();
 
 // Copies each placement's table bytes into `out`, whose first byte stands
 // for address `base`; placements must lie inside it.

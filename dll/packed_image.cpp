@@ -138,11 +138,7 @@ std::size_t v3_block_end() {
 }
 
 void place_v3_block() {
-    const std::array<config::Placement, 2> layout = {{
-        {0, config::kV3HeaderOffset, static_cast<uint32_t>(kTableSizes[0])},
-        {2, config::kV3PortOffset, static_cast<uint32_t>(config::v3_port_bytes())},
-    }};
-    config::place(layout, image(), 0);
+    config::place(config::v3_layout(), image(), 0);
 }
 
 int pack_v2(const char* boot, const char* ot, int32_t ot_offset, const char* rt, int32_t rt_offset,

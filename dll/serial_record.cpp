@@ -117,7 +117,7 @@ int get_serial(char* output) {
 
 int flash_serial() {
     int32_t version = state().system_version;
-    std::array<config::Placement, 3> layout_storage{};
+    const auto v3 = config::v3_layout();
     std::span<const config::Placement> layout;
     if (version == 2) {
         layout = config::kV2Layout;
@@ -126,10 +126,7 @@ int flash_serial() {
             host::showf(text::kPortBlocksTooLarge, config::v3_stride());
             return 0;
         }
-        layout_storage[0] = {0, config::kV3HeaderOffset, static_cast<uint32_t>(kTableSizes[0])};
-        layout_storage[1] = {2, config::kV3PortOffset,
-                             static_cast<uint32_t>(config::v3_port_bytes())};
-        layout = std::span(layout_storage).first(2);
+        layout = v3;
     } else {
         host::showf(text::kSerialVersion, version);
         return 0;
