@@ -4,6 +4,9 @@
 #include "spi_bridge.h"
 #include "wincalls.h"
 
+#include <chrono>
+#include <thread>
+
 using namespace testing_support;
 
 namespace {
@@ -95,6 +98,14 @@ TEST_F(MpsseTest, SleepAdvancesOnlyAVirtualClock) {
     real.virtual_time = false;
     reattach(real);
     EXPECT_EQ(vboard_virtual_sleep(1), 0);
+    {
+        // In real time a busy period ends with the wall clock.
+        Bridge bridge;
+        bridge.write_enable();
+        bridge.program(0, {0x00});
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_EQ(bridge.status(), 0x00);
+    }
     vboard::detach();
     EXPECT_EQ(vboard_virtual_sleep(1), 0);
 }
