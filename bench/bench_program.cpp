@@ -1,0 +1,102 @@
+// Programs and verifies a 1 MiB image on the virtual board in virtual time
+// through the library's exports, once per flash maker, and prints what it
+// cost on the wall clock and on the board's clock.
+#include "virtual_board.h"
+#include "wincalls.h"
+#include "zintra.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kImageSize = 0x100000;
+constexpr uint32_t kPageSize = 256;
+
+std::vector<uint8_t> make_image() {
+    std::vector<uint8_t> image(kImageSize);
+    uint32_t x = 0x9E3779B9u;
+    for (auto& b : image) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<uint8_t>(x);
+    }
+    image[0] = 0x00;
+    return image;
+}
+
+int quiet_box(void*, const char* text, const char*, unsigned) {
+    std::fprintf(stderr, "message: %s\n", text);
+    return IDOK;
+}
+void quiet_debug(void*, const char*) {}
+
+bool run(const char* label, const vboard::FlashPart& part, const std::filesystem::path& dir,
+         const std::vector<uint8_t>& image, const std::string& image_path) {
+    vboard::Options options;
+    options.path = (dir / (std::string(label) + "-board.bin")).string();
+    options.part = &part;
+    options.virtual_time = true;
+    vboard::Board* board = vboard::attach(options);
+    if (!board) return false;
+    ZintraAction(3, 0, 0, 0);
+    if (ZintraAction(2, 0, 0, 0) != 1) return false;
+    SetupWriteParameter(0, image_path.c_str());
+
+    const vboard::Counters before = board->counters();
+    const uint64_t board_start = board->now_us();
+    const auto wall_start = std::chrono::steady_clock::now();
+    int result = ZintraAction(4, 0, 0, 0);
+    const auto wall_end = std::chrono::steady_clock::now();
+    const vboard::Counters& after = board->counters();
+    const uint64_t board_us = board->now_us() - board_start;
+    const bool same = board->read(0, kImageSize) == image;
+
+    const double pages = kImageSize / kPageSize;
+    const double wall_ms = std::chrono::duration<double, std::milli>(wall_end - wall_start).count();
+    const uint64_t slept_us = after.slept_us - before.slept_us;
+    std::printf("%s (manufacturer %02X): result %d, flash %s\n", label, part.jedec_id[0], result,
+                same ? "matches the image" : "DIFFERS from the image");
+    std::printf("  wall time             %10.1f ms\n", wall_ms);
+    std::printf("  board time            %10.1f s\n", board_us / 1e6);
+    std::printf("  USB writes per page   %10.2f\n", (after.usb_writes - before.usb_writes) / pages);
+    std::printf("  USB reads per page    %10.2f\n", (after.usb_reads - before.usb_reads) / pages);
+    std::printf("  erases, page programs %10llu %llu\n",
+                static_cast<unsigned long long>(after.erases - before.erases),
+                static_cast<unsigned long long>(after.page_programs - before.page_programs));
+    std::printf("  sleeps                %10llu (%.1f s)\n",
+                static_cast<unsigned long long>(after.sleeps - before.sleeps), slept_us / 1e6);
+    std::printf("  share in fixed delays %10.1f %%\n",
+                board_us ? 100.0 * static_cast<double>(slept_us) / static_cast<double>(board_us)
+                         : 0.0);
+    ZintraAction(3, 0, 0, 0);
+    vboard::detach();
+    return result == 1 && same;
+}
+
+} // namespace
+
+int main() {
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / "plexmoor-bench-program";
+    std::filesystem::create_directories(dir);
+    const std::vector<uint8_t> image = make_image();
+    const std::string image_path = (dir / "image.bin").string();
+    {
+        std::ofstream out(image_path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(image.data()),
+                  static_cast<std::streamsize>(image.size()));
+    }
+    WinAttachMessageBox(quiet_box, nullptr);
+    WinAttachDebugOutput(quiet_debug, nullptr);
+
+    bool ok = run("default-part", vboard::default_part(), dir, image, image_path);
+    ok = run("other-part", vboard::other_part(), dir, image, image_path) && ok;
+    std::filesystem::remove_all(dir);
+    return ok ? EXIT_SUCCESS : EXIT_FAILURE;
+}
