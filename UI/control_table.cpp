@@ -45,9 +45,9 @@ const Row kRows[] = {
 
     // "Flash" tab.
     {"FmeFWSelect", kNoIndex, Kind::Frame, kTabs, kTabFlash, 90, 120, 9200, 1000, "File Selection"},
-    {"Label1", kNoIndex, Kind::Label, "FmeFWSelect", 0, 150, 440, 2300, kLabelH,
+    {"Label1", kNoIndex, Kind::Label, "FmeFWSelect", 0, 150, 440, 2500, kLabelH,
      "Released Firmware filename"},
-    {"txtPath", kNoIndex, Kind::TextBox, "FmeFWSelect", 0, 2500, 400, 5900, kLine},
+    {"txtPath", kNoIndex, Kind::TextBox, "FmeFWSelect", 0, 2700, 400, 5700, kLine},
     {"btnChoose", 0, Kind::Button, "FmeFWSelect", 0, 8500, 370, 550, kButtonH, "..."},
     {"FmeOrvoFlash", kNoIndex, Kind::Frame, kTabs, kTabFlash, 90, 1260, 9200, 2000, "Orvo Flash"},
     {"Command2", kNoIndex, Kind::Button, "FmeOrvoFlash", 0, 150, 400, 1500, kTall, "Init"},
@@ -80,8 +80,8 @@ const Row kRows[] = {
     {"lblSets", kNoIndex, Kind::Label, "fmeMIB", 0, 1600, 340, 450, kLabelH, "Sets"},
     {"cmbSets", kNoIndex, Kind::ComboBox, "fmeMIB", 0, 2060, 300, 2100, kLine},
     {"btnSets", kNoIndex, Kind::Button, "fmeMIB", 0, 4210, 270, 900, kButtonH, "Update"},
-    {"cmbQuick", kNoIndex, Kind::ComboBox, "fmeMIB", 0, 5250, 300, 2450, kLine},
-    {"BtnQuick", kNoIndex, Kind::Button, "fmeMIB", 0, 7750, 270, 1350, kButtonH, "Update Setting"},
+    {"cmbQuick", kNoIndex, Kind::ComboBox, "fmeMIB", 0, 5250, 300, 2400, kLine},
+    {"BtnQuick", kNoIndex, Kind::Button, "fmeMIB", 0, 7700, 270, 1420, kButtonH, "Update Setting"},
     {"lblMemo", kNoIndex, Kind::Label, "fmeMIB", 0, 150, 760, 1100, kLabelH, "Profile Memo"},
     {"txtMemo", kNoIndex, Kind::TextBox, "fmeMIB", 0, 1260, 720, 5300, kLine},
     {"chkAllPort", kNoIndex, Kind::CheckBox, "fmeMIB", 0, 6700, 730, 1500, 300, "All Group"},
@@ -105,11 +105,12 @@ const Row kRows[] = {
     {"btnChoose", 5, Kind::Button, "fmePacking", 0, 6150, 1540, 550, kButtonH, "..."},
     {"lblFwGrp2", kNoIndex, Kind::Label, "fmePacking", 0, 150, 2020, 900, kLabelH, "FW"},
     {"cmbFwGrp2", kNoIndex, Kind::ComboBox, "fmePacking", 0, 1100, 1980, 700, kLine},
-    {"btnPack", kNoIndex, Kind::Button, "fmePacking", 0, 150, 2600, 2000, kTall,
-     "Pack from source"},
-    {"btnPackByPack", kNoIndex, Kind::Button, "fmePacking", 0, 2300, 2600, 2000, kTall,
+    // "Pack from source" last, so the hidden button leaves no gap.
+    {"btnPackByPack", kNoIndex, Kind::Button, "fmePacking", 0, 150, 2600, 2000, kTall,
      "Pack from released"},
-    {"cmdParse", kNoIndex, Kind::Button, "fmePacking", 0, 4450, 2600, 2000, kTall, "Parse Setting"},
+    {"cmdParse", kNoIndex, Kind::Button, "fmePacking", 0, 2300, 2600, 2000, kTall, "Parse Setting"},
+    {"btnPack", kNoIndex, Kind::Button, "fmePacking", 0, 4450, 2600, 2000, kTall,
+     "Pack from source"},
 
     {"FMEDebug", kNoIndex, Kind::Frame, kTabs, kTabDesign, 90, 3650, 4500, 2300, "Debug"},
     {"Label7", kNoIndex, Kind::Label, "FMEDebug", 0, 150, 380, 1500, kLabelH, "Firmware Version:"},
@@ -222,7 +223,7 @@ void AddArrays(ControlSet& set) {
         int column = (k - 1) / 12, row = (k - 1) % 12;
         const AlField& f = kAlFields[k - 1];
         AddLabelled(set, "lblAL", "txtAL", k, "fmeQuarnLite", 150 + column * 2800, 300 + row * 330,
-                    1400, 1250, f.caption, f.text, f.tag);
+                    1500, 1150, f.caption, f.text, f.tag);
     }
     for (int j = 0; j < 9; ++j) {
         AddLabelled(set, "lblALActive", "txtALActive", j, "fmeQuarnLite", 5750, 300 + j * 330, 2150,
@@ -241,7 +242,7 @@ void AddArrays(ControlSet& set) {
     for (int k = 0; k < kFieldBoxes; ++k) {
         int column = k / 16, row = k % 16;
         AddLabelled(set, "lblMIBConf", "txtMIBConf", k, "fmeMIB", 150 + column * 2950,
-                    1180 + row * 340, 1800, 1000, "", kFieldStartTexts[k]);
+                    1180 + row * 340, 1920, 900, "", kFieldStartTexts[k]);
     }
     // Global values, two rows of eight, out of sight below the tabs.
     for (int i = 0; i < 16; ++i) {

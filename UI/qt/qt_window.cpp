@@ -38,6 +38,10 @@ std::string FromEditor(const QString& s) {
 
 QtWindow::QtWindow(FlashForm& form) : form_(form) {
     if (QScreen* screen = this->screen()) dpi_ = screen->logicalDotsPerInchX();
+    // The places in the control table are drawn for an 8-point face.
+    QFont face = font();
+    face.setPointSize(8);
+    setFont(face);
     for (Control& c : form_.controls().all())
         create(c);
     for (Control& c : form_.controls().all())
@@ -97,6 +101,8 @@ void QtWindow::create(Control& c) {
     }
     case Kind::MultiLineTextBox: {
         auto* edit = new QPlainTextEdit(parent);
+        // A wrapped line would read as two records of the list.
+        edit->setLineWrapMode(QPlainTextEdit::NoWrap);
         connect(edit, &QPlainTextEdit::textChanged, this, [this, edit, &c] {
             if (!pushing_) c.setText(FromEditor(edit->toPlainText()));
         });
