@@ -35,7 +35,14 @@ int quiet_box(void*, const char* text, const char*, unsigned) {
     std::fprintf(stderr, "message: %s\n", text);
     return IDOK;
 }
-void quiet_debug(void*, const char*) {}
+// Each busy status reading is followed by one 5 ms poll sleep; counting them
+// separates the erase wait from the commands' fixed delays.
+uint64_t busy_readings = 0;
+void count_busy(void*, const char* text) {
+    unsigned status = 0;
+    if (std::sscanf(text, "CD_SE status=%02x", &status) == 1 && (status & 1)) ++busy_readings;
+}
+constexpr uint64_t kPollSleepUs = 5000;
 
 bool run(const char* label, const vboard::FlashPart& part, const std::filesystem::path& dir,
          const std::vector<uint8_t>& image, const std::string& image_path) {
@@ -49,6 +56,7 @@ bool run(const char* label, const vboard::FlashPart& part, const std::filesystem
     if (ZintraAction(2, 0, 0, 0) != 1) return false;
     SetupWriteParameter(0, image_path.c_str());
 
+    busy_readings = 0;
     const vboard::Counters before = board->counters();
     const uint64_t board_start = board->now_us();
     const auto wall_start = std::chrono::steady_clock::now();
@@ -61,6 +69,7 @@ bool run(const char* label, const vboard::FlashPart& part, const std::filesystem
     const double pages = kImageSize / kPageSize;
     const double wall_ms = std::chrono::duration<double, std::milli>(wall_end - wall_start).count();
     const uint64_t slept_us = after.slept_us - before.slept_us;
+    const uint64_t poll_us = busy_readings * kPollSleepUs;
     std::printf("%s (manufacturer %02X): result %d, flash %s\n", label, part.jedec_id[0], result,
                 same ? "matches the image" : "DIFFERS from the image");
     std::printf("  wall time             %10.1f ms\n", wall_ms);
@@ -72,9 +81,13 @@ bool run(const char* label, const vboard::FlashPart& part, const std::filesystem
                 static_cast<unsigned long long>(after.page_programs - before.page_programs));
     std::printf("  sleeps                %10llu (%.1f s)\n",
                 static_cast<unsigned long long>(after.sleeps - before.sleeps), slept_us / 1e6);
-    std::printf("  share in fixed delays %10.1f %%\n",
-                board_us ? 100.0 * static_cast<double>(slept_us) / static_cast<double>(board_us)
-                         : 0.0);
+    auto share = [&](uint64_t us) {
+        return board_us ? 100.0 * static_cast<double>(us) / static_cast<double>(board_us) : 0.0;
+    };
+    std::printf("  share in fixed delays %10.1f %%\n", share(slept_us - poll_us));
+    std::printf("  share in erase polls  %10.1f %% (%llu busy readings)\n", share(poll_us),
+                static_cast<unsigned long long>(busy_readings));
+    std::printf("  share elsewhere       %10.1f %%\n", share(board_us - slept_us));
     ZintraAction(3, 0, 0, 0);
     vboard::detach();
     return result == 1 && same;
@@ -93,7 +106,7 @@ int main() {
                   static_cast<std::streamsize>(image.size()));
     }
     WinAttachMessageBox(quiet_box, nullptr);
-    WinAttachDebugOutput(quiet_debug, nullptr);
+    WinAttachDebugOutput(count_busy, nullptr);
 
     bool ok = run("default-part", vboard::default_part(), dir, image, image_path);
     ok = run("other-part", vboard::other_part(), dir, image, image_path) && ok;
