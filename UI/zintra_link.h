@@ -34,9 +34,10 @@ class ZintraLink {
     // run only from the library's message pump.
     bool programming() const { return programming_; }
 
-  private:
     // The export's address, or nullptr after telling the user why not.
     void* bind(const char* name);
+
+  private:
     // Program flash pumps the window's events; a handler that reached the
     // library from there would work on the device and buffers mid-run.
     bool refusedWhileProgramming(const char* name);

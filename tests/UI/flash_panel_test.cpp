@@ -207,5 +207,12 @@ TEST_F(FlashPanelTest, DebugWriteProgramsThePackedFileWithoutLocks) {
     EXPECT_EQ(board().read(8192, 2000), pattern(2000, 3));
 }
 
+TEST_F(FlashPanelTest, MissingExportIsNamedAndTheCallFails) {
+    EXPECT_EQ(form->zintra().bind("NoSuchExport"), nullptr);
+    EXPECT_EQ(services.messages,
+              (std::vector<std::string>{"The library Zintra has no function NoSuchExport"}));
+    EXPECT_NE(form->zintra().bind("GetFlashProgress"), nullptr);
+}
+
 } // namespace
 } // namespace plexmoor::testing
