@@ -110,6 +110,9 @@ TEST_F(FlashPanelTest, FullFlashShowsProgressLocksButtonsAndCompletes) {
     ASSERT_FALSE(progress.empty()) << "Timer1 never ticked";
     for (const std::string& s : progress)
         EXPECT_TRUE(allowed.count(s)) << s;
+    // The double ticks on every pump, so each chunk shows its share once, in order.
+    EXPECT_EQ(progress, (std::vector<std::string>{Status("Flash 00.0%"), Status("Flash 41.0%"),
+                                                  Status("Flash 81.9%")}));
 
     EXPECT_GT(pumps_locked, 0);
     EXPECT_EQ(pumps_unlocked, 0);
