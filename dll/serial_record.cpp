@@ -45,7 +45,8 @@ bool read_block(std::span<uint8_t> block) {
     for (uint32_t page = 0; page < kPages; ++page) {
         piece.fill(0);
         uint32_t address = config::kBlockAddress + page * kPage;
-        if (!spi::transaction(spi::kRead, address, kPage, piece.data())) return false;
+        if (!spi::transaction(spi::kRead, address, kPage, piece.data()) || !spi::read_succeeded())
+            return false;
         std::memcpy(block.data() + page * kPage, piece.data(), kPage);
     }
     return true;

@@ -29,6 +29,10 @@ int open_sequence();
 void close_device();
 // One SPI command. 1 done, 0 failed or refused.
 int transaction(uint8_t opcode, uint32_t address, uint32_t length, uint8_t* buffer);
+// Whether the read phase of the last transaction arrived. A failed read
+// still counts as a done transaction (programming surfaces it as a compare
+// error), but a caller about to erase what it read must know.
+bool read_succeeded();
 // Drains the host's message queue.
 void pump_messages();
 

@@ -135,4 +135,17 @@ TEST_F(FlashSerialTest, RefusedOrFailedRuns) {
     EXPECT_EQ(messages[1].rfind("Compare error: Addr = 000100", 0), 0u) << messages[1];
 }
 
+// A read that fails while the block is being saved would otherwise come back
+// as zeros and be written over the real data after the erase.
+TEST_F(FlashSerialTest, FailedSaveReadErasesNothing) {
+    board().write_raw(0x10000, pattern(0x10000, 6));
+    ZintraAction(10, 2, 0, 0);
+    board().faults().read_fails_on_call = board().counters().usb_reads + 5;
+    EXPECT_EQ(FlashSerial(), 0);
+    EXPECT_EQ(board().counters().erases, 0u);
+    EXPECT_EQ(board().read(0x10000, 0x10000), pattern(0x10000, 6));
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], "FT_Write fail!");
+}
+
 } // namespace
