@@ -342,12 +342,8 @@ void FlashForm::Command3_Click(const EventArgs&) {
         message(text::kPressInitFirst);
         return;
     }
-    const std::string address_text = control("txtAddr").text();
-    std::optional<int32_t> address = ParseDecimal32(address_text);
-    if (!address) {
-        message(std::string(text::kAddressNotNumber) + address_text);
-        return;
-    }
+    std::optional<int32_t> address = startAddress();
+    if (!address) return;
 
     flash_busy_ = true;
     ShowCaption(text::kRunning);
@@ -389,16 +385,21 @@ void FlashForm::Timer1_Timer(const EventArgs&) {
 
 void FlashForm::Command4_Click(const EventArgs&) {
     if (flash_busy_) return;
-    const std::string address_text = control("txtAddr").text();
-    std::optional<int32_t> address = ParseDecimal32(address_text);
-    if (!address) {
-        message(std::string(text::kAddressNotNumber) + address_text);
-        return;
-    }
+    std::optional<int32_t> address = startAddress();
+    if (!address) return;
     flash_busy_ = true;
     zintra_.SetupWriteParameter(*address, control("txtPath2").text());
     programFlash(control("chkIgnore").value() == 1 ? 1 : 0);
     finishFlashOperation();
+}
+
+// The start address as the library takes it; a box that holds no whole
+// number in range is reported here and nothing is programmed.
+std::optional<int32_t> FlashForm::startAddress() {
+    const std::string address_text = control("txtAddr").text();
+    std::optional<int32_t> address = ParseDecimal32(address_text);
+    if (!address) message(std::string(text::kAddressNotNumber) + address_text);
+    return address;
 }
 
 int32_t FlashForm::programFlash(int32_t first_byte_check) {

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -111,6 +112,7 @@ class FlashForm {
     std::string programPath(std::string_view file);
     // Runs program flash with the write parameters already set; the close
     // of the window waits for it.
+    std::optional<int32_t> startAddress();
     int32_t programFlash(int32_t first_byte_check);
     // Ends a flash operation: a close that came in meanwhile goes ahead.
     void finishFlashOperation();
