@@ -7,7 +7,37 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdlib>
+
+namespace {
+
+volatile std::sig_atomic_t stop_requested = 0;
+
+extern "C" void request_stop(int) {
+    stop_requested = 1;
+}
+
+// Ctrl+C or a termination request closes the window the ordinary way, so the
+// settings are written and the board's contents are kept, as when the user
+// closes it; during programming the close waits for the run to end.
+void close_on_termination(plexmoor::QtWindow& window) {
+    struct sigaction action {};
+    action.sa_handler = request_stop;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    auto* poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [&window] {
+        if (stop_requested) {
+            stop_requested = 0;
+            window.close();
+        }
+    });
+    poll->start(200);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -17,6 +47,7 @@ int main(int argc, char** argv) {
     services.setWindow(&window);
     form.Form_Load();
     window.show();
+    close_on_termination(window);
 
     // For documentation: PLEXMOOR_SCREENSHOT=file.png grabs the window once
     // it has been painted and quits.
