@@ -51,45 +51,31 @@ void Control::resize(int width, int height) {
 }
 
 void Control::setCaption(std::string caption) {
-    if (caption == caption_) return;
-    caption_ = std::move(caption);
-    changed(Property::Caption);
+    assign(caption_, std::move(caption), Property::Caption);
 }
 
 void Control::setText(std::string text) {
-    if (text == text_) return;
-    text_ = std::move(text);
-    changed(Property::Text);
+    assign(text_, std::move(text), Property::Text);
 }
 
 void Control::setVisible(bool visible) {
-    if (visible == visible_) return;
-    visible_ = visible;
-    changed(Property::Visible);
+    assign(visible_, visible, Property::Visible);
 }
 
 void Control::setEnabled(bool enabled) {
-    if (enabled == enabled_) return;
-    enabled_ = enabled;
-    changed(Property::Enabled);
+    assign(enabled_, enabled, Property::Enabled);
 }
 
 void Control::setValue(int value) {
-    if (value == value_) return;
-    value_ = value;
-    changed(Property::Value);
+    assign(value_, value, Property::Value);
 }
 
 void Control::setBackColor(uint32_t colour) {
-    if (colour == back_color_) return;
-    back_color_ = colour;
-    changed(Property::BackColor);
+    assign(back_color_, colour, Property::BackColor);
 }
 
 void Control::setInterval(int milliseconds) {
-    if (milliseconds == interval_) return;
-    interval_ = milliseconds;
-    changed(Property::Interval);
+    assign(interval_, milliseconds, Property::Interval);
 }
 
 void Control::clear() {

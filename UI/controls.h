@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace plexmoor {
@@ -101,6 +102,12 @@ class Control {
 
   private:
     void changed(Property property);
+    // Stores a new value and tells the binding, only when it differs.
+    template <typename T> void assign(T& field, T value, Property property) {
+        if (value == field) return;
+        field = std::move(value);
+        changed(property);
+    }
 
     ControlSet& owner_;
     std::string name_;

@@ -1,7 +1,7 @@
 // Packs a 1 MiB image in each system version through the library's exports,
 // from part files and as a repack of a loaded image, and prints the mean
 // wall time of one pack.
-#include "wincalls.h"
+#include "byte_pattern.h"
 #include "zintra.h"
 
 #include <chrono>
@@ -21,20 +21,9 @@ namespace fs = std::filesystem;
 constexpr int kRounds = 20;
 
 void write(const fs::path& path, std::size_t size, uint32_t seed) {
-    std::vector<char> bytes(size);
-    uint32_t x = seed * 2654435761u + 1;
-    for (auto& b : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<char>(x);
-    }
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<long>(size));
-}
-
-int print_box(void*, const char* text, const char*, unsigned) {
-    std::fprintf(stderr, "message: %s\n", text);
-    return IDOK;
+    std::vector<uint8_t> bytes = testing_support::byte_pattern(size, seed);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(size));
 }
 
 bool measure(const char* label, const fs::path& output, const std::function<int()>& pack) {
@@ -53,7 +42,6 @@ bool measure(const char* label, const fs::path& output, const std::function<int(
 } // namespace
 
 int main() {
-    WinAttachMessageBox(print_box, nullptr);
     fs::path dir = fs::temp_directory_path() / ("bench-pack-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     auto path = [&](const char* name) { return (dir / name).string(); };

@@ -1,6 +1,7 @@
 // Programs and verifies a 1 MiB image on the virtual board in virtual time
 // through the library's exports, once per flash maker, and prints what it
 // cost on the wall clock and on the board's clock.
+#include "byte_pattern.h"
 #include "virtual_board.h"
 #include "wincalls.h"
 #include "zintra.h"
@@ -19,22 +20,11 @@ constexpr uint32_t kImageSize = 0x100000;
 constexpr uint32_t kPageSize = 256;
 
 std::vector<uint8_t> make_image() {
-    std::vector<uint8_t> image(kImageSize);
-    uint32_t x = 0x9E3779B9u;
-    for (auto& b : image) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<uint8_t>(x);
-    }
+    std::vector<uint8_t> image = testing_support::byte_pattern(kImageSize, 7);
     image[0] = 0x00;
     return image;
 }
 
-int quiet_box(void*, const char* text, const char*, unsigned) {
-    std::fprintf(stderr, "message: %s\n", text);
-    return IDOK;
-}
 // Each busy status reading is followed by one 5 ms poll sleep; counting them
 // separates the erase wait from the commands' fixed delays.
 uint64_t busy_readings = 0;
@@ -105,7 +95,6 @@ int main() {
         out.write(reinterpret_cast<const char*>(image.data()),
                   static_cast<std::streamsize>(image.size()));
     }
-    WinAttachMessageBox(quiet_box, nullptr);
     WinAttachDebugOutput(count_busy, nullptr);
 
     bool ok = run("default-part", vboard::default_part(), dir, image, image_path);

@@ -2,6 +2,7 @@
 // board in virtual time, with the waits a host programmer makes after each
 // command, and prints what it cost on the wall clock, on the board's clock
 // and on the wire.
+#include "byte_pattern.h"
 #include "ftd2xx.h"
 #include "virtual_board.h"
 #include "wincalls.h"
@@ -76,14 +77,7 @@ int main() {
     send(h, {0x80, 0xFE, 0xFB});
     send(h, {0x82, 0xFF, 0xFF});
 
-    Stream image(kImageSize);
-    uint32_t x = 2463534242u;
-    for (auto& b : image) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<uint8_t>(x);
-    }
+    const Stream image = testing_support::byte_pattern(kImageSize, 3);
 
     const Stream write_enable = spi(0x06, nullptr, nullptr, 0, 0);
     const Stream read_status = spi(0x05, nullptr, nullptr, 0, 1);

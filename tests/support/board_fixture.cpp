@@ -1,5 +1,6 @@
 #include "board_fixture.h"
 
+#include "byte_pattern.h"
 #include "wincalls.h"
 
 #include <cstdlib>
@@ -20,15 +21,7 @@ void write_file(const std::filesystem::path& path, const Bytes& bytes) {
 }
 
 Bytes pattern(std::size_t n, uint32_t seed) {
-    Bytes out(n);
-    uint32_t x = seed * 2654435761u + 12345u;
-    for (auto& b : out) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<uint8_t>(x);
-    }
-    return out;
+    return byte_pattern(n, seed);
 }
 
 void BoardTest::SetUp() {
