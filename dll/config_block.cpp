@@ -1,5 +1,6 @@
 #include "config_block.h"
 
+#include "file_handle.h"
 #include "host.h"
 #include "library_state.h"
 #include "spi_engine.h"
@@ -260,15 +261,15 @@ int load_from_flash() {
 
 int load_from_file(const char* path, int32_t mode) {
     const char* name = path ? path : "";
-    std::FILE* f = path ? std::fopen(path, "rb") : nullptr;
+    File f = open_read(path);
     if (!f) {
         host::showf(text::kLoadOpenFailed, name);
         return 0;
     }
     auto& scratch = load_scratch();
-    std::size_t n = std::fread(scratch.data(), 1, scratch.size(), f);
-    bool failed = std::ferror(f) != 0;
-    std::fclose(f);
+    std::size_t n = std::fread(scratch.data(), 1, scratch.size(), f.get());
+    bool failed = std::ferror(f.get()) != 0;
+    f.reset();
     if (failed) {
         host::showf(text::kLoadOpenFailed, name);
         return 0;

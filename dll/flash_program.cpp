@@ -1,5 +1,6 @@
 #include "flash_program.h"
 
+#include "file_handle.h"
 #include "host.h"
 #include "library_state.h"
 #include "spi_engine.h"
@@ -9,7 +10,6 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 
 namespace zintra::flash {
 namespace {
@@ -54,11 +54,6 @@ bool wait_while_busy() {
         if (budget < 0) return false;
     }
 }
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Bytes left from the current position to the end of the file, or -1.
 long remaining_bytes(std::FILE* f) {
@@ -172,7 +167,7 @@ int program_flash(int32_t first_byte_check) {
     // Only a plain file has a length to check the start address against.
     std::error_code ec;
     bool plain = std::filesystem::is_regular_file(s.write_path.data(), ec);
-    File file(plain ? std::fopen(s.write_path.data(), "rb") : nullptr);
+    File file = plain ? open_read(s.write_path.data()) : File();
     if (!file) {
         host::show(text::kFileError);
         return 0;

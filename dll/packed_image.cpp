@@ -1,13 +1,13 @@
 #include "packed_image.h"
 
 #include "config_block.h"
+#include "file_handle.h"
 #include "host.h"
 #include "library_state.h"
 #include "texts.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,15 +22,6 @@ constexpr std::size_t kBootSkip = 1;
 constexpr int kV3BootSlot = 0;
 constexpr int kV4OtSlot = 1;
 constexpr int kV4RtSlot = 2;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-File open_read(const char* path) {
-    return File(path ? std::fopen(path, "rb") : nullptr);
-}
 
 const char* shown(const char* path) {
     return path ? path : "";
