@@ -103,9 +103,9 @@ class Control {
   private:
     void changed(Property property);
     // Stores a new value and tells the binding, only when it differs.
-    template <typename T> void assign(T& field, T value, Property property) {
-        if (value == field) return;
-        field = std::move(value);
+    template <typename T, typename V> void assign(T& field, V&& value, Property property) {
+        if (field == value) return;
+        field = std::forward<V>(value);
         changed(property);
     }
 
