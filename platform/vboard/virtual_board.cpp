@@ -5,6 +5,7 @@
 #include "ftd2xx.h"
 #include "mpsse_engine.h"
 #include "spi_flash.h"
+#include "wincalls.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -247,6 +248,10 @@ BoardImpl* attach_locked(Registry& reg, const Options& options) {
         }
     }
     reg.board = std::make_unique<BoardImpl>(options, std::move(contents), exists);
+    // The board tells the Windows-calls stand-in where its clock is, instead
+    // of being looked up by symbol: a host that loads the library locally
+    // (as Plexmoor does) keeps the board out of the global symbol scope.
+    WinAttachSleep([](void*, uint32_t ms) { return vboard_virtual_sleep(ms); }, nullptr);
     return reg.board.get();
 }
 

@@ -128,8 +128,8 @@ bool parse_faults(const std::string& text, Faults& faults, std::string& error);
 } // namespace vboard
 
 extern "C" {
-// Called by the Windows-calls stand-in's Sleep: when a board in virtual time
-// is attached, advances its clock and returns 1; otherwise returns 0 and the
-// caller sleeps for real.
+// The Sleep of a board in virtual time: advances its clock and returns 1;
+// returns 0 when no board in virtual time is attached, so the caller sleeps
+// for real. Registered with the Windows-calls stand-in when a board attaches.
 int vboard_virtual_sleep(uint32_t milliseconds);
 }

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 #include <thread>
 
 namespace {
@@ -24,6 +23,8 @@ struct Hooks {
     void* pump_context = nullptr;
     WinDebugHook debug = nullptr;
     void* debug_context = nullptr;
+    WinSleepHook sleep = nullptr;
+    void* sleep_context = nullptr;
     bool pump_delivered = false;
 };
 
@@ -35,15 +36,6 @@ Hooks& hooks() {
 bool debug_wanted() {
     const char* v = std::getenv("WINCALLS_DEBUG");
     return v && std::strcmp(v, "1") == 0;
-}
-
-// The virtual board's clock lives in the D2XX stand-in; it is found at run
-// time so this library needs no link to it and any other driver can stand in.
-using VirtualSleep = int (*)(uint32_t);
-VirtualSleep virtual_sleep() {
-    static VirtualSleep fn =
-        reinterpret_cast<VirtualSleep>(dlsym(RTLD_DEFAULT, "vboard_virtual_sleep"));
-    return fn;
 }
 
 } // namespace
@@ -71,7 +63,8 @@ void OutputDebugStringA(LPCSTR lpOutputString) {
 }
 
 void Sleep(DWORD dwMilliseconds) {
-    if (VirtualSleep fn = virtual_sleep(); fn && fn(dwMilliseconds)) return;
+    Hooks& h = hooks();
+    if (h.sleep && h.sleep(h.sleep_context, dwMilliseconds)) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
 }
 
@@ -111,6 +104,11 @@ void WinAttachEventPump(WinEventPumpHook hook, void* context) {
 void WinAttachDebugOutput(WinDebugHook hook, void* context) {
     hooks().debug = hook;
     hooks().debug_context = context;
+}
+
+void WinAttachSleep(WinSleepHook hook, void* context) {
+    hooks().sleep = hook;
+    hooks().sleep_context = context;
 }
 
 } // extern "C"

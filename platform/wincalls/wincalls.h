@@ -50,10 +50,16 @@ typedef int (*WinMessageBoxHook)(void* context, const char* text, const char* ca
                                  unsigned type);
 typedef void (*WinEventPumpHook)(void* context);
 typedef void (*WinDebugHook)(void* context, const char* text);
+/* Returns non-zero when it has accounted for the sleep itself (a board in
+   virtual time); zero lets Sleep wait in real time. */
+typedef int (*WinSleepHook)(void* context, uint32_t milliseconds);
 
 void WinAttachMessageBox(WinMessageBoxHook hook, void* context);
 void WinAttachEventPump(WinEventPumpHook hook, void* context);
 void WinAttachDebugOutput(WinDebugHook hook, void* context);
+/* The virtual board registers its clock here when it attaches, so Sleep
+   finds it however the libraries were loaded. */
+void WinAttachSleep(WinSleepHook hook, void* context);
 
 #ifdef __cplusplus
 }
