@@ -21,18 +21,67 @@
 extern "C" {
 #endif
 
+/* The action codes of ZintraAction(action, b, c, d). Any other code does
+   nothing and returns 1. */
+enum ZintraActionCode {
+    ZINTRA_PROBE_ID_LOOP = 1,       /* reads the JEDEC ID over and over (bounded) */
+    ZINTRA_OPEN_PROGRAMMER = 2,     /* 1 open, 0 failed; clears tables and paths */
+    ZINTRA_CLOSE_PROGRAMMER = 3,    /* 1 */
+    ZINTRA_PROGRAM_FLASH = 4,       /* b = 1: first-byte check; 1 done, 0 failed */
+    ZINTRA_SET_PORT_FIELD = 5,      /* b index, c value, d width (version 4); table 2 */
+    ZINTRA_READ_FLASH_ID = 6,       /* keeps the manufacturer byte; 1 */
+    ZINTRA_SET_HEADER_FIELD = 7,    /* as 5, table 0 */
+    ZINTRA_SET_GROUP_FIELD = 8,     /* as 5, table 1 (version 3: b + group index) */
+    ZINTRA_SELECT_GROUP = 9,        /* group index := b; 1 */
+    ZINTRA_SET_SYSTEM_VERSION = 10, /* b = version; 0 when b <= 1 */
+    ZINTRA_SET_GROUP_FIELD_2 = 11,  /* exactly as 8 */
+    ZINTRA_SET_TABLE3_FIELD = 12,   /* version 4 only: b byte index, c value, d width */
+    ZINTRA_SET_TABLE4_FIELD = 13,
+    ZINTRA_SET_TABLE5_FIELD = 14,
+    ZINTRA_SET_TABLE6_FIELD = 15,
+    ZINTRA_SET_TABLE7_FIELD = 16
+};
+
+/* The table numbers of GetConf. */
+enum ZintraTable {
+    ZINTRA_TABLE_HEADER = 0,
+    ZINTRA_TABLE_GROUP = 1,
+    ZINTRA_TABLE_PORT = 2,
+    ZINTRA_TABLE_3 = 3,
+    ZINTRA_TABLE_4 = 4,
+    ZINTRA_TABLE_5 = 5,
+    ZINTRA_TABLE_6 = 6,
+    ZINTRA_TABLE_7 = 7
+};
+
+/* The kind of ZintraActionStr that stores a path; any other kind does nothing. */
+#define ZINTRA_STORE_PATH 1
+
+/* action, b, c, d: see ZintraActionCode; the result per action. */
 ZINTRA_API int32_t ZINTRA_CALL ZintraAction(int32_t action, int32_t b, int32_t c, int32_t d);
+/* kind ZINTRA_STORE_PATH copies text into path slot 0-8; 1, or 0 for a text too long. */
 ZINTRA_API int32_t ZINTRA_CALL ZintraActionStr(int32_t kind, int32_t slot, const char* text);
+/* The start address and file of the next program flash; 1, or 0 for a path too long. */
 ZINTRA_API int32_t ZINTRA_CALL SetupWriteParameter(int32_t start_address, const char* path);
+/* The flash address of the chunk being programmed (start + 4096 per chunk done). */
 ZINTRA_API int32_t ZINTRA_CALL GetFlashProgress(void);
+/* Packs the image of the current system version into output_path; the paths and
+   offsets are used by version 2, the path slots by 3 and 4; 1 written, 0 failed. */
 ZINTRA_API int32_t ZINTRA_CALL PackFlash(const char* boot_path, const char* ot_path,
                                          int32_t ot_offset, const char* rt_path, int32_t rt_offset,
                                          const char* output_path, int32_t repack);
+/* Copies length (at most 45) bytes of text into the serial field; 1, or 0 refused. */
 ZINTRA_API int32_t ZINTRA_CALL PackSerial(const char* text, int32_t length);
+/* Writes the configuration block into the flash at 0x10000; 1 verified, 0 failed. */
 ZINTRA_API int32_t ZINTRA_CALL FlashSerial(void);
+/* Copies the serial field into output (44 bytes, zero padded); 1. */
 ZINTRA_API int32_t ZINTRA_CALL GetSerial(char* output);
+/* The value at index (and width, version 4) of a table (ZintraTable), or 0. */
 ZINTRA_API int32_t ZINTRA_CALL GetConf(int32_t table, int32_t index, int32_t width);
+/* Fills the tables from the board's flash (versions 2 and 3); 1. */
 ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFlashToBuffer(void);
+/* Loads a packed image; mode 1 takes the version from its header, any other
+   mode means version 4; 1 loaded, 0 refused. */
 ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFileToBuffer(const char* path, int32_t mode);
 
 #ifdef __cplusplus
