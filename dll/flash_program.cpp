@@ -27,6 +27,10 @@ constexpr int kEraseBudgetMs = 1000;
 constexpr uint32_t kEraseStepMs = 5;
 constexpr int kRewriteLimit = 20;
 constexpr uint8_t kSmallBlockMaker = 0xC2;
+// Capacity bytes that name a size a serial NOR part can have (64 KiB to
+// 4 GiB); anything else, such as the FF of a missing chip, names none.
+constexpr uint8_t kSmallestCapacityCode = 16;
+constexpr uint8_t kLargestCapacityCode = 32;
 // The probe loop exists for watching the bus on a scope; a minute of reads at
 // the command's 1 ms delay is plenty, and the caller gets its thread back.
 constexpr int kProbeReads = 60000;
@@ -64,12 +68,28 @@ long remaining_bytes(std::FILE* f) {
     return end - here;
 }
 
-// Chunks are always programmed as whole pages, so what the run touches ends
-// at the last chunk's end, not the file's.
+// Chunks are always programmed whole, so what the run touches ends at the
+// last chunk's end, not the file's.
+uint64_t touched_bytes(long data_bytes) {
+    uint64_t chunks = (static_cast<uint64_t>(data_bytes) + kChunkSize - 1) / kChunkSize;
+    return chunks * kChunkSize;
+}
+
 bool start_address_fits(int32_t start, long data_bytes) {
     if (start < 0 || data_bytes < 0 || start % kPageSize != 0) return false;
-    uint64_t chunks = (static_cast<uint64_t>(data_bytes) + kChunkSize - 1) / kChunkSize;
-    return static_cast<uint64_t>(start) + chunks * kChunkSize <= kAddressSpace;
+    return static_cast<uint64_t>(start) + touched_bytes(data_bytes) <= kAddressSpace;
+}
+
+// A run past the chip's end would wrap onto its first blocks and still end
+// as a success; refused before anything is erased where the ID gives a size.
+bool fits_chip(int32_t start, long data_bytes) {
+    uint64_t size = chip_size();
+    uint64_t end = static_cast<uint64_t>(start) + touched_bytes(data_bytes);
+    if (size == 0 || end <= size) return true;
+    host::showf(text::kFileLargerThanChip, static_cast<unsigned long long>(data_bytes),
+                static_cast<unsigned>(start), static_cast<unsigned long long>(end - start),
+                static_cast<unsigned long long>(size));
+    return false;
 }
 
 enum class Check { kPassed, kRetry, kFailed };
@@ -143,7 +163,14 @@ int read_flash_id() {
     std::array<uint8_t, 3> id{};
     spi::transaction(spi::kReadId, 0, static_cast<uint32_t>(id.size()), id.data());
     state().manufacturer = id[0];
+    state().jedec_id = id;
     return 1;
+}
+
+uint64_t chip_size() {
+    uint8_t exponent = state().jedec_id[2];
+    if (exponent < kSmallestCapacityCode || exponent > kLargestCapacityCode) return 0;
+    return uint64_t{1} << exponent;
 }
 
 uint8_t erase_opcode() {
@@ -176,11 +203,13 @@ int program_flash(int32_t first_byte_check) {
         host::show(text::kWrongFirmware);
         return 0;
     }
-    if (!start_address_fits(s.start_address, remaining_bytes(file.get()))) {
+    long data_bytes = remaining_bytes(file.get());
+    if (!start_address_fits(s.start_address, data_bytes)) {
         host::showf(text::kStartAddressInvalid, static_cast<unsigned>(s.start_address));
         return 0;
     }
     read_flash_id();
+    if (!fits_chip(s.start_address, data_bytes)) return 0;
     s.progress = s.start_address;
 
     std::array<uint8_t, kChunkSize> chunk{};

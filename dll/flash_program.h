@@ -7,6 +7,9 @@
 namespace zintra::flash {
 
 int read_flash_id();
+// The chip's size as the capacity byte of the last ID gives it, 0 when the
+// byte names no plausible size.
+uint64_t chip_size();
 // The block-erase command for the chip whose ID was read last.
 uint8_t erase_opcode();
 // Write enable, block erase at `address`, then poll the busy bit within the

@@ -40,6 +40,9 @@ inline constexpr const char* kPathTooLong = "Path too long, at most %u character
 inline constexpr const char* kStartAddressInvalid =
     "Start address %08x refused: it must be a multiple of 256 and the file must end below "
     "address 0x1000000";
+inline constexpr const char* kFileLargerThanChip =
+    "The file does not fit in the flash: its %llu bytes from address %08x need %llu bytes, "
+    "the chip holds %llu bytes; nothing was erased";
 
 // Configuration block, packed image and serial record refusals.
 inline constexpr const char* kLoadTooLarge = "File too large, at most %u bytes: %s";

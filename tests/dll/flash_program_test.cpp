@@ -177,8 +177,46 @@ TEST_F(ProgramFlash, BadPathsAndStartAddressesAreRefusedBeforeTheFlashIsTouched)
     }
     EXPECT_EQ(board().counters().erases, 0u);
     EXPECT_EQ(board().counters().page_programs, 0u);
-    // The last page below 16 MiB is still reachable.
+    // The last page below 16 MiB is still reachable on a chip that large.
+    vboard::FlashPart large = vboard::default_part();
+    large.size_bytes = 16u << 20;
+    large.jedec_id[2] = 0x18;
+    vboard::Options options;
+    options.part = &large;
+    options.path = temp("large.bin").string();
+    ZintraAction(3, 0, 0, 0);
+    reattach(options);
+    ASSERT_EQ(ZintraAction(2, 0, 0, 0), 1);
     EXPECT_EQ(program(pattern(4096), 0xFFF000), 1);
+}
+
+// The chip's ID gives its size; a file that would pass its end is refused
+// before anything is erased instead of wrapping onto the first blocks.
+TEST_F(ProgramFlash, AFileLargerThanTheChipIsRefusedWhereTheIdGivesTheSize) {
+    board().write_raw(0, pattern(4096, 3));
+    EXPECT_EQ(program(pattern(0x280000), 0), 0);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("2621440 bytes"), std::string::npos) << messages[0];
+    EXPECT_NE(messages[0].find("2097152 bytes"), std::string::npos) << messages[0];
+    EXPECT_EQ(board().counters().erases, 0u);
+    EXPECT_EQ(flash(0, 4096), pattern(4096, 3));
+    // The same file fits from 0 only when the padded end stays inside.
+    messages.clear();
+    EXPECT_EQ(program(pattern(4096), 0x1FF000), 1);
+    EXPECT_EQ(program(pattern(4097), 0x1FF000), 0);
+
+    // An ID whose capacity byte names no size keeps the unchecked run.
+    vboard::FlashPart odd = vboard::default_part();
+    odd.jedec_id[2] = 0xFF;
+    vboard::Options options;
+    options.part = &odd;
+    options.path = temp("odd.bin").string();
+    ZintraAction(3, 0, 0, 0);
+    reattach(options);
+    ASSERT_EQ(ZintraAction(2, 0, 0, 0), 1);
+    messages.clear();
+    EXPECT_EQ(program(pattern(8192), 0x1FF000), 1);
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(ProgramFlash, HandlersInsideTheRunSeeProgressButCannotChangeAnything) {
