@@ -161,7 +161,10 @@ void FlashForm::Form_Load() {
 
 bool FlashForm::Form_QueryUnload() {
     if (flash_busy_) {
+        // Said at once, and by every caption until the run ends, so the
+        // window staying up is not taken for a close that was lost.
         close_deferred_ = true;
+        ShowCaption(last_status_);
         return false;
     }
     return true;
@@ -175,6 +178,15 @@ void FlashForm::Form_Unload() {
 // Caption, products and system versions
 
 void FlashForm::ShowCaption(std::string_view strCaption) {
+    // The status may be given as a view of last_status_ itself.
+    std::string status(strCaption);
+    std::string message = status;
+    if (close_deferred_ && flash_busy_) {
+        message += status.empty() ? text::kClosingAfterRun.substr(text::kStatusJoin.size())
+                                  : text::kClosingAfterRun;
+    }
+    last_status_ = std::move(status);
+    strCaption = message;
     std::string version = Trim(FieldOf(text::kRevision, " ", 2));
     std::string caption;
     if (strCaption.empty()) {
@@ -365,12 +377,14 @@ void FlashForm::Command3_Click(const EventArgs&) {
         control(name).setEnabled(false);
 
     int32_t result = programFlash(0);
+    // A waiting close is asked for again now; it is carried out once this
+    // handler has shown the outcome.
+    finishFlashOperation();
 
     for (std::string_view name : kUnlockOrder)
         control(name).setEnabled(true);
     ShowCaption(result != 0 ? text::kFlashComplete : text::kFlashError);
     control("Timer1").setEnabled(false);
-    finishFlashOperation();
 }
 
 void FlashForm::Timer1_Timer(const EventArgs&) {

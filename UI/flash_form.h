@@ -124,6 +124,7 @@ class FlashForm {
     HostLink host_;
     bool flash_busy_ = false;
     bool close_deferred_ = false;
+    std::string last_status_;
 };
 
 } // namespace plexmoor

@@ -52,6 +52,8 @@ inline constexpr std::string_view kProgressPrefix = "Flash ";
 inline constexpr std::string_view kProgressEmptyFile = "Flash: the file is empty";
 inline constexpr std::string_view kAddressNotNumber =
     "Address must be a whole decimal number from -2147483648 to 2147483647, wrong value is ";
+// Added to the status while a close waits for the run.
+inline constexpr std::string_view kClosingAfterRun = ", closing when programming has ended";
 inline constexpr std::string_view kMapFileFilter = "Map File (*.b)|*.b";
 
 // Loading the library and binding its exports.

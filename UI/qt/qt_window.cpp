@@ -2,6 +2,7 @@
 
 #include "control_table.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -92,8 +93,12 @@ void QtWindow::create(Control& c) {
         break;
     case Kind::TextBox: {
         auto* edit = new QLineEdit(parent);
-        connect(edit, &QLineEdit::textEdited, this,
-                [&c](const QString& text) { c.setText(text.toStdString()); });
+        // Every change reaches the form, typed or not (a screen reader or a
+        // test tool sets the text directly); the form's own changes are not
+        // echoed back.
+        connect(edit, &QLineEdit::textChanged, this, [this, &c](const QString& text) {
+            if (!pushing_) c.setText(text.toStdString());
+        });
         connect(edit, &QLineEdit::returnPressed, this, [this, &c] { form_.userKeyPress(c, 13); });
         edit->installEventFilter(this);
         widget = edit;
@@ -233,7 +238,7 @@ void QtWindow::update(const Control& c, Property property) {
                 timer->stop();
             }
         } else if (object != this) {
-            static_cast<QWidget*>(object)->setEnabled(c.enabled());
+            setWidgetEnabled(static_cast<QWidget*>(object), c.enabled());
         }
         break;
     case Property::Visible:
@@ -243,6 +248,23 @@ void QtWindow::update(const Control& c, Property property) {
         break;
     }
     pushing_ = false;
+}
+
+// Qt hands the focus of a widget being disabled to the next one in the tab
+// chain, and a line edit taking focus that way selects its whole text: after
+// a run the next keystroke would overwrite, say, the serial number. The focus
+// waits on the window instead and goes back when the widget is enabled.
+void QtWindow::setWidgetEnabled(QWidget* widget, bool enabled) {
+    if (!enabled && widget->hasFocus()) {
+        parked_focus_ = widget;
+        setFocus(Qt::OtherFocusReason);
+    }
+    widget->setEnabled(enabled);
+    if (enabled && parked_focus_ == widget) {
+        parked_focus_ = nullptr;
+        if (QWidget* now = QApplication::focusWidget(); !now || now == this)
+            widget->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void QtWindow::closeEvent(QCloseEvent* event) {

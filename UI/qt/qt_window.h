@@ -5,6 +5,7 @@
 
 #include "flash_form.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <map>
@@ -35,6 +36,7 @@ class QtWindow : public QWidget {
     void update(const Control& c, Property property);
     void updateAll(const Control& c);
     void applyGeometry(const Control& c);
+    void setWidgetEnabled(QWidget* widget, bool enabled);
 
     FlashForm& form_;
     QWidget* central_ = nullptr;
@@ -42,6 +44,7 @@ class QtWindow : public QWidget {
     std::map<const Control*, QObject*> objects_;
     std::map<std::string, QWidget*> widgets_;
     std::map<QObject*, Control*> controls_;
+    QPointer<QWidget> parked_focus_;
     bool pushing_ = false; // model to widget, so widget signals are not echoed back
     double dpi_ = 96.0;
 };

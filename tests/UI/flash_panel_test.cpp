@@ -168,11 +168,22 @@ TEST_F(FlashPanelTest, CloseDuringFlashWaitsForTheRun) {
     prepare(10000);
     init();
     bool refused = false;
+    std::string waiting;
     during_pump = [&] {
-        if (!refused) refused = !form->Form_QueryUnload();
+        if (!refused) {
+            refused = !form->Form_QueryUnload();
+            waiting = caption();
+        }
     };
     ASSERT_TRUE(form->userClick(c("Command3")));
     EXPECT_TRUE(refused);
+    // The caption says at once that the close waits, and the next tick too.
+    EXPECT_NE(waiting.find("closing when programming has ended"), std::string::npos) << waiting;
+    auto waits = std::count_if(window_captions.begin(), window_captions.end(), [](auto& s) {
+        return s.rfind("0: Msg = Flash ", 0) == 0 &&
+               s.find("%, closing when programming has ended, Solvanti") != std::string::npos;
+    });
+    EXPECT_GT(waits, 0);
     EXPECT_EQ(services.close_requests, 1) << "the close is asked for again after the run";
     EXPECT_EQ(caption(), Status("Flash Complete"));
     EXPECT_TRUE(form->Form_QueryUnload());
