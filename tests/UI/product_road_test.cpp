@@ -1,0 +1,116 @@
+// Plexmoor as a user runs it: this process does not link the virtual board;
+// the board comes in through the environment, exactly as with
+// scripts/run.sh --virtual-board, behind the library the window loads by
+// name. The demo image is made by the demo tool, the clicks go to the
+// widgets, and modal boxes are answered as a user would answer them.
+#include "qt_services.h"
+#include "qt_window.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstdlib>
+#include <memory>
+
+using namespace plexmoor;
+
+class ProductRoadTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir dir_;
+    QString board_;
+    QString image_;
+    QStringList boxes_;
+    std::unique_ptr<QtServices> services_;
+    std::unique_ptr<FlashForm> form_;
+    std::unique_ptr<QtWindow> window_;
+
+    template <typename W> W* find(const char* key) {
+        W* w = window_->findChild<W*>(key);
+        if (!w) qFatal("no widget %s", key);
+        return w;
+    }
+
+    // A modal box stops the test as it would stop a user; it is read and
+    // answered with its default button.
+    void answerBoxes() {
+        auto* timer = new QTimer(window_.get());
+        connect(timer, &QTimer::timeout, this, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxes_ << box->text();
+                box->accept();
+            }
+        });
+        timer->start(20);
+    }
+
+  private slots:
+    void initTestCase() {
+        board_ = dir_.filePath("board.bin");
+        image_ = dir_.filePath("firmware.b");
+        qputenv("FTD2XX_VIRTUAL_BOARD", board_.toLocal8Bit());
+        qputenv("FTD2XX_VIRTUAL_TIME", "1");
+        QProcess tool;
+        tool.start(QCoreApplication::applicationDirPath() + "/plexmoor-demo-image", {image_});
+        QVERIFY(tool.waitForFinished(30000));
+        QCOMPARE(tool.exitCode(), 0);
+        QVERIFY(QFile::exists(image_));
+
+        services_ = std::make_unique<QtServices>();
+        form_ = std::make_unique<FlashForm>(*services_);
+        window_ = std::make_unique<QtWindow>(*form_);
+        services_->setWindow(window_.get());
+        form_->Form_Load();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        answerBoxes();
+    }
+
+    // Virtual time reaches the board through the library the window loaded
+    // locally; the text set without typing is the one programmed; the
+    // focus is back on the Flash button and no box text is selected.
+    void flashTheDemoImageInVirtualTime() {
+        find<QLineEdit>("txtPath")->setText(image_);
+        QCOMPARE(form_->control("txtPath").text(), image_.toStdString());
+
+        QTest::mouseClick(find<QPushButton>("Command2"), Qt::LeftButton);
+        QCOMPARE(find<QPushButton>("Command2")->text(), QString("Uninit"));
+        auto* flash = find<QPushButton>("Command3");
+        flash->setFocus(Qt::MouseFocusReason);
+        QElapsedTimer wall;
+        wall.start();
+        QTest::mouseClick(flash, Qt::LeftButton);
+        QCOMPARE(boxes_, QStringList());
+        QCOMPARE(window_->windowTitle(),
+                 QString("0: Msg = Flash Complete, Solvanti Plexmoor ( Ver: 1.17 )"));
+        qInfo("a %lld-byte Flash took %lld ms of wall time", QFileInfo(image_).size(),
+              static_cast<long long>(wall.elapsed()));
+
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(flash));
+        for (QLineEdit* edit : window_->findChildren<QLineEdit*>())
+            QVERIFY2(!edit->hasSelectedText(), qPrintable(edit->objectName()));
+
+        // Uninit closes the device, which writes the board file.
+        QTest::mouseClick(find<QPushButton>("Command2"), Qt::LeftButton);
+        QFile board(board_), image(image_);
+        QVERIFY(board.open(QIODevice::ReadOnly) && image.open(QIODevice::ReadOnly));
+        QByteArray written = image.readAll();
+        QCOMPARE(board.read(written.size()), written);
+    }
+
+    void cleanupTestCase() {
+        window_.reset();
+        form_.reset();
+        services_.reset();
+    }
+};
+
+QTEST_MAIN(ProductRoadTest)
+#include "product_road_test.moc"
