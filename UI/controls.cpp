@@ -4,6 +4,33 @@
 
 namespace plexmoor {
 
+bool RaisesEvent(Kind kind, Event event) {
+    switch (event) {
+    case Event::Click:
+        return kind == Kind::Button || kind == Kind::ComboBox || kind == Kind::CheckBox;
+    case Event::Timer:
+        return kind == Kind::Timer;
+    case Event::KeyPress:
+    case Event::GotFocus:
+        return kind == Kind::TextBox;
+    }
+    return false;
+}
+
+const char* EventName(Event event) {
+    switch (event) {
+    case Event::Click:
+        return "Click";
+    case Event::Timer:
+        return "Timer";
+    case Event::KeyPress:
+        return "KeyPress";
+    case Event::GotFocus:
+        return "GotFocus";
+    }
+    return "";
+}
+
 std::string ControlKey(std::string_view name, int index) {
     std::string key(name);
     if (index != kNoIndex) key += "(" + std::to_string(index) + ")";
@@ -120,6 +147,40 @@ bool ControlSet::contains(std::string_view name, int index) const {
 
 void ControlSet::raise(Control& control, Event event, int key) {
     if (event_sink_) event_sink_(control, event, EventArgs{control.index(), key});
+}
+
+bool ControlSet::reachable(const Control& c) const {
+    for (const Control* at = &c;;) {
+        if (!at->visible() || !at->enabled()) return false;
+        if (at->parent().empty()) return true;
+        at = &(*this)(at->parent());
+    }
+}
+
+bool ControlSet::userClick(Control& c) {
+    if (!reachable(c)) return false;
+    if (c.kind() == Kind::CheckBox) c.setValue(c.value() == 1 ? 0 : 1);
+    raise(c, Event::Click);
+    return true;
+}
+
+bool ControlSet::userSelect(Control& list, int index) {
+    if (!reachable(list) || index < 0 || index >= static_cast<int>(list.items().size()))
+        return false;
+    list.setListIndex(index);
+    return true;
+}
+
+bool ControlSet::userKeyPress(Control& c, int key) {
+    if (!reachable(c)) return false;
+    raise(c, Event::KeyPress, key);
+    return true;
+}
+
+bool ControlSet::userFocus(Control& c) {
+    if (!reachable(c)) return false;
+    raise(c, Event::GotFocus);
+    return true;
 }
 
 void ControlSet::notify(const Control& control, Property property) {

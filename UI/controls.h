@@ -30,6 +30,12 @@ enum class Kind {
 
 enum class Event { Click, Timer, KeyPress, GotFocus };
 
+// Which events a kind of control raises; a handler for any other pair would
+// never run.
+bool RaisesEvent(Kind kind, Event event);
+// The event's part of a handler name: "Click", "Timer", "KeyPress", "GotFocus".
+const char* EventName(Event event);
+
 // What changed, so a binding updates only that side of its widget.
 enum class Property {
     Caption,
@@ -153,6 +159,17 @@ class ControlSet {
     void onChange(ChangeSink sink) { change_sink_ = std::move(sink); }
     void onEvent(EventSink sink) { event_sink_ = std::move(sink); }
     void raise(Control& control, Event event, int key = 0);
+
+    // What a user can reach: a control that is hidden or disabled, or sits
+    // in a hidden or disabled frame, takes no clicks, choices, keys or focus.
+    // The program's own selections go through the controls directly and
+    // always raise their events.
+    bool reachable(const Control& c) const;
+    // Each is false, and nothing happens, when the control was out of reach.
+    bool userClick(Control& c);
+    bool userSelect(Control& list, int index);
+    bool userKeyPress(Control& c, int key);
+    bool userFocus(Control& c);
 
   private:
     friend class Control;

@@ -1,56 +1,35 @@
-// The window "Flash": its state and its procedures and event handlers, in
+// The window "Flash": its state, its procedures and its event handlers, in
 // plain C++. A binding mirrors the controls and forwards user events here.
+// The members are defined in one file per area of the window:
+//   shell.cpp            start-up, caption, products and system versions,
+//                        close, event dispatch
+//   flash_panel.cpp      Init, Flash, the progress tick, the debug write
+//   firmware_inputs.cpp  FW DIP count, firmware entries, stamps, file
+//                        choosers, StoreEdits
+//   field_table.cpp      FieldDef
+//   settings_file.cpp    SaveINI, LoadIni, ConfDef, Save and Load config
+//   transfer.cpp         PackMIBConf
+//   packing.cpp          PackFW, Pack from source and from released
+//   groups_presets.cpp   group selection, highlight, quick settings, sets
+//   read_back.cpp        ShowConf, Load from Flash, Parse Setting
+//   serial_numbers.cpp   Generate Serial, Flash Setting
 #pragma once
 
 #include "controls.h"
+#include "form_handlers.h"
 #include "host_link.h"
 #include "services.h"
+#include "window_state.h"
 #include "zintra_link.h"
 
-#include <array>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace plexmoor {
-
-struct FWInfo {
-    std::string strPath;
-    std::string strVer;
-    std::string strDate;
-    std::string strTime;
-};
-
-inline constexpr int kConfEntries = 385;
-inline constexpr int kFWEntries = 8; // used entries 1..8; entry 0 is spare
-inline constexpr int kMemos = 9;
-
-// The variables the window keeps for its whole life.
-struct WindowState {
-    int32_t lSysVer = 0;
-    int32_t lFieldCount = 0;
-    bool bSysVerBusy = false;
-    int32_t lDipBits = 0;
-    int32_t lGroupStride = 0;
-    bool bInit = false;
-    // The file being programmed can in principle exceed 32 bits; the
-    // progress share is taken from its true length.
-    int64_t lFlashLen = 0;
-    int32_t lGroupCount = 0;
-    int32_t lFWCount = 0;
-    std::array<FWInfo, kFWEntries + 1> tFW;
-    int iFWIndex = 0;
-    std::array<int32_t, kConfEntries> lConf{};
-    std::array<std::string, kMemos> strMemo;
-    int iGroupIndex = 0;
-    int32_t lFocusField = -1;
-    std::vector<int32_t> lALPos;
-    std::vector<int32_t> lALActiveHead;
-    std::vector<int32_t> lFieldHead;
-};
 
 class FlashForm {
   public:
@@ -63,15 +42,6 @@ class FlashForm {
     WindowState& state() { return st_; }
     ZintraLink& zintra() { return zintra_; }
     Services& services() { return services_; }
-
-    // What a user can reach: a control that is hidden or disabled, or sits
-    // in a hidden or disabled frame, takes no clicks. The program's own
-    // selections go through the controls directly and always raise Click.
-    bool reachable(const Control& c) const;
-    // False when the control was out of the user's reach.
-    bool userClick(Control& c);
-    bool userSelect(Control& list, int index);
-    bool userKeyPress(Control& c, int key);
 
     // Window events.
     void Form_Load();
@@ -89,32 +59,29 @@ class FlashForm {
     void FieldDef();
     void ConfDef();
 
-    // Event handlers.
-    void cmbPrd_Click(const EventArgs&);
-    void cmbSysVer_Click(const EventArgs&);
-    void cmbBit_Click(const EventArgs&);
-    void cmbFWGrp_Click(const EventArgs&);
-    void cmbFwGrp2_Click(const EventArgs&);
-    void Command2_Click(const EventArgs&);
-    void Command3_Click(const EventArgs&);
-    void Command4_Click(const EventArgs&);
-    void Timer1_Timer(const EventArgs&);
+    // Event handlers, from the one list.
+#define PLEXMOOR_DECLARE_HANDLER(control, event) void control##_##event(const EventArgs&);
+    PLEXMOOR_FORM_HANDLERS(PLEXMOOR_DECLARE_HANDLER)
+#undef PLEXMOOR_DECLARE_HANDLER
+
+    // The handlers by control name and event, in list order.
+    static std::vector<std::pair<std::string, Event>> HandlerNames();
 
     // The message number every status caption starts with.
     static constexpr int kMessageNumber = 0;
 
   private:
-    using Handler = void (FlashForm::*)(const EventArgs&);
-    static const std::map<std::string, Handler, std::less<>>& Handlers();
-
     void dispatch(Control& control, Event event, const EventArgs& args);
-    void message(std::string_view text) { services_.messageBox(std::string(text)); }
+    void message(std::string_view text) {
+        services_.messageBox(std::string(text));
+    }
     std::string programPath(std::string_view file);
-    // Runs program flash with the write parameters already set; the close
-    // of the window waits for it.
+
+    // Flash panel: the start address box as the library takes it, program
+    // flash with the write parameters already set, and the end of a run,
+    // where a close that came in meanwhile goes ahead.
     std::optional<int32_t> startAddress();
     int32_t programFlash(int32_t first_byte_check);
-    // Ends a flash operation: a close that came in meanwhile goes ahead.
     void finishFlashOperation();
 
     Services& services_;

@@ -56,6 +56,9 @@ inline constexpr std::string_view kAddressNotNumber =
 inline constexpr std::string_view kClosingAfterRun = ", closing when programming has ended";
 inline constexpr std::string_view kMapFileFilter = "Map File (*.b)|*.b";
 
+// A handler that failed in a way nothing caught.
+inline constexpr std::string_view kHandlerFailed = "Unexpected error in ";
+
 // Loading the library and binding its exports.
 inline constexpr std::string_view kLibraryMissing = "Cannot load the library Zintra: ";
 inline constexpr std::string_view kExportMissing = "The library Zintra has no function ";

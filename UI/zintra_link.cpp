@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <map>
 #include <string_view>
-#include <system_error>
 
 namespace plexmoor {
 namespace {
@@ -31,18 +30,15 @@ Library& library() {
 
 } // namespace
 
-std::string LibraryPathBesideProgram() {
-    std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return kLibraryFile;
-    return (exe.parent_path() / kLibraryFile).string();
-}
-
 void* ZintraLink::bind(const char* name) {
     Library& lib = library();
     if (auto it = lib.exports.find(name); it != lib.exports.end()) return it->second;
     if (!lib.handle) {
-        lib.handle = dlopen(LibraryPathBesideProgram().c_str(), RTLD_NOW | RTLD_LOCAL);
+        // Beside the program first, as the program's own library; then by
+        // name through the loader's search path.
+        std::filesystem::path beside =
+            std::filesystem::path(services_.programFolder()) / kLibraryFile;
+        lib.handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!lib.handle) lib.handle = dlopen(kLibraryFile, RTLD_NOW | RTLD_LOCAL);
         if (!lib.handle) {
             const char* why = dlerror();
@@ -65,72 +61,69 @@ bool ZintraLink::refusedWhileProgramming(const char* name) {
     return true;
 }
 
-// Each export is called through a pointer of its own declared type, so a
-// change of the header shows up here at compile time.
-#define PLEXMOOR_CALL(export_name, ...)                                                            \
-    do {                                                                                           \
-        if (refusedWhileProgramming(#export_name)) return 0;                                       \
-        auto fn = reinterpret_cast<decltype(&::export_name)>(bind(#export_name));                  \
-        return fn ? fn(__VA_ARGS__) : 0;                                                           \
-    } while (false)
-
-int32_t ZintraLink::ZintraAction(int32_t action, int32_t b, int32_t c, int32_t d) {
-    constexpr int32_t kProgramFlash = 4;
-    if (action != kProgramFlash) PLEXMOOR_CALL(ZintraAction, action, b, c, d);
-    if (refusedWhileProgramming("ZintraAction")) return 0;
-    auto fn = reinterpret_cast<decltype(&::ZintraAction)>(bind("ZintraAction"));
+// The one body of every export call. Each export is called through a pointer
+// of its own declared type, so a change of the header shows up here at
+// compile time. A call that starts a programming run marks it, so that the
+// calls its message pump lets through can be refused.
+template <auto Export, typename... Args>
+int32_t ZintraLink::call(const char* name, bool starts_run, Args... args) {
+    if (refusedWhileProgramming(name)) return 0;
+    auto fn = reinterpret_cast<decltype(Export)>(bind(name));
     if (!fn) return 0;
+    if (!starts_run) return fn(args...);
     programming_ = true;
-    int32_t result = fn(action, b, c, d);
+    int32_t result = fn(args...);
     programming_ = false;
     return result;
 }
 
+int32_t ZintraLink::ZintraAction(int32_t action, int32_t b, int32_t c, int32_t d) {
+    return call<&::ZintraAction>("ZintraAction", action == ZINTRA_PROGRAM_FLASH, action, b, c, d);
+}
+
 int32_t ZintraLink::ZintraActionStr(int32_t kind, int32_t slot, const std::string& text) {
-    PLEXMOOR_CALL(ZintraActionStr, kind, slot, text.c_str());
+    return call<&::ZintraActionStr>("ZintraActionStr", false, kind, slot, text.c_str());
 }
 
 int32_t ZintraLink::SetupWriteParameter(int32_t start_address, const std::string& path) {
-    PLEXMOOR_CALL(SetupWriteParameter, start_address, path.c_str());
+    return call<&::SetupWriteParameter>("SetupWriteParameter", false, start_address, path.c_str());
 }
 
 int32_t ZintraLink::GetFlashProgress() {
-    PLEXMOOR_CALL(GetFlashProgress);
+    return call<&::GetFlashProgress>("GetFlashProgress", false);
 }
 
 int32_t ZintraLink::PackFlash(const std::string& boot, const std::string& ot, int32_t ot_offset,
                               const std::string& rt, int32_t rt_offset, const std::string& output,
                               int32_t repack) {
-    PLEXMOOR_CALL(PackFlash, boot.c_str(), ot.c_str(), ot_offset, rt.c_str(), rt_offset,
-                  output.c_str(), repack);
+    return call<&::PackFlash>("PackFlash", false, boot.c_str(), ot.c_str(), ot_offset, rt.c_str(),
+                              rt_offset, output.c_str(), repack);
 }
 
 int32_t ZintraLink::PackSerial(const std::string& text, int32_t length) {
-    PLEXMOOR_CALL(PackSerial, text.c_str(), length);
+    return call<&::PackSerial>("PackSerial", false, text.c_str(), length);
 }
 
 int32_t ZintraLink::FlashSerial() {
-    PLEXMOOR_CALL(FlashSerial);
+    return call<&::FlashSerial>("FlashSerial", false);
 }
 
 int32_t ZintraLink::GetSerial(std::string& buffer) {
     constexpr std::size_t kSerialBuffer = 48;
     if (buffer.size() < kSerialBuffer) return 0;
-    PLEXMOOR_CALL(GetSerial, buffer.data());
+    return call<&::GetSerial>("GetSerial", false, buffer.data());
 }
 
 int32_t ZintraLink::GetConf(int32_t table, int32_t index, int32_t width) {
-    PLEXMOOR_CALL(GetConf, table, index, width);
+    return call<&::GetConf>("GetConf", false, table, index, width);
 }
 
 int32_t ZintraLink::LoadConfFromFlashToBuffer() {
-    PLEXMOOR_CALL(LoadConfFromFlashToBuffer);
+    return call<&::LoadConfFromFlashToBuffer>("LoadConfFromFlashToBuffer", false);
 }
 
 int32_t ZintraLink::LoadConfFromFileToBuffer(const std::string& path, int32_t mode) {
-    PLEXMOOR_CALL(LoadConfFromFileToBuffer, path.c_str(), mode);
+    return call<&::LoadConfFromFileToBuffer>("LoadConfFromFileToBuffer", false, path.c_str(), mode);
 }
-
-#undef PLEXMOOR_CALL
 
 } // namespace plexmoor

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "services.h"
+#include "zintra.h"
 
 #include <cstdint>
 #include <string>
@@ -41,12 +42,11 @@ class ZintraLink {
     // Program flash pumps the window's events; a handler that reached the
     // library from there would work on the device and buffers mid-run.
     bool refusedWhileProgramming(const char* name);
+    template <auto Export, typename... Args>
+    int32_t call(const char* name, bool starts_run, Args... args);
 
     Services& services_;
     bool programming_ = false;
 };
-
-// Where the library was looked for first: the program's own folder.
-std::string LibraryPathBesideProgram();
 
 } // namespace plexmoor

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test suite.
-# Usage: scripts/test.sh [default|asan]
+# Usage: scripts/test.sh [default|asan|noqt]
 set -euo pipefail
 preset=${1:-default}
 cd "$(dirname "$0")/.."

@@ -99,7 +99,8 @@ void QtWindow::create(Control& c) {
         connect(edit, &QLineEdit::textChanged, this, [this, &c](const QString& text) {
             if (!pushing_) c.setText(text.toStdString());
         });
-        connect(edit, &QLineEdit::returnPressed, this, [this, &c] { form_.userKeyPress(c, 13); });
+        connect(edit, &QLineEdit::returnPressed, this,
+                [this, &c] { form_.controls().userKeyPress(c, 13); });
         edit->installEventFilter(this);
         widget = edit;
         break;
@@ -117,19 +118,19 @@ void QtWindow::create(Control& c) {
     case Kind::ComboBox: {
         auto* combo = new QComboBox(parent);
         connect(combo, &QComboBox::activated, this,
-                [this, &c](int index) { form_.userSelect(c, index); });
+                [this, &c](int index) { form_.controls().userSelect(c, index); });
         widget = combo;
         break;
     }
     case Kind::Button: {
         auto* button = new QPushButton(parent);
-        connect(button, &QPushButton::clicked, this, [this, &c] { form_.userClick(c); });
+        connect(button, &QPushButton::clicked, this, [this, &c] { form_.controls().userClick(c); });
         widget = button;
         break;
     }
     case Kind::CheckBox: {
         auto* check = new QCheckBox(parent);
-        connect(check, &QCheckBox::clicked, this, [this, &c] { form_.userClick(c); });
+        connect(check, &QCheckBox::clicked, this, [this, &c] { form_.controls().userClick(c); });
         widget = check;
         break;
     }
@@ -279,7 +280,7 @@ void QtWindow::closeEvent(QCloseEvent* event) {
 bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
         auto it = controls_.find(watched);
-        if (it != controls_.end()) form_.controls().raise(*it->second, Event::GotFocus);
+        if (it != controls_.end()) form_.controls().userFocus(*it->second);
     }
     return QWidget::eventFilter(watched, event);
 }

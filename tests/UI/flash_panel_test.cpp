@@ -41,10 +41,10 @@ class FlashPanelTest : public FormTest {
 };
 
 TEST_F(FlashPanelTest, InitTwiceOpensThenCloses) {
-    ASSERT_TRUE(form->userClick(c("Command2")));
+    ASSERT_TRUE(form->controls().userClick(c("Command2")));
     EXPECT_TRUE(form->state().bInit);
     EXPECT_EQ(c("Command2").caption(), "Uninit");
-    ASSERT_TRUE(form->userClick(c("Command2")));
+    ASSERT_TRUE(form->controls().userClick(c("Command2")));
     EXPECT_FALSE(form->state().bInit);
     EXPECT_EQ(c("Command2").caption(), "init");
     EXPECT_TRUE(services.messages.empty());
@@ -52,7 +52,7 @@ TEST_F(FlashPanelTest, InitTwiceOpensThenCloses) {
 
 TEST_F(FlashPanelTest, FailedOpenIsReportedThroughTheWindowsBoxes) {
     board().faults().no_device = true;
-    ASSERT_TRUE(form->userClick(c("Command2")));
+    ASSERT_TRUE(form->controls().userClick(c("Command2")));
     EXPECT_FALSE(form->state().bInit);
     EXPECT_EQ(c("Command2").caption(), "Init");
     // The library's own message reached the window's services, not stderr
@@ -64,7 +64,7 @@ TEST_F(FlashPanelTest, FailedOpenIsReportedThroughTheWindowsBoxes) {
 
 TEST_F(FlashPanelTest, FlashBeforeInit) {
     prepare(100);
-    ASSERT_TRUE(form->userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c("Command3")));
     EXPECT_EQ(services.messages, (std::vector<std::string>{"Please press Init button first"}));
     EXPECT_EQ(caption(), kIdleCaption);
     EXPECT_FALSE(c("Timer1").enabled());
@@ -79,7 +79,7 @@ TEST_F(FlashPanelTest, MissingFile) {
     form->controls().onChange([&](const Control& ctl, Property p) {
         if (ctl.name() == "Timer1" && p == Property::Enabled && ctl.enabled()) timer_started = true;
     });
-    ASSERT_TRUE(form->userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c("Command3")));
     EXPECT_EQ(services.messages, (std::vector<std::string>{path + " file doesn't exist"}));
     EXPECT_EQ(caption(), Status("Running, need a few minutes"));
     EXPECT_FALSE(timer_started);
@@ -94,9 +94,9 @@ TEST_F(FlashPanelTest, FullFlashShowsProgressLocksButtonsAndCompletes) {
     during_pump = [&] {
         if (!form->zintra().programming()) return; // the pump that paints "Running"
         (anyLockedButtonEnabled() ? pumps_unlocked : pumps_locked)++;
-        EXPECT_FALSE(form->userClick(c("Command3"))) << "a second run cannot start";
+        EXPECT_FALSE(form->controls().userClick(c("Command3"))) << "a second run cannot start";
     };
-    ASSERT_TRUE(form->userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c("Command3")));
 
     EXPECT_TRUE(services.messages.empty()) << services.messages.front();
     EXPECT_EQ(caption(), Status("Flash Complete"));
@@ -128,7 +128,7 @@ TEST_F(FlashPanelTest, FailedProgrammingEndsInErrorCaptionWithButtonsBack) {
     prepare(5000);
     init();
     board().faults().write_protected = true;
-    ASSERT_TRUE(form->userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c("Command3")));
     EXPECT_FALSE(services.messages.empty()) << "the library reports the failure itself";
     EXPECT_EQ(caption(), Status("Flash have error"));
     EXPECT_TRUE(form->state().bInit);
@@ -144,7 +144,7 @@ TEST_F(FlashPanelTest, AddressMustBeAWholeDecimalNumber) {
                             "99999999999999999999"}) {
         services.messages.clear();
         c("txtAddr").setText(bad);
-        ASSERT_TRUE(form->userClick(c("Command3")));
+        ASSERT_TRUE(form->controls().userClick(c("Command3")));
         ASSERT_EQ(services.messages.size(), 1u) << bad;
         EXPECT_EQ(services.messages[0], std::string(text::kAddressNotNumber) + bad);
         EXPECT_EQ(caption(), kIdleCaption) << "nothing started for " << bad;
@@ -153,7 +153,7 @@ TEST_F(FlashPanelTest, AddressMustBeAWholeDecimalNumber) {
 
     services.messages.clear();
     c("txtAddr").setText(" 4096 ");
-    ASSERT_TRUE(form->userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c("Command3")));
     EXPECT_EQ(caption(), Status("Flash Complete"));
     EXPECT_EQ(board().read(4096, 300), pattern(300, 7));
 }
@@ -175,7 +175,7 @@ TEST_F(FlashPanelTest, CloseDuringFlashWaitsForTheRun) {
             waiting = caption();
         }
     };
-    ASSERT_TRUE(form->userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c("Command3")));
     EXPECT_TRUE(refused);
     // The caption says at once that the close waits, and the next tick too.
     EXPECT_NE(waiting.find("closing when programming has ended"), std::string::npos) << waiting;
@@ -196,11 +196,11 @@ TEST_F(FlashPanelTest, LibraryCallsFromInsideTheRunAreRefused) {
     int32_t open_result = -1, progress_result = -1;
     during_pump = [&] {
         if (form->zintra().programming() && open_result == -1) {
-            open_result = form->zintra().ZintraAction(2, 0, 0, 0);
+            open_result = form->zintra().ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0);
             progress_result = form->zintra().GetFlashProgress();
         }
     };
-    ASSERT_TRUE(form->userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c("Command3")));
     EXPECT_EQ(open_result, 0);
     EXPECT_GE(progress_result, 0);
     ASSERT_EQ(services.messages.size(), 1u);

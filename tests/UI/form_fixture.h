@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@ class FakeServices : public Services {
   public:
     Answer messageBox(const std::string& text, Buttons) override {
         messages.push_back(text);
+        if (throw_once) {
+            throw_once = false;
+            throw std::runtime_error("box failed");
+        }
         return Answer::Ok;
     }
     std::string openFileDialog(const std::string&) override { return {}; }
@@ -34,6 +39,7 @@ class FakeServices : public Services {
     std::string folder;
     int pumps = 0;
     int close_requests = 0;
+    bool throw_once = false; // the next box throws, as a broken service would
 };
 
 class FormTest : public testing_support::BoardTest {
@@ -57,7 +63,8 @@ class FormTest : public testing_support::BoardTest {
 
     void TearDown() override {
         // The library outlives each test; leave its device closed.
-        if (form && form->state().bInit) form->zintra().ZintraAction(3, 0, 0, 0);
+        if (form && form->state().bInit)
+            form->zintra().ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
         form.reset();
         BoardTest::TearDown();
     }
@@ -65,7 +72,7 @@ class FormTest : public testing_support::BoardTest {
     Control& c(std::string_view name, int index = kNoIndex) { return form->control(name, index); }
     std::string caption() { return c("Flash").caption(); }
     void init() {
-        ASSERT_TRUE(form->userClick(c("Command2")));
+        ASSERT_TRUE(form->controls().userClick(c("Command2")));
         ASSERT_TRUE(form->state().bInit);
     }
 

@@ -69,7 +69,7 @@ class QtWindowTest : public QObject {
     }
 
     void cleanup() {
-        if (form_->state().bInit) form_->zintra().ZintraAction(3, 0, 0, 0);
+        if (form_->state().bInit) form_->zintra().ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
         window_.reset();
         form_.reset();
         services_.reset();

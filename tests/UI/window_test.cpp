@@ -59,7 +59,7 @@ TEST_F(WindowTest, StartUpWithoutSettingsFile) {
     EXPECT_EQ(c("txtPath2").text(), services.folder + "/firmware.b");
 
     // The library was told the system version: header field 1 holds it.
-    EXPECT_EQ(form->zintra().GetConf(0, 1, 3), 3);
+    EXPECT_EQ(form->zintra().GetConf(ZINTRA_TABLE_HEADER, 1, 3), 3);
     EXPECT_TRUE(services.messages.empty());
 }
 
@@ -104,7 +104,8 @@ TEST_F(WindowTest, SystemVersionRules) {
     for (auto [name, index] : second_row)
         EXPECT_FALSE(c(name, index).visible()) << name;
     EXPECT_TRUE(c("btnPack").enabled());
-    EXPECT_FALSE(form->userClick(c("Command3"))) << "nothing on the Flash tab is reachable";
+    EXPECT_FALSE(form->controls().userClick(c("Command3")))
+        << "nothing on the Flash tab is reachable";
 
     // Back to version 3: Orvo frames again, the parameter frame still hidden.
     c("cmbSysVer").setListIndex(2);
@@ -168,12 +169,34 @@ TEST_F(WindowTest, Caption) {
 }
 
 TEST_F(WindowTest, UserReachesOnlyShownAndEnabledControls) {
-    EXPECT_FALSE(form->userClick(c("Command4"))) << "inside the hidden debug frame";
-    EXPECT_FALSE(form->userSelect(c("cmbSysVer"), 3)) << "locked for the user";
+    EXPECT_FALSE(form->controls().userClick(c("Command4"))) << "inside the hidden debug frame";
+    EXPECT_FALSE(form->controls().userSelect(c("cmbSysVer"), 3)) << "locked for the user";
     EXPECT_EQ(form->state().lSysVer, 3);
-    EXPECT_FALSE(form->userSelect(c("cmbGroup"), 99));
-    EXPECT_TRUE(form->userSelect(c("cmbGroup"), 2));
+    EXPECT_FALSE(form->controls().userSelect(c("cmbGroup"), 99));
+    EXPECT_TRUE(form->controls().userSelect(c("cmbGroup"), 2));
     EXPECT_EQ(c("cmbGroup").text(), "3");
+}
+
+// Every listed handler belongs to a control of a kind that raises its event,
+// so none of them is dead; misspelt names fail to link instead.
+TEST_F(WindowTest, EveryHandlerNamesAControlThatRaisesItsEvent) {
+    auto handlers = FlashForm::HandlerNames();
+    ASSERT_FALSE(handlers.empty());
+    for (const auto& [name, event] : handlers) {
+        bool raised = false;
+        for (const Control& ctl : form->controls().all())
+            raised = raised || (ctl.name() == name && RaisesEvent(ctl.kind(), event));
+        EXPECT_TRUE(raised) << name << "_" << EventName(event);
+    }
+}
+
+TEST_F(WindowTest, AHandlerThatFailsIsReportedAndTheWindowGoesOn) {
+    services.throw_once = true;
+    ASSERT_TRUE(form->controls().userClick(c("Command3"))); // "press Init first"
+    ASSERT_EQ(services.messages.size(), 2u);
+    EXPECT_EQ(services.messages[1], "Unexpected error in Command3_Click: box failed");
+    ASSERT_TRUE(form->controls().userClick(c("Command3")));
+    EXPECT_EQ(services.messages.back(), "Please press Init button first");
 }
 
 } // namespace

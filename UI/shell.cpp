@@ -1,0 +1,255 @@
+// The shell of the window: start-up, the caption, the product and
+// system-version rules, the close, and the dispatch of events to handlers.
+#include "flash_form.h"
+
+#include "control_table.h"
+#include "field_table.h"
+#include "presets.h"
+#include "text_functions.h"
+#include "texts.h"
+#include "zintra.h"
+
+#include <exception>
+#include <filesystem>
+#include <map>
+
+namespace plexmoor {
+namespace {
+
+using Handler = void (FlashForm::*)(const EventArgs&);
+
+struct HandlerEntry {
+    const char* control;
+    Event event;
+    Handler handler;
+};
+
+#define PLEXMOOR_HANDLER_ENTRY(control, event)                                                     \
+    HandlerEntry{#control, Event::event, &FlashForm::control##_##event},
+const HandlerEntry kHandlers[] = {PLEXMOOR_FORM_HANDLERS(PLEXMOOR_HANDLER_ENTRY)};
+#undef PLEXMOOR_HANDLER_ENTRY
+
+std::string HandlerName(std::string_view control, Event event) {
+    return std::string(control) + "_" + EventName(event);
+}
+
+const std::map<std::string, Handler, std::less<>>& HandlersByName() {
+    static const auto table = [] {
+        std::map<std::string, Handler, std::less<>> t;
+        for (const HandlerEntry& e : kHandlers)
+            t.emplace(HandlerName(e.control, e.event), e.handler);
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+std::vector<std::pair<std::string, Event>> FlashForm::HandlerNames() {
+    std::vector<std::pair<std::string, Event>> out;
+    for (const HandlerEntry& e : kHandlers)
+        out.emplace_back(e.control, e.event);
+    return out;
+}
+
+FlashForm::FlashForm(Services& services) : services_(services), zintra_(services), host_(services) {
+    BuildControls(controls_);
+    controls_.onEvent([this](Control& c, Event e, const EventArgs& a) { dispatch(c, e, a); });
+}
+
+// A fault in a handler must not end the program from inside a toolkit
+// callback: the user is told which handler failed and the window goes on.
+void FlashForm::dispatch(Control& control, Event event, const EventArgs& args) {
+    const auto& handlers = HandlersByName();
+    std::string name = HandlerName(control.name(), event);
+    auto it = handlers.find(name);
+    if (it == handlers.end()) return;
+    try {
+        (this->*(it->second))(args);
+    } catch (const std::exception& e) {
+        message(std::string(text::kHandlerFailed) + name + ": " + e.what());
+    }
+}
+
+std::string FlashForm::programPath(std::string_view file) {
+    std::filesystem::path folder = services_.programFolder();
+    return (folder / file).string();
+}
+
+// ---------------------------------------------------------------------------
+// Window events
+
+void FlashForm::Form_Load() {
+    Control& window = control(kWindowName);
+    window.resize(kWindowWidth, kWindowHeight);
+
+    control("FMEDebug").setVisible(false);
+    control("cmbPrd").setEnabled(false);
+    control("cmbSysVer").setEnabled(false);
+    control("btnPack").setVisible(false);
+    control("FmeOrvoPar").setVisible(false);
+
+    const Control& quarn = control("fmeQuarnLite");
+    control("fmeOrvoSetting").move(quarn.left(), quarn.top());
+
+    for (int k = 1; k <= kFWEntries; ++k) {
+        std::string n = std::to_string(k);
+        st_.tFW[static_cast<std::size_t>(k)] = {
+            std::string(text::kFwPlaceholderPath), std::string(text::kFwPlaceholderVer) + n,
+            std::string(text::kFwPlaceholderDate) + n, std::string(text::kFwPlaceholderTime) + n};
+    }
+
+    Control& product = control("cmbPrd");
+    product.addItem(std::string(text::kProduct1));
+    product.addItem(std::string(text::kProduct2));
+    product.setListIndex(0);
+
+    control("txtPath").setText(programPath(text::kFlashFile));
+    control("txtFile3", 0).setText(programPath(text::kBootFile));
+    control("txtFile3", 1).setText(programPath(text::kOtFile));
+    control("txtFile3", 2).setText(programPath(text::kRtFile));
+    control("txtPath2").setText(programPath(text::kFlashFile));
+
+    st_.lFocusField = -1;
+    LoadIni("");
+    FieldDef();
+
+    Control& quick = control("cmbQuick");
+    for (std::string_view item : kQuickSettings)
+        quick.addItem(std::string(item));
+    quick.setListIndex(0);
+    Control& sets = control("cmbSets");
+    for (std::string_view item : kProfileSets)
+        sets.addItem(std::string(item));
+    sets.setListIndex(0);
+    for (int k = 0; k < kFieldBoxes; ++k) {
+        control("lblMIBConf", k)
+            .setCaption(std::string(kFieldCaptions[static_cast<std::size_t>(k)]));
+    }
+
+    control("cmbBit").setListIndex(st_.lDipBits - 1);
+
+    zintra_.ZintraAction(ZINTRA_SET_SYSTEM_VERSION, st_.lSysVer, 0, 0);
+
+    for (std::string_view name : {"cmbFWGrp", "cmbFwGrp2"}) {
+        Control& list = control(name);
+        list.clear();
+        list.addItem("1");
+        list.addItem("2");
+    }
+    control("cmbFwGrp2").setListIndex(0);
+
+    Control& group = control("cmbGroup");
+    if (!group.items().empty()) group.setListIndex(0);
+
+    ShowCaption("");
+}
+
+bool FlashForm::Form_QueryUnload() {
+    if (flash_busy_) {
+        // Said at once, and by every caption until the run ends, so the
+        // window staying up is not taken for a close that was lost.
+        close_deferred_ = true;
+        ShowCaption(last_status_);
+        return false;
+    }
+    return true;
+}
+
+void FlashForm::Form_Unload() {
+    SaveINI("");
+}
+
+void FlashForm::ShowCaption(std::string_view strCaption) {
+    // The status may be given as a view of last_status_ itself.
+    std::string status(strCaption);
+    std::string message = status;
+    if (close_deferred_ && flash_busy_) {
+        message += status.empty() ? text::kClosingAfterRun.substr(text::kStatusJoin.size())
+                                  : text::kClosingAfterRun;
+    }
+    last_status_ = std::move(status);
+    strCaption = message;
+    std::string version = Trim(FieldOf(text::kRevision, " ", 2));
+    std::string caption;
+    if (strCaption.empty()) {
+        caption = std::string(text::kMaker) + std::string(text::kProductTitle) + version +
+                  std::string(text::kIdleCaptionEnd);
+    } else {
+        caption = std::to_string(kMessageNumber) + std::string(text::kStatusSeparator) +
+                  std::string(strCaption) + std::string(text::kStatusJoin) +
+                  std::string(text::kMaker) + std::string(text::kProductTitle) + version +
+                  std::string(text::kStatusCaptionEnd);
+    }
+    control(kWindowName).setCaption(std::move(caption));
+}
+
+void FlashForm::ShowProductFrames(int product) {
+    if (product != 1 && product != 2) return;
+    for (Control& c : controls_.all()) {
+        if (c.tag() == text::kTagOrvo) {
+            if (product == 2) {
+                c.setVisible(false);
+            } else if (c.name() != "FmeOrvoPar") {
+                c.setVisible(true);
+            }
+        } else if (c.tag() == text::kTagQuarn) {
+            c.setVisible(product == 2);
+        }
+    }
+}
+
+void FlashForm::cmbPrd_Click(const EventArgs&) {
+    if (st_.bSysVerBusy) return;
+    int32_t product = WholeNumber(FieldOf(control("cmbPrd").text(), "-", 1));
+    control("cmbSysVer").setListIndex(product == 2 ? 3 : 2);
+}
+
+void FlashForm::cmbSysVer_Click(const EventArgs&) {
+    st_.lSysVer = WholeNumber(control("cmbSysVer").text());
+    st_.bSysVerBusy = true;
+
+    Control& product = control("cmbPrd");
+    if (st_.lSysVer == 4) {
+        ShowProductFrames(2);
+        product.setListIndex(1);
+    } else {
+        ShowProductFrames(1);
+        product.setListIndex(0);
+    }
+
+    // The second image row (RT) and both start offsets belong to version 2.
+    const std::pair<std::string_view, int> second_row[] = {
+        {"Label4", 2}, {"txtFile3", 2}, {"txtStart", 2}, {"txtStart", 1}, {"btnChoose", 3}};
+    switch (st_.lSysVer) {
+    case 1:
+        control("btnPack").setEnabled(false);
+        break;
+    case 2:
+        control("Label4", 1).setCaption("OT");
+        for (auto [name, index] : second_row)
+            control(name, index).setVisible(true);
+        control("txtStart", 1).setEnabled(true);
+        st_.lFieldCount = 16;
+        control("btnPack").setEnabled(true);
+        break;
+    case 3:
+    case 4:
+        for (auto [name, index] : second_row)
+            control(name, index).setVisible(false);
+        control("Label4", 1).setCaption("FW");
+        st_.lFieldCount = 48;
+        control("btnPack").setEnabled(true);
+        cmbFWGrp_Click({});
+        break;
+    default:
+        break;
+    }
+
+    bool flash_tab = st_.lSysVer != 4;
+    control("FmeFWSelect").setVisible(flash_tab);
+    control("FmeOrvoFlash").setVisible(flash_tab);
+    st_.bSysVerBusy = false;
+}
+
+} // namespace plexmoor
