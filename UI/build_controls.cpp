@@ -44,15 +44,16 @@ void AddArrays(ControlSet& set) {
     }
     // AL header fields in two columns of twelve, active-line entries in a
     // third column, the four lists below them.
-    for (int k = 1; k <= 24; ++k) {
+    for (int k = 1; k <= kALFields; ++k) {
         int column = (k - 1) / 12, row = (k - 1) % 12;
-        const AlField& f = kAlFields[k - 1];
+        const ALField& f = kALTable[static_cast<std::size_t>(k - 1)];
         AddLabelled(set, "lblAL", "txtAL", k, "fmeQuarnLite", 150 + column * 2800, 300 + row * 330,
-                    1500, 1150, f.caption, f.text, f.tag);
+                    1500, 1150, f.caption, f.start_text, f.tag);
     }
-    for (int j = 0; j < 9; ++j) {
+    for (int j = 0; j < kActiveLines; ++j) {
+        const ActiveLine& a = kActiveTable[static_cast<std::size_t>(j)];
         AddLabelled(set, "lblALActive", "txtALActive", j, "fmeQuarnLite", 5750, 300 + j * 330, 2150,
-                    1100, kActiveCaptions[j], kActiveTexts[j]);
+                    1100, a.caption, a.start_text);
     }
     for (int i = 0; i < 4; ++i) {
         const ListBox& l = kListBoxes[i];
@@ -67,10 +68,11 @@ void AddArrays(ControlSet& set) {
     for (int k = 0; k < kFieldBoxes; ++k) {
         int column = k / 16, row = k % 16;
         AddLabelled(set, "lblMIBConf", "txtMIBConf", k, "fmeMIB", 150 + column * 2950,
-                    1180 + row * 340, 1920, 900, "", kFieldStartTexts[k]);
+                    1580 + row * 320, 2020, 810, "",
+                    kConfigFields[static_cast<std::size_t>(k)].start_text);
     }
     // Global values, two rows of eight, out of sight below the tabs.
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < kGlobalBoxes; ++i) {
         std::string n = std::to_string(i + 1);
         AddLabelled(set, "lblGlobal", "txtGlobal", i, "Frame5", 150 + (i % 8) * 1150,
                     300 + (i / 8) * 400, 400, 650, "G" + n, n);

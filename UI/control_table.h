@@ -103,13 +103,13 @@ inline constexpr Row kRows[] = {
     {"lblGroup", kNoIndex, Kind::Label, "fmeMIB", 0, 150, 340, 600, kLabelH, "Profile"},
     {"cmbGroup", kNoIndex, Kind::ComboBox, "fmeMIB", 0, 760, 300, 700, kLine},
     {"lblSets", kNoIndex, Kind::Label, "fmeMIB", 0, 1600, 340, 450, kLabelH, "Sets"},
-    {"cmbSets", kNoIndex, Kind::ComboBox, "fmeMIB", 0, 2060, 300, 2100, kLine},
-    {"btnSets", kNoIndex, Kind::Button, "fmeMIB", 0, 4210, 270, 900, kButtonH, "Update"},
-    {"cmbQuick", kNoIndex, Kind::ComboBox, "fmeMIB", 0, 5250, 300, 2400, kLine},
-    {"BtnQuick", kNoIndex, Kind::Button, "fmeMIB", 0, 7700, 270, 1420, kButtonH, "Update Setting"},
-    {"lblMemo", kNoIndex, Kind::Label, "fmeMIB", 0, 150, 760, 1100, kLabelH, "Profile Memo"},
-    {"txtMemo", kNoIndex, Kind::TextBox, "fmeMIB", 0, 1260, 720, 5300, kLine},
-    {"chkAllPort", kNoIndex, Kind::CheckBox, "fmeMIB", 0, 6700, 730, 1500, 300, "All Group"},
+    {"cmbSets", kNoIndex, Kind::ComboBox, "fmeMIB", 0, 2060, 300, 2800, kLine},
+    {"btnSets", kNoIndex, Kind::Button, "fmeMIB", 0, 4920, 270, 900, kButtonH, "Update"},
+    {"cmbQuick", kNoIndex, Kind::ComboBox, "fmeMIB", 0, 150, 720, 4450, kLine},
+    {"BtnQuick", kNoIndex, Kind::Button, "fmeMIB", 0, 4660, 690, 1500, kButtonH, "Update Setting"},
+    {"chkAllPort", kNoIndex, Kind::CheckBox, "fmeMIB", 0, 6300, 730, 1500, 300, "All Group"},
+    {"lblMemo", kNoIndex, Kind::Label, "fmeMIB", 0, 150, 1180, 1100, kLabelH, "Profile Memo"},
+    {"txtMemo", kNoIndex, Kind::TextBox, "fmeMIB", 0, 1260, 1140, 5300, kLine},
 
     // "Design" tab.
     {"fmePacking", kNoIndex, Kind::Frame, kTabs, kTabDesign, 90, 120, 9200, 3400, "Packing"},
@@ -163,31 +163,6 @@ inline constexpr std::array<std::string_view, 3> kFWVerCaptions = {"FW Version",
 inline constexpr std::array<std::string_view, 3> kCfgUnitCaptions = {"Cfg Addr", "Cfg Size",
                                                                      "Cfg Dest Addr"};
 inline constexpr std::array<std::string_view, 3> kCfgUnitTexts = {"10100", "100", "7fc0"};
-
-struct AlField {
-    std::string_view caption;
-    std::string_view tag;
-    std::string_view text;
-};
-// txtAL(1) ... txtAL(24); the tag chooses text ("s"), hexadecimal ("h") or
-// decimal encoding.
-inline constexpr std::array<AlField, 24> kAlFields = {{
-    {"Cfg version", "", "4"},   {"FW Version", "h", "030001"},    {"FW Date", "h", "123456"},
-    {"FW Time", "h", "123456"}, {"LT FW length", "", "0"},        {"NT FW length", "", "0"},
-    {"Compatiable", "", "1"},   {"Product Ver", "s", "b1"},       {"Generic Password", "s", "qlpw"},
-    {"Password", "s", "qlpwd"}, {"Product Name", "s", "(QLP.0)"}, {"Company Name", "s", "Vomex"},
-    {"FW Load", "", "0"},       {"Port Active", "", "1"},         {"Debug", "", "0"},
-    {"Monitor", "", "0"},       {"Profile ID", "", "1"},          {"Profile Total", "", "8"},
-    {"Profile max", "", "2"},   {"Profile entry", "", "48"},      {"SW AutoOn", "", "1"},
-    {"SW Speed", "", "100"},    {"SW Duplex", "", "1"},           {"SW FlowControl", "", "1"},
-}};
-
-inline constexpr std::array<std::string_view, 9> kActiveCaptions = {
-    "DS Target SNR",           "US Target SNR",        "DS max interleave depth",
-    "US max interleave depth", "DS target slow burst", "US target slow burst",
-    "DS max data rate",        "US max data rate",     "End"};
-inline constexpr std::array<std::string_view, 9> kActiveTexts = {"36", "36",     "0",      "0", "0",
-                                                                 "0",  "131072", "131072", "0"};
 
 struct ListBox {
     std::string_view name;

@@ -58,6 +58,12 @@ class FlashForm {
     void SaveINI(const std::string& strCfgPath);
     void FieldDef();
     void ConfDef();
+    // Copies the shown group's boxes and firmware entry into the window
+    // state; false, after saying which box, at a box that holds no number.
+    bool StoreEdits();
+    // The name with its first date-time stamp (six digits, "_", six digits,
+    // something after) replaced by stamp; unchanged when it has none.
+    static std::string ReplaceStamp(std::string_view name, std::string_view stamp);
 
     // Event handlers, from the one list.
 #define PLEXMOOR_DECLARE_HANDLER(control, event) void control##_##event(const EventArgs&);
@@ -83,6 +89,19 @@ class FlashForm {
     std::optional<int32_t> startAddress();
     int32_t programFlash(int32_t first_byte_check);
     void finishFlashOperation();
+
+    // Firmware entries: the boxes into entry iFWIndex, entry k into the boxes.
+    void keepShownFirmwareEntry();
+    void showFirmwareEntry(int k);
+
+    // Groups: where field p of group g (from 0) lives in lConf under the
+    // current N, or nothing outside it; group s (from 1) into the boxes and
+    // back.
+    std::optional<std::size_t> confIndex(int32_t group, int32_t field) const;
+    bool versionKnown() const;
+    bool versionHasMemos() const;
+    void showGroupBoxes(int32_t s);
+    void storeGroupBoxes(int32_t s);
 
     Services& services_;
     ControlSet controls_;

@@ -3,6 +3,7 @@
 #include "flash_form.h"
 
 #include "control_table.h"
+#include "numbers.h"
 #include "text_functions.h"
 #include "texts.h"
 #include "zintra.h"

@@ -13,6 +13,11 @@
     X(cmbBit, Click)                                                                               \
     X(cmbFWGrp, Click)                                                                             \
     X(cmbFwGrp2, Click)                                                                            \
+    X(txtFW, KeyPress)                                                                             \
+    X(btnChoose, Click)                                                                            \
+    /* groups_presets.cpp */                                                                       \
+    X(cmbGroup, Click)                                                                             \
+    X(txtMIBConf, GotFocus)                                                                        \
     /* flash_panel.cpp */                                                                          \
     X(Command2, Click)                                                                             \
     X(Command3, Click)                                                                             \

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QPixmap>
+#include <QTabWidget>
 #include <QTimer>
 
 #include <csignal>
@@ -50,10 +51,20 @@ int main(int argc, char** argv) {
     close_on_termination(window);
 
     // For documentation: PLEXMOOR_SCREENSHOT=file.png grabs the window once
-    // it has been painted and quits.
+    // it has been painted and quits; a name with "%1" in it grabs every tab,
+    // "%1" standing for the tab's caption in lower case.
     if (const char* shot = std::getenv("PLEXMOOR_SCREENSHOT"); shot && *shot) {
         QTimer::singleShot(800, &window, [&window, shot] {
-            window.grab().save(QString::fromLocal8Bit(shot));
+            const QString name = QString::fromLocal8Bit(shot);
+            auto* tabs = window.findChild<QTabWidget*>("SSTab");
+            if (name.contains("%1") && tabs) {
+                for (int i = 0; i < tabs->count(); ++i) {
+                    tabs->setCurrentIndex(i);
+                    window.grab().save(name.arg(tabs->tabText(i).toLower()));
+                }
+            } else {
+                window.grab().save(name);
+            }
             window.close();
         });
     }

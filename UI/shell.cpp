@@ -4,6 +4,7 @@
 
 #include "control_table.h"
 #include "field_table.h"
+#include "numbers.h"
 #include "presets.h"
 #include "text_functions.h"
 #include "texts.h"
@@ -122,10 +123,9 @@ void FlashForm::Form_Load() {
     for (std::string_view item : kProfileSets)
         sets.addItem(std::string(item));
     sets.setListIndex(0);
-    for (int k = 0; k < kFieldBoxes; ++k) {
+    for (int k = 0; k < kFieldBoxes; ++k)
         control("lblMIBConf", k)
-            .setCaption(std::string(kFieldCaptions[static_cast<std::size_t>(k)]));
-    }
+            .setCaption(std::string(kConfigFields[static_cast<std::size_t>(k)].caption));
 
     control("cmbBit").setListIndex(st_.lDipBits - 1);
 

@@ -1,9 +1,5 @@
 #include "text_functions.h"
 
-#include <cmath>
-#include <cstdio>
-#include <limits>
-
 namespace plexmoor {
 
 std::string FieldOf(std::string_view text, std::string_view delimiter, int n) {
@@ -30,73 +26,39 @@ std::string Trim(std::string_view text) {
     return std::string(text.substr(begin, end - begin + 1));
 }
 
-namespace {
-
-struct Scanned {
-    bool negative = false;
-    bool any_digit = false;
-    bool overflow = false;
-    int64_t magnitude = 0;
-    std::size_t end = 0; // first character not taken
-};
-
-Scanned ScanNumber(std::string_view text) {
-    Scanned s;
-    std::size_t i = text.find_first_not_of(' ');
-    if (i == std::string_view::npos) {
-        s.end = text.size();
-        return s;
-    }
-    if (text[i] == '+' || text[i] == '-') s.negative = text[i++] == '-';
-    constexpr int64_t limit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        s.any_digit = true;
-        if (!s.overflow) {
-            s.magnitude = s.magnitude * 10 + (text[i] - '0');
-            if (s.magnitude > limit) s.overflow = true;
+std::string JoinLines(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    bool in_break = false;
+    for (char ch : text) {
+        bool is_break = ch == '\r' || ch == '\n';
+        if (!is_break) {
+            out += ch;
+        } else if (!in_break) {
+            out += ' ';
         }
+        in_break = is_break;
     }
-    s.end = i;
-    return s;
+    return out;
 }
 
-} // namespace
-
-int32_t WholeNumber(std::string_view text) {
-    Scanned s = ScanNumber(text);
-    if (!s.any_digit) return 0;
-    if (s.negative) {
-        return s.overflow ? std::numeric_limits<int32_t>::min()
-                          : static_cast<int32_t>(-s.magnitude);
+std::string ReplaceRuns(std::string_view text, char c, std::string_view r) {
+    std::string out;
+    out.reserve(text.size());
+    bool in_run = false;
+    for (char ch : text) {
+        if (ch != c) {
+            out += ch;
+        } else if (!in_run) {
+            out += r;
+        }
+        in_run = ch == c;
     }
-    if (s.overflow || s.magnitude > std::numeric_limits<int32_t>::max()) {
-        return std::numeric_limits<int32_t>::max();
-    }
-    return static_cast<int32_t>(s.magnitude);
+    return out.empty() ? std::string(text) : out;
 }
 
-std::optional<int32_t> ParseDecimal32(std::string_view text) {
-    Scanned s = ScanNumber(text);
-    if (!s.any_digit || s.overflow) return std::nullopt;
-    if (text.find_first_not_of(' ', s.end) != std::string_view::npos) return std::nullopt;
-    int64_t value = s.negative ? -s.magnitude : s.magnitude;
-    if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
-        return std::nullopt;
-    return static_cast<int32_t>(value);
-}
-
-std::string FormatPercent(float r) {
-    // Tenths of a percent, halves rounded away from zero; snprintf cuts an
-    // absurdly large value rather than overrun the buffer.
-    double tenths = std::round(static_cast<double>(r) * 1000.0);
-    if (!std::isfinite(tenths)) return "00.0%";
-    bool negative = tenths < 0;
-    double magnitude = std::fabs(tenths);
-    double whole = std::floor(magnitude / 10.0);
-    int digit = static_cast<int>(magnitude - whole * 10.0);
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%s%02.0f.%d%%", negative ? "-" : "", whole, digit);
-    return buffer;
+std::string Token(std::string_view text) {
+    return Trim(JoinLines(text));
 }
 
 } // namespace plexmoor

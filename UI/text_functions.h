@@ -1,8 +1,6 @@
 // Text helpers shared by the window procedures.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,20 +12,18 @@ namespace plexmoor {
 // it, which matters only for delimiters longer than one character.
 std::string FieldOf(std::string_view text, std::string_view delimiter, int n);
 
-// Surrounding blanks removed.
+// Surrounding blanks (spaces) removed.
 std::string Trim(std::string_view text);
 
-// The leading whole number of a text: blanks, an optional sign and digits,
-// stopping at the first other character; 0 when there is none. Saturates at
-// the ends of the signed 32-bit range instead of overflowing.
-int32_t WholeNumber(std::string_view text);
+// Every maximal run of CR and LF characters made one blank.
+std::string JoinLines(std::string_view text);
 
-// A text that is exactly one whole decimal number (surrounding blanks and a
-// sign allowed) inside the signed 32-bit range; nothing otherwise.
-std::optional<int32_t> ParseDecimal32(std::string_view text);
+// Each run of consecutive c characters replaced by r (the first c of a run
+// becomes r, the others are dropped). A result that would be empty gives the
+// text back unchanged, so a text of nothing but c is kept.
+std::string ReplaceRuns(std::string_view text, char c, std::string_view r);
 
-// r as a percentage with at least two digits before the point and one after
-// it: 0.4096 gives "41.0%", 0 gives "00.0%".
-std::string FormatPercent(float r);
+// The text taken as a line or a token of a list: Trim(JoinLines(text)).
+std::string Token(std::string_view text);
 
 } // namespace plexmoor

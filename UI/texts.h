@@ -56,6 +56,10 @@ inline constexpr std::string_view kAddressNotNumber =
 inline constexpr std::string_view kClosingAfterRun = ", closing when programming has ended";
 inline constexpr std::string_view kMapFileFilter = "Map File (*.b)|*.b";
 
+// Firmware inputs and configuration boxes.
+inline constexpr std::string_view kPosition = "position ";
+inline constexpr std::string_view kMustBeNumeric = " configuration must be numeric";
+
 // A handler that failed in a way nothing caught.
 inline constexpr std::string_view kHandlerFailed = "Unexpected error in ";
 

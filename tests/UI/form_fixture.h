@@ -6,6 +6,7 @@
 #include "board_fixture.h"
 #include "flash_form.h"
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -24,8 +25,14 @@ class FakeServices : public Services {
         }
         return Answer::Ok;
     }
-    std::string openFileDialog(const std::string&) override { return {}; }
-    std::string saveFileDialog(const std::string&) override { return {}; }
+    std::string openFileDialog(const std::string& filter) override {
+        filters.push_back(filter);
+        return next_file;
+    }
+    std::string saveFileDialog(const std::string& filter) override {
+        filters.push_back(filter);
+        return next_file;
+    }
     void processEvents() override {
         ++pumps;
         if (on_pump) on_pump();
@@ -35,6 +42,8 @@ class FakeServices : public Services {
     void requestClose() override { ++close_requests; }
 
     std::vector<std::string> messages;
+    std::vector<std::string> filters; // of every file dialog shown
+    std::string next_file;            // what the next dialog returns; empty is Cancel
     std::function<void()> on_pump;
     std::string folder;
     int pumps = 0;
@@ -42,11 +51,26 @@ class FakeServices : public Services {
     bool throw_once = false; // the next box throws, as a broken service would
 };
 
+// The libraries beside this test, linked into folder, so a window whose
+// program folder is folder loads them as Plexmoor loads its own.
+inline void LinkLibrariesInto(const std::string& folder) {
+    namespace fs = std::filesystem;
+    fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
+    for (const auto& entry : fs::directory_iterator(bin)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("lib", 0) == 0 && entry.path().extension() == ".so")
+            fs::create_symlink(entry.path(), fs::path(folder) / name);
+    }
+}
+
 class FormTest : public testing_support::BoardTest {
   protected:
     void SetUp() override {
         BoardTest::SetUp();
+        // The test's folder stands for the program's: the window finds its
+        // library there, and writes its files there.
         services.folder = temp("").parent_path().string();
+        LinkLibrariesInto(services.folder);
         form = std::make_unique<FlashForm>(services);
         form->controls().onChange([this](const Control& c, Property p) {
             if (c.name() == "Flash" && p == Property::Caption)

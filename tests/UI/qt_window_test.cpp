@@ -4,8 +4,10 @@
 #include "qt_window.h"
 #include "virtual_board.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -15,6 +17,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <set>
 
 using namespace plexmoor;
 
@@ -93,6 +96,58 @@ class QtWindowTest : public QObject {
                 window_->width() <= window_->pixels(9795));
         QVERIFY(window_->height() > window_->pixels(7800) &&
                 window_->height() <= window_->pixels(8640));
+    }
+
+    // Each tab, under each product, shows its controls whole: no caption or
+    // list entry is cut by the widget it sits in.
+    void noCaptionIsClipped() {
+        auto* tabs = find<QTabWidget>("SSTab");
+        QStringList clipped;
+        for (int version : {3, 4}) {
+            form_->control("cmbSysVer").setListIndex(version - 1);
+            for (int t = 0; t < tabs->count(); ++t) {
+                tabs->setCurrentIndex(t);
+                QCoreApplication::processEvents();
+                for (QWidget* w : tabs->widget(t)->findChildren<QWidget*>()) {
+                    if (!w->isVisibleTo(tabs)) continue;
+                    int need = 0, have = w->width();
+                    const QFontMetrics fm = w->fontMetrics();
+                    if (auto* label = qobject_cast<QLabel*>(w)) {
+                        need = fm.horizontalAdvance(label->text());
+                        have = label->contentsRect().width();
+                    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+                        need = fm.horizontalAdvance(button->text()) +
+                               (qobject_cast<QCheckBox*>(w) ? 24 : 8);
+                    } else if (auto* frame = qobject_cast<QGroupBox*>(w)) {
+                        need = fm.horizontalAdvance(frame->title()) + 16;
+                    } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+                        for (int i = 0; i < combo->count(); ++i)
+                            need = std::max(need, fm.horizontalAdvance(combo->itemText(i)) + 28);
+                    }
+                    if (need > have)
+                        clipped << QString("%1 (%2 > %3)").arg(w->objectName()).arg(need).arg(have);
+                }
+            }
+        }
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(", ")));
+    }
+
+    // Three columns of sixteen boxes, each with its caption to its left.
+    void mibTabShowsThreeColumnsOfSixteenLabelledBoxes() {
+        find<QTabWidget>("SSTab")->setCurrentIndex(2);
+        std::set<int> columns;
+        for (int k = 0; k < 48; ++k) {
+            auto* label = find<QLabel>(qPrintable(QString("lblMIBConf(%1)").arg(k)));
+            auto* box = find<QLineEdit>(qPrintable(QString("txtMIBConf(%1)").arg(k)));
+            QVERIFY(label->isVisible() && box->isVisible());
+            QVERIFY(!label->text().isEmpty());
+            QVERIFY(label->geometry().right() < box->geometry().left());
+            QVERIFY(std::abs(label->geometry().center().y() - box->geometry().center().y()) < 4);
+            auto* first = find<QLineEdit>(qPrintable(QString("txtMIBConf(%1)").arg(k % 16)));
+            QCOMPARE(box->y(), first->y());
+            columns.insert(box->x());
+        }
+        QCOMPARE(columns.size(), std::size_t{3});
     }
 
     void framesPerSystemVersion() {

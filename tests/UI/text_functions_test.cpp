@@ -1,10 +1,12 @@
 // The text helpers and the control model's selection events.
 #include "controls.h"
+#include "numbers.h"
 #include "text_functions.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <optional>
 
 namespace plexmoor {
 namespace {
@@ -43,6 +45,57 @@ TEST(Numbers, ParseDecimal32AcceptsOnlyOneWholeNumberInRange) {
          {"", " ", "-", "+", "1 2", "1.0", "1e3", "&H10", "2147483648", "-2147483649", "12x"}) {
         EXPECT_FALSE(ParseDecimal32(bad).has_value()) << bad;
     }
+}
+
+TEST(Numbers, TheNumericTestAndTheConversionsOfTheBoxes) {
+    struct Case {
+        const char* text;
+        bool number;
+        std::optional<int32_t> decimal, hex;
+    };
+    const std::optional<int32_t> none;
+    const Case cases[] = {
+        {"12", true, 12, 0x12},
+        {" -12 ", true, -12, none},
+        {"+0", true, 0, none},
+        {"7fc0", false, none, 32704},
+        {"FFFFFFFF", false, none, -1},
+        {"&H10", true, 16, none},
+        {"&hFFFFFFFF", true, -1, none},
+        {"&O17", true, 15, none},
+        {"&H123456789", false, none, none},
+        {"&H", false, none, none},
+        {"1.5", true, none, none},
+        {".5", true, none, none},
+        {"1e3", true, none, 0x1E3},
+        {"2D-3", true, none, none},
+        {"1,000", true, none, none},
+        {",1", false, none, none},
+        {"1e", false, none, 0x1E},
+        {"2147483647", true, 2147483647, none},
+        {"-2147483648", true, -2147483647 - 1, none},
+        {"2147483648", true, none, none},
+        {"", false, none, none},
+        {" ", false, none, none},
+        {"-", false, none, none},
+        {"1 2", false, none, none},
+        {"12abc", false, none, 0x12ABC},
+        {" 12", true, 12, none}, // no blank between "&H" and the digits
+    };
+    for (const Case& k : cases) {
+        EXPECT_EQ(IsNumber(k.text), k.number) << k.text;
+        EXPECT_EQ(DecimalToInt32(k.text), k.decimal) << k.text;
+        EXPECT_EQ(HexToInt32(k.text), k.hex) << k.text;
+    }
+}
+
+TEST(TextFunctions, JoinLinesReplaceRunsAndTokens) {
+    EXPECT_EQ(JoinLines("a\r\n\r\nb\nc\r"), "a b c ");
+    EXPECT_EQ(Token("\n 2 1 0 \r\n"), "2 1 0");
+    EXPECT_EQ(ReplaceRuns("a\n\n\nb\nc", '\n', "|"), "a|b|c");
+    EXPECT_EQ(ReplaceRuns("a||b", '|', "\r\n"), "a\r\nb");
+    EXPECT_EQ(ReplaceRuns("\r\r", '\r', ""), "\r\r"); // an empty result keeps the text
+    EXPECT_EQ(ReplaceRuns("", '\r', ""), "");
 }
 
 TEST(Numbers, FormatPercentOfProgress) {

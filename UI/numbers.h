@@ -1,0 +1,50 @@
+// The window's numbers: the numeric test of its input checks, the
+// conversions of its boxes to signed 32-bit integers, and the forms in which
+// it shows numbers. Every area uses these and no other.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace plexmoor {
+
+// "A number" as the input checks take it. Accepted, with blanks (spaces and
+// tabs) around it:
+//   - "&H" and 1-8 hexadecimal digits, "&O" and octal digits up to 32 bits
+//     (letters in either case);
+//   - an optional sign, decimal digits with an optional decimal point and
+//     fraction, digit groups separated by "," (a thousands separator), and
+//     an optional exponent: "E" or "D" (either case), an optional sign and
+//     digits. At least one digit stands before the exponent.
+// Anything else, the empty text included, is not a number.
+bool IsNumber(std::string_view text);
+
+// A box's value as a signed 32-bit integer, or nothing when the text is
+// not exactly one of: blanks around an optional sign and decimal digits
+// whose value fits; "&H" and 1-8 hexadecimal digits, or "&O" and octal
+// digits up to 32 bits, taken as 32-bit two's complement (&HFFFFFFFF is -1).
+// Fractions, exponents, separators and out-of-range values are refused
+// rather than rounded, cut or wrapped.
+std::optional<int32_t> DecimalToInt32(std::string_view text);
+// A hexadecimal box: "&H" put in front of its text, then converted as above,
+// so "7fc0" gives 32704 and "FFFFFFFF" gives -1.
+std::optional<int32_t> HexToInt32(std::string_view text);
+
+// Exactly one whole decimal number (blanks and a sign allowed) inside the
+// signed 32-bit range; nothing otherwise. For the flash start address, where
+// no literal form is wanted.
+std::optional<int32_t> ParseDecimal32(std::string_view text);
+
+// The leading whole number of a text: blanks, an optional sign and digits,
+// stopping at the first other character; 0 when there is none. Saturates at
+// the ends of the signed 32-bit range instead of overflowing. For list
+// entries and labels the program wrote itself ("2-998 bandplan").
+int32_t WholeNumber(std::string_view text);
+
+// r as a percentage with at least two digits before the point and one after
+// it: 0.4096 gives "41.0%", 0 gives "00.0%".
+std::string FormatPercent(float r);
+
+} // namespace plexmoor
