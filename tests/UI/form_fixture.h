@@ -5,8 +5,8 @@
 
 #include "board_fixture.h"
 #include "flash_form.h"
+#include "program_folder.h"
 
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -50,18 +50,6 @@ class FakeServices : public Services {
     int close_requests = 0;
     bool throw_once = false; // the next box throws, as a broken service would
 };
-
-// The libraries beside this test, linked into folder, so a window whose
-// program folder is folder loads them as Plexmoor loads its own.
-inline void LinkLibrariesInto(const std::string& folder) {
-    namespace fs = std::filesystem;
-    fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
-    for (const auto& entry : fs::directory_iterator(bin)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind("lib", 0) == 0 && entry.path().extension() == ".so")
-            fs::create_symlink(entry.path(), fs::path(folder) / name);
-    }
-}
 
 class FormTest : public testing_support::BoardTest {
   protected:

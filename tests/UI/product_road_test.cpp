@@ -3,10 +3,12 @@
 // scripts/run.sh --virtual-board, behind the library the window loads by
 // name. The demo image is made by the demo tool, the clicks go to the
 // widgets, and modal boxes are answered as a user would answer them.
+#include "program_folder.h"
 #include "qt_services.h"
 #include "qt_window.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -20,6 +22,22 @@
 
 using namespace plexmoor;
 
+namespace {
+
+// The real services, but the program's folder is a folder of the test's own
+// holding links to the libraries, so the settings file the window reads and
+// writes there belongs to this run alone.
+class ProgramServices : public QtServices {
+  public:
+    explicit ProgramServices(std::string folder) : folder_(std::move(folder)) {}
+    std::string programFolder() override { return folder_; }
+
+  private:
+    std::string folder_;
+};
+
+} // namespace
+
 class ProductRoadTest : public QObject {
     Q_OBJECT
 
@@ -28,7 +46,7 @@ class ProductRoadTest : public QObject {
     QString board_;
     QString image_;
     QStringList boxes_;
-    std::unique_ptr<QtServices> services_;
+    std::unique_ptr<ProgramServices> services_;
     std::unique_ptr<FlashForm> form_;
     std::unique_ptr<QtWindow> window_;
 
@@ -63,7 +81,10 @@ class ProductRoadTest : public QObject {
         QCOMPARE(tool.exitCode(), 0);
         QVERIFY(QFile::exists(image_));
 
-        services_ = std::make_unique<QtServices>();
+        QDir(dir_.path()).mkdir("program");
+        const std::string program = dir_.filePath("program").toStdString();
+        plexmoor::testing::LinkLibrariesInto(program);
+        services_ = std::make_unique<ProgramServices>(program);
         form_ = std::make_unique<FlashForm>(*services_);
         window_ = std::make_unique<QtWindow>(*form_);
         services_->setWindow(window_.get());

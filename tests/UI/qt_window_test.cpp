@@ -1,5 +1,6 @@
 // The real window: tabs, frames per system version, and a flash driven by
 // clicks on the widgets against the virtual board.
+#include "program_folder.h"
 #include "qt_services.h"
 #include "qt_window.h"
 #include "virtual_board.h"
@@ -35,7 +36,9 @@ class RecordingServices : public QtServices {
         QtServices::processEvents();
         if (on_pump) on_pump();
     }
+    std::string programFolder() override { return folder; }
     std::vector<std::string> messages;
+    std::string folder;
     std::function<void()> on_pump;
 };
 
@@ -47,6 +50,7 @@ class QtWindowTest : public QObject {
   private:
     QTemporaryDir dir_;
     std::unique_ptr<RecordingServices> services_;
+    std::unique_ptr<QTemporaryDir> program_; // stands for the program's folder
     std::unique_ptr<FlashForm> form_;
     std::unique_ptr<QtWindow> window_;
 
@@ -63,6 +67,9 @@ class QtWindowTest : public QObject {
         options.path = dir_.filePath("board.bin").toStdString();
         QVERIFY(vboard::attach(options) != nullptr);
         services_ = std::make_unique<RecordingServices>();
+        program_ = std::make_unique<QTemporaryDir>();
+        services_->folder = program_->path().toStdString();
+        plexmoor::testing::LinkLibrariesInto(services_->folder);
         form_ = std::make_unique<FlashForm>(*services_);
         window_ = std::make_unique<QtWindow>(*form_);
         services_->setWindow(window_.get());
@@ -76,6 +83,7 @@ class QtWindowTest : public QObject {
         window_.reset();
         form_.reset();
         services_.reset();
+        program_.reset();
         vboard::detach();
     }
 
