@@ -296,20 +296,20 @@ TEST_F(SpiEngine, PumpDispatchesThenTranslatesEveryWaitingMessage) {
 
 // Through the exports: the library itself must reach this executable's calls.
 TEST_F(SpiEngine, LibraryBindsTheDoubleForDriverAndWindowsCalls) {
-    EXPECT_EQ(ZintraAction(2, 0, 0, 0), 1);
+    EXPECT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
     EXPECT_EQ(d.calls.size(), 9u);
     d = Double{};
-    EXPECT_EQ(ZintraAction(6, 0, 0, 0), 1);
+    EXPECT_EQ(ZintraAction(ZINTRA_READ_FLASH_ID, 0, 0, 0), 1);
     ASSERT_EQ(d.writes.size(), 1u);
     EXPECT_EQ(hex(d.writes[0]), "80 F6 FB 11 00 00 9F 24 02 00 80 FE FB");
     EXPECT_EQ(d.sleeps, std::vector<uint32_t>{1});
     d = Double{};
-    EXPECT_EQ(ZintraAction(3, 0, 0, 0), 1);
+    EXPECT_EQ(ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0), 1);
     EXPECT_EQ(d.calls, std::vector<std::string>{"close"});
 
     d = Double{};
     d.open_status = FT_DEVICE_NOT_FOUND;
-    EXPECT_EQ(ZintraAction(2, 0, 0, 0), 0);
+    EXPECT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 0);
     EXPECT_EQ(d.messages, std::vector<std::string>{"Zintra: Open usb device error"});
 }
 
