@@ -21,13 +21,17 @@ class ProgramFlash : public testing_support::BoardTest {
         ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
         ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
     }
-    void use_other_part() {
+    // The programmer reopened on a board with `part`, kept in `file` when
+    // one is named (the board copies the part).
+    void use_part(const vboard::FlashPart& part, const std::string& file = "") {
         ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
         vboard::Options options;
-        options.part = &vboard::other_part();
+        options.part = &part;
+        if (!file.empty()) options.path = temp(file).string();
         reattach(options);
         ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
     }
+    void use_other_part() { use_part(vboard::other_part()); }
     int program(const Bytes& file, int32_t start, int32_t check = 0) {
         write_file(temp("image.bin"), file);
         EXPECT_EQ(SetupWriteParameter(start, temp("image.bin").c_str()), 1);
@@ -184,12 +188,7 @@ TEST_F(ProgramFlash, BadPathsAndStartAddressesAreRefusedBeforeTheFlashIsTouched)
     vboard::FlashPart large = vboard::default_part();
     large.size_bytes = 16u << 20;
     large.jedec_id[2] = 0x18;
-    vboard::Options options;
-    options.part = &large;
-    options.path = temp("large.bin").string();
-    ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
-    reattach(options);
-    ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
+    use_part(large, "large.bin");
     EXPECT_EQ(program(pattern(4096), 0xFFF000), 1);
 }
 
@@ -211,12 +210,7 @@ TEST_F(ProgramFlash, AFileLargerThanTheChipIsRefusedWhereTheIdGivesTheSize) {
     // An ID whose capacity byte names no size keeps the unchecked run.
     vboard::FlashPart odd = vboard::default_part();
     odd.jedec_id[2] = 0xFF;
-    vboard::Options options;
-    options.part = &odd;
-    options.path = temp("odd.bin").string();
-    ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
-    reattach(options);
-    ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
+    use_part(odd, "odd.bin");
     messages.clear();
     EXPECT_EQ(program(pattern(8192), 0x1FF000), 1);
     EXPECT_TRUE(messages.empty());
