@@ -206,37 +206,31 @@ void close_device() {
     handle = nullptr;
 }
 
-namespace {
-bool last_read_ok = true;
-} // namespace
-
-int transaction(uint8_t opcode, uint32_t address, uint32_t length, uint8_t* buffer) {
+Result transaction(uint8_t opcode, uint32_t address, uint32_t length, uint8_t* buffer) {
     const Row* row = find_row(opcode);
-    if (!row) return 0;
+    if (!row) return Result::kRefused;
     std::optional<Plan> plan = build(*row, address, length, buffer);
-    if (!plan) return 0;
+    if (!plan) return Result::kRefused;
 
     FT_HANDLE handle = state().device;
     DWORD written = 0;
     if (FT_Write(handle, stream.data(), static_cast<DWORD>(plan->size), &written) != FT_OK) {
         host::show(text::kTransferFailed);
-        return 0;
+        return Result::kWriteFailed;
     }
-    last_read_ok = true;
+    Result result = Result::kDone;
     if (plan->reads) {
         // A failed read must not hand back bytes of an earlier one.
         std::memset(read_buffer.data(), 0, length);
         DWORD got = 0;
-        last_read_ok = FT_Read(handle, read_buffer.data(), length, &got) == FT_OK;
-        if (!last_read_ok) host::show(text::kTransferFailed);
+        if (FT_Read(handle, read_buffer.data(), length, &got) != FT_OK) {
+            host::show(text::kTransferFailed);
+            result = Result::kReadFailed;
+        }
         std::memcpy(buffer, read_buffer.data(), length);
     }
     if (plan->delay_ms > 0) host::sleep_ms(plan->delay_ms);
-    return 1;
-}
-
-bool read_succeeded() {
-    return last_read_ok;
+    return result;
 }
 
 void pump_messages() {
