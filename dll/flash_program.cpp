@@ -1,6 +1,7 @@
 #include "flash_program.h"
 
 #include "file_handle.h"
+#include "flash_io.h"
 #include "host.h"
 #include "library_state.h"
 #include "spi_engine.h"
@@ -15,7 +16,6 @@ namespace zintra::flash {
 namespace {
 
 constexpr uint32_t kChunkSize = 4096;
-constexpr uint32_t kPageSize = 256;
 constexpr uint32_t kPagesPerChunk = kChunkSize / kPageSize;
 constexpr uint32_t kEraseBoundary = 0x10000;
 // Everything a 3-byte SPI address can reach; past it the address would wrap
@@ -105,12 +105,11 @@ Check retry_or_fail(int& rewrites) {
 }
 
 Check blank_check(uint32_t base, int& rewrites) {
-    std::array<uint8_t, kPageSize> page{};
+    Page page;
     for (uint32_t p = 0; p < kPagesPerChunk; ++p) {
         uint32_t address = base + p * kPageSize;
-        page.fill(0);
         // A page that did not arrive reads as zeros and fails like any other.
-        static_cast<void>(spi::transaction(spi::kRead, address, kPageSize, page.data()));
+        static_cast<void>(read_page(address, page));
         auto it = std::find_if(page.begin(), page.end(), [](uint8_t b) { return b != kBlank; });
         if (it == page.end()) continue;
         Check c = retry_or_fail(rewrites);
@@ -123,17 +122,15 @@ Check blank_check(uint32_t base, int& rewrites) {
 }
 
 Check program_and_verify(uint32_t base, std::array<uint8_t, kChunkSize>& chunk, int& rewrites) {
-    std::array<uint8_t, kPageSize> verify{};
+    Page verify;
     for (uint32_t p = 0; p < kPagesPerChunk; ++p) {
         uint32_t address = base + p * kPageSize;
         uint8_t* data = chunk.data() + p * kPageSize;
         spi::pump_messages();
-        // Whatever went wrong on the way shows in the read-back.
-        static_cast<void>(spi::transaction(spi::kWriteEnable, 0, 0, nullptr));
-        static_cast<void>(spi::transaction(spi::kPageProgram, address, kPageSize, data));
+        write_page(address, data);
         host::debugf(text::kPageProgrammed, static_cast<unsigned>(address));
-        verify.fill(0);
-        static_cast<void>(spi::transaction(spi::kRead, address, kPageSize, verify.data()));
+        // A page that did not arrive fails the comparison like any other.
+        static_cast<void>(read_page(address, verify));
         auto [got, want] = std::mismatch(verify.begin(), verify.end(), data);
         if (got == verify.end()) continue;
         unsigned bad = address + static_cast<uint32_t>(got - verify.begin());
