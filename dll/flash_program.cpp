@@ -176,10 +176,6 @@ uint64_t chip_size() {
     return uint64_t{1} << exponent;
 }
 
-uint8_t erase_opcode() {
-    return erase_command().opcode;
-}
-
 // A 32 KiB command is issued once per half so that the whole 64 KiB block is
 // erased: programming assumes every byte of the block reads 0xFF afterwards.
 int erase_block_and_wait(uint32_t address) {
