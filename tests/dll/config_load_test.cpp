@@ -100,4 +100,19 @@ TEST_F(ConfigLoad, FlashLoaderReadsTheBlockOfTheVersion) {
     EXPECT_TRUE(messages.empty());
 }
 
+// A page that does not arrive reads as zeros; the pages behind it still load.
+TEST_F(ConfigLoad, FlashLoaderGoesOnPastAFailedRead) {
+    Bytes block = pattern(0x400, 12);
+    board().write_raw(0x10000, block);
+    ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 2, 0, 0);
+    // Pages 0x10000, 0x10100, then the first of the port table's two.
+    board().faults().read_fails_on_call = board().counters().usb_reads + 3;
+    ASSERT_EQ(LoadConfFromFlashToBuffer(), 1);
+    EXPECT_EQ(messages, std::vector<std::string>{"FT_Write fail!"});
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_PORT, 0, 0), 0);
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_PORT, 127, 0), field3(block, 0x200 + 381));
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_GROUP, 10, 0), field3(block, 0x100 + 30));
+}
+
 } // namespace

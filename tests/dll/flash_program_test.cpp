@@ -247,6 +247,15 @@ TEST_F(ProgramFlash, ProbeLoopReadsTheIdUntilItsCountOrAFailure) {
     ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
     EXPECT_EQ(ZintraAction(ZINTRA_PROBE_ID_LOOP, 0, 0, 0), 0);
     EXPECT_EQ(messages, std::vector<std::string>{"FT_Write fail!"});
+
+    // A lost reply is shown too, but only a failed write ends the loop.
+    messages.clear();
+    ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
+    board().faults().read_fails_on_call = board().counters().usb_reads + 1;
+    writes = board().counters().usb_writes;
+    EXPECT_EQ(ZintraAction(ZINTRA_PROBE_ID_LOOP, 0, 0, 0), 1);
+    EXPECT_EQ(board().counters().usb_writes - writes, 60000u);
+    EXPECT_EQ(messages, std::vector<std::string>{"FT_Write fail!"});
 }
 
 } // namespace
