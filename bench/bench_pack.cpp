@@ -51,7 +51,7 @@ int main() {
     write(path("boot"), 0x101, 1);
     write(path("ot2"), 0x60000, 2);
     write(path("rt2"), 0x80000, 3);
-    ZintraAction(10, 2, 0, 0);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 2, 0, 0);
     ok &= measure("version 2, from parts", out, [&] {
         return PackFlash(path("boot").c_str(), path("ot2").c_str(), 0x20000, path("rt2").c_str(),
                          0x80000, out.c_str(), 0);
@@ -59,13 +59,13 @@ int main() {
 
     write(path("fw1"), 0x70000, 4);
     write(path("fw2"), 0x70000, 5);
-    ZintraAction(10, 3, 0, 0);
-    ZintraAction(7, 2, 1, 0);
-    ZintraAction(7, 4, 64, 0);
-    ZintraAction(7, 6, 0x20000, 0);
-    ZintraActionStr(1, 0, path("boot").c_str());
-    ZintraActionStr(1, 1, path("fw1").c_str());
-    ZintraActionStr(1, 2, path("fw2").c_str());
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 3, 0, 0);
+    ZintraAction(ZINTRA_SET_HEADER_FIELD, 2, 1, 0);
+    ZintraAction(ZINTRA_SET_HEADER_FIELD, 4, 64, 0);
+    ZintraAction(ZINTRA_SET_HEADER_FIELD, 6, 0x20000, 0);
+    ZintraActionStr(ZINTRA_STORE_PATH, 0, path("boot").c_str());
+    ZintraActionStr(ZINTRA_STORE_PATH, 1, path("fw1").c_str());
+    ZintraActionStr(ZINTRA_STORE_PATH, 2, path("fw2").c_str());
     auto pack = [&] { return PackFlash("", "", 0, "", 0, out.c_str(), 0); };
     auto repack = [&] { return PackFlash("", "", 0, "", 0, out.c_str(), 1); };
     ok &= measure("version 3, from parts", out, pack);
@@ -75,9 +75,9 @@ int main() {
 
     write(path("ot4"), 0x78000, 6);
     write(path("rt4"), 0x78000, 7);
-    ZintraAction(10, 4, 0, 0);
-    ZintraActionStr(1, 1, path("ot4").c_str());
-    ZintraActionStr(1, 2, path("rt4").c_str());
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 4, 0, 0);
+    ZintraActionStr(ZINTRA_STORE_PATH, 1, path("ot4").c_str());
+    ZintraActionStr(ZINTRA_STORE_PATH, 2, path("rt4").c_str());
     ok &= measure("version 4, from parts", out, pack);
     // Each version-4 pack leaves the block alone in the buffer, so every
     // round loads the released image again; the load is timed with it.

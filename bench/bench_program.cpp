@@ -42,15 +42,15 @@ bool run(const char* label, const vboard::FlashPart& part, const std::filesystem
     options.virtual_time = true;
     vboard::Board* board = vboard::attach(options);
     if (!board) return false;
-    ZintraAction(3, 0, 0, 0);
-    if (ZintraAction(2, 0, 0, 0) != 1) return false;
+    ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
+    if (ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0) != 1) return false;
     SetupWriteParameter(0, image_path.c_str());
 
     busy_readings = 0;
     const vboard::Counters before = board->counters();
     const uint64_t board_start = board->now_us();
     const auto wall_start = std::chrono::steady_clock::now();
-    int result = ZintraAction(4, 0, 0, 0);
+    int result = ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0);
     const auto wall_end = std::chrono::steady_clock::now();
     const vboard::Counters& after = board->counters();
     const uint64_t board_us = board->now_us() - board_start;
@@ -78,7 +78,7 @@ bool run(const char* label, const vboard::FlashPart& part, const std::filesystem
     std::printf("  share in erase polls  %10.1f %% (%llu busy readings)\n", share(poll_us),
                 static_cast<unsigned long long>(busy_readings));
     std::printf("  share elsewhere       %10.1f %%\n", share(board_us - slept_us));
-    ZintraAction(3, 0, 0, 0);
+    ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
     vboard::detach();
     return result == 1 && same;
 }

@@ -1,9 +1,9 @@
 #include "config_block.h"
 
 #include "file_handle.h"
+#include "flash_io.h"
 #include "host.h"
 #include "library_state.h"
-#include "spi_engine.h"
 #include "texts.h"
 
 #include <algorithm>
@@ -18,7 +18,6 @@ constexpr std::size_t kVersionByte = 5;
 constexpr std::size_t kClearedPortBytes = 512;
 constexpr int32_t kFieldsPerPortV2 = 16;
 constexpr int32_t kFieldsPerPortV3 = 48;
-constexpr uint32_t kReadPiece = 256;
 
 // Version 2 keeps three header fields behind the six fixed header bytes.
 constexpr int64_t kV2HeaderFieldBase = 2;
@@ -76,19 +75,6 @@ int set_v23(std::span<uint8_t> t, int64_t field, int64_t limit, int32_t value) {
 
 int32_t get_field3(std::span<const uint8_t> t, int64_t k) {
     return static_cast<int32_t>(std::max<int64_t>(read_field3(t, k), 0));
-}
-
-// Reads `length` bytes of flash at `address` in 256-byte commands, each into
-// a buffer cleared first so that a failed read leaves no earlier bytes.
-void read_flash(uint32_t address, std::span<uint8_t> out) {
-    std::array<uint8_t, kReadPiece> piece;
-    for (std::size_t done = 0; done < out.size(); done += kReadPiece) {
-        piece.fill(0);
-        spi::transaction(spi::kRead, address + static_cast<uint32_t>(done), kReadPiece,
-                         piece.data());
-        std::size_t n = std::min<std::size_t>(kReadPiece, out.size() - done);
-        std::memcpy(out.data() + done, piece.data(), n);
-    }
 }
 
 // The file loader reads into its own buffer first, so a refused file never
@@ -243,18 +229,21 @@ int32_t get_conf(int32_t n, int32_t index, int32_t width) {
 }
 
 int load_from_flash() {
+    // A page that does not arrive has been shown and reads as zeros; the
+    // loader goes on with the rest.
+    constexpr auto kGoOn = flash::OnFailedRead::kGoOn;
     if (version() == 2) {
         for (const Placement& p : kV2Layout)
-            read_flash(p.offset, table(p.table).first(p.length));
+            flash::read_pages(p.offset, table(p.table).first(p.length), kGoOn);
     } else if (version() == 3) {
-        read_flash(kV3HeaderOffset, table(0));
+        flash::read_pages(kV3HeaderOffset, table(0), kGoOn);
         // All eight port blocks the header announces, not only the first
         // 1280 bytes: with S = 64 the last blocks lie beyond them, and a
         // configuration read back without them would be flashed back as
         // zeros.
         std::size_t ports = kV3FlashLoadPortBytes;
         if (v3_ports_fit()) ports = std::max<std::size_t>(ports, v3_port_bytes());
-        read_flash(kV3PortOffset, table(2).first(ports));
+        flash::read_pages(kV3PortOffset, table(2).first(ports), kGoOn);
     }
     return 1;
 }

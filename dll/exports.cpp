@@ -18,21 +18,8 @@
 namespace zintra {
 namespace {
 
-enum Action : int32_t {
-    kProbeIdLoop = 1,
-    kOpenProgrammer = 2,
-    kCloseProgrammer = 3,
-    kProgramFlash = 4,
-    kSetPortField = 5,
-    kReadFlashId = 6,
-    kSetHeaderField = 7,
-    kSetGroupField = 8,
-    kSelectGroup = 9,
-    kSetSystemVersion = 10,
-    kSetGroupField2 = 11,
-    kSetTable3Field = 12,
-    kSetTable7Field = 16,
-};
+// The codes of tables 3-7 run in the order of the tables.
+static_assert(ZINTRA_SET_TABLE7_FIELD - ZINTRA_SET_TABLE3_FIELD == ZINTRA_TABLE_7 - ZINTRA_TABLE_3);
 
 bool busy() {
     return state().programming;
@@ -87,40 +74,46 @@ extern "C" {
 ZINTRA_API int32_t ZINTRA_CALL ZintraAction(int32_t action, int32_t b, int32_t c, int32_t d) {
     if (busy()) return 0;
     switch (action) {
-    case kProbeIdLoop:
+    case ZINTRA_PROBE_ID_LOOP:
         return flash::probe_id_loop();
-    case kOpenProgrammer:
+    case ZINTRA_OPEN_PROGRAMMER:
         return open_programmer();
-    case kCloseProgrammer:
+    case ZINTRA_CLOSE_PROGRAMMER:
         return close_programmer();
-    case kProgramFlash: {
+    case ZINTRA_PROGRAM_FLASH: {
         ProgrammingRun run;
         return flash::program_flash(b);
     }
-    case kSetPortField:
+    case ZINTRA_SET_PORT_FIELD:
         return config::set_port_field(b, c, d);
-    case kReadFlashId:
+    case ZINTRA_READ_FLASH_ID:
         return flash::read_flash_id();
-    case kSetHeaderField:
+    case ZINTRA_SET_HEADER_FIELD:
         return config::set_header_field(b, c, d);
-    case kSetGroupField:
-    case kSetGroupField2:
+    case ZINTRA_SET_GROUP_FIELD:
+    case ZINTRA_SET_GROUP_FIELD_2:
         return config::set_group_field(b, c, d);
-    case kSelectGroup:
+    case ZINTRA_SELECT_GROUP:
         state().group_index = b;
         return 1;
-    case kSetSystemVersion:
+    case ZINTRA_SET_SYSTEM_VERSION:
         return config::set_system_version(b);
+    case ZINTRA_SET_TABLE3_FIELD:
+    case ZINTRA_SET_TABLE4_FIELD:
+    case ZINTRA_SET_TABLE5_FIELD:
+    case ZINTRA_SET_TABLE6_FIELD:
+    case ZINTRA_SET_TABLE7_FIELD: {
+        int table = ZINTRA_TABLE_3 + (action - ZINTRA_SET_TABLE3_FIELD);
+        return config::set_extra_field(table, b, c, d);
+    }
     default:
-        if (action >= kSetTable3Field && action <= kSetTable7Field)
-            return config::set_extra_field(action - kSetTable3Field + 3, b, c, d);
         return 1;
     }
 }
 
 ZINTRA_API int32_t ZINTRA_CALL ZintraActionStr(int32_t kind, int32_t slot, const char* text) {
     if (busy()) return 0;
-    if (kind != 1 || !text || slot < 0 || slot >= kSlotCount) return 1;
+    if (kind != ZINTRA_STORE_PATH || !text || slot < 0 || slot >= kSlotCount) return 1;
     return store_path(state().slots[static_cast<std::size_t>(slot)], text) ? 1 : 0;
 }
 

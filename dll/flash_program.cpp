@@ -1,6 +1,7 @@
 #include "flash_program.h"
 
 #include "file_handle.h"
+#include "flash_io.h"
 #include "host.h"
 #include "library_state.h"
 #include "spi_engine.h"
@@ -15,7 +16,6 @@ namespace zintra::flash {
 namespace {
 
 constexpr uint32_t kChunkSize = 4096;
-constexpr uint32_t kPageSize = 256;
 constexpr uint32_t kPagesPerChunk = kChunkSize / kPageSize;
 constexpr uint32_t kEraseBoundary = 0x10000;
 // Everything a 3-byte SPI address can reach; past it the address would wrap
@@ -50,7 +50,9 @@ bool wait_while_busy() {
     int budget = kEraseBudgetMs;
     for (;;) {
         uint8_t status = 0;
-        spi::transaction(spi::kReadStatus, 0, 1, &status);
+        // A lost reply reads as 0, not busy; the blank check then judges
+        // what the erase left.
+        static_cast<void>(spi::transaction(spi::kReadStatus, 0, 1, &status));
         host::debugf(text::kEraseStatus, status);
         if (!(status & kBusyBit)) return true;
         host::sleep_ms(kEraseStepMs);
@@ -103,11 +105,11 @@ Check retry_or_fail(int& rewrites) {
 }
 
 Check blank_check(uint32_t base, int& rewrites) {
-    std::array<uint8_t, kPageSize> page{};
+    Page page;
     for (uint32_t p = 0; p < kPagesPerChunk; ++p) {
         uint32_t address = base + p * kPageSize;
-        page.fill(0);
-        spi::transaction(spi::kRead, address, kPageSize, page.data());
+        // A page that did not arrive reads as zeros and fails like any other.
+        static_cast<void>(read_page(address, page));
         auto it = std::find_if(page.begin(), page.end(), [](uint8_t b) { return b != kBlank; });
         if (it == page.end()) continue;
         Check c = retry_or_fail(rewrites);
@@ -120,16 +122,15 @@ Check blank_check(uint32_t base, int& rewrites) {
 }
 
 Check program_and_verify(uint32_t base, std::array<uint8_t, kChunkSize>& chunk, int& rewrites) {
-    std::array<uint8_t, kPageSize> verify{};
+    Page verify;
     for (uint32_t p = 0; p < kPagesPerChunk; ++p) {
         uint32_t address = base + p * kPageSize;
         uint8_t* data = chunk.data() + p * kPageSize;
         spi::pump_messages();
-        spi::transaction(spi::kWriteEnable, 0, 0, nullptr);
-        spi::transaction(spi::kPageProgram, address, kPageSize, data);
+        write_page(address, data);
         host::debugf(text::kPageProgrammed, static_cast<unsigned>(address));
-        verify.fill(0);
-        spi::transaction(spi::kRead, address, kPageSize, verify.data());
+        // A page that did not arrive fails the comparison like any other.
+        static_cast<void>(read_page(address, verify));
         auto [got, want] = std::mismatch(verify.begin(), verify.end(), data);
         if (got == verify.end()) continue;
         unsigned bad = address + static_cast<uint32_t>(got - verify.begin());
@@ -161,7 +162,9 @@ bool write_chunk(uint32_t base, std::array<uint8_t, kChunkSize>& chunk) {
 
 int read_flash_id() {
     std::array<uint8_t, 3> id{};
-    spi::transaction(spi::kReadId, 0, static_cast<uint32_t>(id.size()), id.data());
+    // A failed read has been shown; its zeros name no maker and no size.
+    static_cast<void>(
+        spi::transaction(spi::kReadId, 0, static_cast<uint32_t>(id.size()), id.data()));
     state().manufacturer = id[0];
     state().jedec_id = id;
     return 1;
@@ -173,17 +176,14 @@ uint64_t chip_size() {
     return uint64_t{1} << exponent;
 }
 
-uint8_t erase_opcode() {
-    return erase_command().opcode;
-}
-
 // A 32 KiB command is issued once per half so that the whole 64 KiB block is
 // erased: programming assumes every byte of the block reads 0xFF afterwards.
 int erase_block_and_wait(uint32_t address) {
     const EraseCommand& erase = erase_command();
     for (uint32_t offset = 0; offset < kEraseBoundary; offset += erase.block_size) {
-        if (!spi::transaction(spi::kWriteEnable, 0, 0, nullptr)) return 0;
-        spi::transaction(erase.opcode, address + offset, 0, nullptr);
+        if (!spi::sent(spi::transaction(spi::kWriteEnable, 0, 0, nullptr))) return 0;
+        // The status poll tells whether the erase ran.
+        static_cast<void>(spi::transaction(erase.opcode, address + offset, 0, nullptr));
         if (!wait_while_busy()) return 0;
     }
     return 1;
@@ -234,7 +234,8 @@ int probe_id_loop() {
     state().progress = 0;
     for (int i = 0; i < kProbeReads; ++i) {
         std::array<uint8_t, 3> id{};
-        if (!spi::transaction(spi::kReadId, 0, static_cast<uint32_t>(id.size()), id.data()))
+        if (!spi::sent(
+                spi::transaction(spi::kReadId, 0, static_cast<uint32_t>(id.size()), id.data())))
             return 0;
     }
     return 1;

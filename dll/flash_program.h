@@ -10,8 +10,6 @@ int read_flash_id();
 // The chip's size as the capacity byte of the last ID gives it, 0 when the
 // byte names no plausible size.
 uint64_t chip_size();
-// The block-erase command for the chip whose ID was read last.
-uint8_t erase_opcode();
 // Write enable, block erase at `address`, then poll the busy bit within the
 // erase budget. 1 when the erase finished, 0 otherwise (no message).
 int erase_block_and_wait(uint32_t address);

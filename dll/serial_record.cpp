@@ -1,10 +1,10 @@
 #include "serial_record.h"
 
 #include "config_block.h"
+#include "flash_io.h"
 #include "flash_program.h"
 #include "host.h"
 #include "library_state.h"
-#include "spi_engine.h"
 #include "texts.h"
 
 #include <algorithm>
@@ -21,8 +21,8 @@ constexpr std::size_t kReadLength = 44;
 constexpr std::size_t kV2SerialByte = 384;
 // From field 48 of each version-3 port block.
 constexpr uint64_t kV3SerialByte = 144;
-constexpr uint32_t kPage = 256;
-constexpr uint32_t kPages = config::kFlashBlockSize / kPage;
+using flash::kPageSize;
+constexpr uint32_t kPages = config::kFlashBlockSize / kPageSize;
 
 std::span<uint8_t> port_table() {
     return state().tables.port;
@@ -40,33 +40,20 @@ std::array<uint8_t, config::kFlashBlockSize>& block_buffer() {
     return buffer;
 }
 
-bool read_block(std::span<uint8_t> block) {
-    std::array<uint8_t, kPage> piece;
-    for (uint32_t page = 0; page < kPages; ++page) {
-        piece.fill(0);
-        uint32_t address = config::kBlockAddress + page * kPage;
-        if (!spi::transaction(spi::kRead, address, kPage, piece.data()) || !spi::read_succeeded())
-            return false;
-        std::memcpy(block.data() + page * kPage, piece.data(), kPage);
-    }
-    return true;
-}
-
 void mark(std::array<bool, kPages>& pages, const config::Placement& p) {
-    uint32_t first = (p.offset - config::kBlockAddress) / kPage;
-    uint32_t last = (p.offset - config::kBlockAddress + p.length + kPage - 1) / kPage;
+    uint32_t first = (p.offset - config::kBlockAddress) / kPageSize;
+    uint32_t last = (p.offset - config::kBlockAddress + p.length + kPageSize - 1) / kPageSize;
     std::fill(pages.begin() + first, pages.begin() + last, true);
 }
 
 // Programs one page and compares it; at the first difference the address is
 // shown and the run ends.
 bool program_page(uint32_t address, uint8_t* data) {
-    spi::transaction(spi::kWriteEnable, 0, 0, nullptr);
-    spi::transaction(spi::kPageProgram, address, kPage, data);
-    std::array<uint8_t, kPage> back;
-    back.fill(0);
-    spi::transaction(spi::kRead, address, kPage, back.data());
-    for (uint32_t i = 0; i < kPage; ++i) {
+    flash::write_page(address, data);
+    flash::Page back;
+    // A page that did not arrive fails the comparison like any other.
+    static_cast<void>(flash::read_page(address, back));
+    for (uint32_t i = 0; i < kPageSize; ++i) {
         if (back[i] != data[i]) {
             host::showf(text::kCompareError, address + i);
             return false;
@@ -136,15 +123,16 @@ int flash_serial() {
     flash::read_flash_id();
     auto& block = block_buffer();
     // Whatever else shares the erase block is saved first and written back,
-    // so updating the configuration never loses it.
-    if (!read_block(block)) {
+    // so updating the configuration never loses it; a page that cannot be
+    // saved would be written back as zeros, so nothing is erased then.
+    if (!flash::read_pages(config::kBlockAddress, block, flash::OnFailedRead::kStop)) {
         host::showf(text::kSerialReadFailed, config::kBlockAddress);
         return 0;
     }
     std::array<bool, kPages> pages{};
     for (uint32_t page = 0; page < kPages; ++page) {
-        const uint8_t* p = block.data() + page * kPage;
-        pages[page] = std::any_of(p, p + kPage, [](uint8_t b) { return b != 0xFF; });
+        const uint8_t* p = block.data() + page * kPageSize;
+        pages[page] = std::any_of(p, p + kPageSize, [](uint8_t b) { return b != 0xFF; });
     }
     for (const config::Placement& p : layout)
         if (p.length > 0) mark(pages, p);
@@ -155,8 +143,8 @@ int flash_serial() {
         return 0;
     }
     for (uint32_t page = 0; page < kPages; ++page)
-        if (pages[page] &&
-            !program_page(config::kBlockAddress + page * kPage, block.data() + page * kPage))
+        if (pages[page] && !program_page(config::kBlockAddress + page * kPageSize,
+                                         block.data() + page * kPageSize))
             return 0;
     return 1;
 }

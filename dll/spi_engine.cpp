@@ -17,36 +17,49 @@ namespace {
 
 constexpr std::size_t kBufferSize = 8192;
 
-// How a row's entries after the opcode are read; kEnd is followed by the
-// delay in milliseconds.
-enum Step : int32_t {
-    kEnd = 0,
-    kReadPhase = 1,
-    kAddressPhase = 2,
-    kNoEffect = 3,
-    kWritePhase = 4,
-    kDummyByte = 5,
+// What follows the opcode inside one chip select, in order.
+enum Phase : uint8_t {
+    kNoPhase = 0,  // an unused place of a command with fewer phases
+    kReadPhase,    // clock in the transaction's length
+    kAddressPhase, // three address bytes, most significant first
+    kWritePhase,   // clock out the transaction's length from the caller's buffer
+    kDummyByte,    // one 0x00 clocked out
 };
 
-constexpr std::size_t kRowEntries = 7;
-using Row = std::array<int32_t, kRowEntries>;
+struct Command {
+    uint8_t opcode;
+    std::array<Phase, 3> phases{};
+    // The wait after the transaction, in place of polling the status.
+    uint32_t delay_ms;
+};
 
-constexpr std::array<Row, 14> kCommandTable = {{
-    {kWriteEnable, 0, 15, 0, 0, 0, 0},
-    {kWriteDisable, 0, 15, 0, 0, 0, 0},
-    {kReadId, 1, 0, 1, 0, 0, 0},
-    {kReadStatus, 1, 0, 1, 0, 0, 0},
-    {kWriteStatus, 4, 1, 0, 15, 0, 0},
-    {kRead, 2, 1, 0, 1, 0, 0},
-    {kFastRead, 2, 5, 1, 0, 1, 0},
-    {kSectorErase, 2, 0, 120, 0, 0, 0},
-    {kBlockErase32, 2, 0, 2000, 0, 0, 0},
-    {kBlockErase64, 2, 0, 3000, 0, 0, 0},
-    {kChipErase, 0, 15000, 0, 0, 0, 0},
-    {kPowerDown, 0, 1, 0, 0, 0, 0},
-    {kReleasePowerDown, 5, 5, 5, 0, 1, 0},
-    {kPageProgram, 2, 4, 0, 10, 0, 0},
+constexpr std::array<Command, 14> kCommands = {{
+    {.opcode = kWriteEnable, .delay_ms = 15},
+    {.opcode = kWriteDisable, .delay_ms = 15},
+    {.opcode = kReadId, .phases = {kReadPhase}, .delay_ms = 1},
+    {.opcode = kReadStatus, .phases = {kReadPhase}, .delay_ms = 1},
+    // The status register is read back in the same chip select.
+    {.opcode = kWriteStatus, .phases = {kWritePhase, kReadPhase}, .delay_ms = 15},
+    {.opcode = kRead, .phases = {kAddressPhase, kReadPhase}, .delay_ms = 1},
+    {.opcode = kFastRead, .phases = {kAddressPhase, kDummyByte, kReadPhase}, .delay_ms = 1},
+    {.opcode = kSectorErase, .phases = {kAddressPhase}, .delay_ms = 120},
+    {.opcode = kBlockErase32, .phases = {kAddressPhase}, .delay_ms = 2000},
+    {.opcode = kBlockErase64, .phases = {kAddressPhase}, .delay_ms = 3000},
+    {.opcode = kChipErase, .delay_ms = 15000},
+    {.opcode = kPowerDown, .delay_ms = 1},
+    {.opcode = kReleasePowerDown, .phases = {kDummyByte, kDummyByte, kDummyByte}, .delay_ms = 1},
+    {.opcode = kPageProgram, .phases = {kAddressPhase, kWritePhase}, .delay_ms = 10},
 }};
+
+// A command is found by its opcode; a second row with the same one would
+// never be used.
+constexpr bool opcodes_unique() {
+    for (std::size_t i = 0; i < kCommands.size(); ++i)
+        for (std::size_t j = i + 1; j < kCommands.size(); ++j)
+            if (kCommands[i].opcode == kCommands[j].opcode) return false;
+    return true;
+}
+static_assert(opcodes_unique());
 
 // MPSSE low-byte pins: CS is bit 3 (active low), DI the only input.
 constexpr uint8_t kSetLowPins = 0x80;
@@ -71,9 +84,9 @@ constexpr int kSettleIterations = 1000;
 std::array<uint8_t, kBufferSize> stream;
 std::array<uint8_t, kBufferSize> read_buffer;
 
-const Row* find_row(uint8_t opcode) {
-    for (const Row& row : kCommandTable)
-        if (row[0] == opcode) return &row;
+const Command* find_command(uint8_t opcode) {
+    for (const Command& command : kCommands)
+        if (command.opcode == opcode) return &command;
     return nullptr;
 }
 
@@ -111,18 +124,15 @@ struct Plan {
 // Builds the whole stream before anything is sent, so a request that does
 // not fit is refused with nothing on the wire. A zero-length read or write
 // phase is left out: the MPSSE length field cannot say "no bytes".
-std::optional<Plan> build(const Row& row, uint32_t address, uint32_t length,
+std::optional<Plan> build(const Command& command, uint32_t address, uint32_t length,
                           const uint8_t* buffer) {
     Stream s;
-    Plan plan;
+    Plan plan{.delay_ms = command.delay_ms};
     bool ok = s.put({kSetLowPins, kSelected, kLowDirection}) &&
-              s.put({kClockOut, 0x00, 0x00, static_cast<uint8_t>(row[0])});
-    for (std::size_t i = 1; ok && i < kRowEntries; ++i) {
-        switch (row[i]) {
-        case kEnd:
-            if (i + 1 < kRowEntries) plan.delay_ms = static_cast<uint32_t>(row[i + 1]);
-            i = kRowEntries;
-            break;
+              s.put({kClockOut, 0x00, 0x00, command.opcode});
+    for (Phase phase : command.phases) {
+        if (!ok) break;
+        switch (phase) {
         case kReadPhase:
             if (length == 0) break;
             if (length > read_buffer.size() || !buffer) return std::nullopt;
@@ -142,7 +152,7 @@ std::optional<Plan> build(const Row& row, uint32_t address, uint32_t length,
         case kDummyByte:
             ok = s.put({kClockOut, 0x00, 0x00, 0x00});
             break;
-        default:
+        case kNoPhase:
             break;
         }
     }
@@ -206,37 +216,31 @@ void close_device() {
     handle = nullptr;
 }
 
-namespace {
-bool last_read_ok = true;
-} // namespace
-
-int transaction(uint8_t opcode, uint32_t address, uint32_t length, uint8_t* buffer) {
-    const Row* row = find_row(opcode);
-    if (!row) return 0;
-    std::optional<Plan> plan = build(*row, address, length, buffer);
-    if (!plan) return 0;
+Result transaction(uint8_t opcode, uint32_t address, uint32_t length, uint8_t* buffer) {
+    const Command* command = find_command(opcode);
+    if (!command) return Result::kRefused;
+    std::optional<Plan> plan = build(*command, address, length, buffer);
+    if (!plan) return Result::kRefused;
 
     FT_HANDLE handle = state().device;
     DWORD written = 0;
     if (FT_Write(handle, stream.data(), static_cast<DWORD>(plan->size), &written) != FT_OK) {
         host::show(text::kTransferFailed);
-        return 0;
+        return Result::kWriteFailed;
     }
-    last_read_ok = true;
+    Result result = Result::kDone;
     if (plan->reads) {
         // A failed read must not hand back bytes of an earlier one.
         std::memset(read_buffer.data(), 0, length);
         DWORD got = 0;
-        last_read_ok = FT_Read(handle, read_buffer.data(), length, &got) == FT_OK;
-        if (!last_read_ok) host::show(text::kTransferFailed);
+        if (FT_Read(handle, read_buffer.data(), length, &got) != FT_OK) {
+            host::show(text::kTransferFailed);
+            result = Result::kReadFailed;
+        }
         std::memcpy(buffer, read_buffer.data(), length);
     }
     if (plan->delay_ms > 0) host::sleep_ms(plan->delay_ms);
-    return 1;
-}
-
-bool read_succeeded() {
-    return last_read_ok;
+    return result;
 }
 
 void pump_messages() {

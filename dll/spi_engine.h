@@ -27,12 +27,28 @@ enum Opcode : uint8_t {
 int open_sequence();
 // Releases the handle if one is held; a second close does nothing.
 void close_device();
-// One SPI command. 1 done, 0 failed or refused.
-int transaction(uint8_t opcode, uint32_t address, uint32_t length, uint8_t* buffer);
-// Whether the read phase of the last transaction arrived. A failed read
-// still counts as a done transaction (programming surfaces it as a compare
-// error), but a caller about to erase what it read must know.
-bool read_succeeded();
+// What one SPI command came to.
+enum class Result {
+    kDone,
+    // An unknown opcode, or a request the stream or read buffer cannot take:
+    // nothing was sent.
+    kRefused,
+    // The stream did not go out (shown to the user); nothing read, no delay.
+    kWriteFailed,
+    // The command went out and its delay was kept, but the reply was lost
+    // (shown to the user): the caller's buffer holds zeros.
+    kReadFailed,
+};
+
+// Whether the command reached the chip, its reply aside.
+inline bool sent(Result r) {
+    return r == Result::kDone || r == Result::kReadFailed;
+}
+
+// One SPI command: the stream in one write, the reply (if the command has a
+// read phase) in one read, then the command's delay.
+[[nodiscard]] Result transaction(uint8_t opcode, uint32_t address, uint32_t length,
+                                 uint8_t* buffer);
 // Drains the host's message queue.
 void pump_messages();
 

@@ -25,9 +25,6 @@ class MpsseEngine {
     void feed(const uint8_t* data, std::size_t size);
     // Takes up to `size` queued reply bytes; returns how many.
     std::size_t take(uint8_t* out, std::size_t size);
-    std::size_t queued() const { return replies_.size(); }
-
-    bool enabled() const { return enabled_; }
     uint32_t spi_clock_hz() const;
 
   private:

@@ -25,8 +25,6 @@ class SpiFlash {
 
     bool busy() const;
     uint8_t status() const;
-    bool selected() const { return selected_; }
-    bool powered_down() const { return powered_down_; }
 
     const std::vector<uint8_t>& contents() const { return memory_; }
     std::vector<uint8_t>& contents_for_write() {

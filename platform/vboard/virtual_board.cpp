@@ -19,10 +19,26 @@ namespace {
 // Typical datasheet times of two 16 Mbit parts. Each is shorter than the
 // fixed wait a host allows after the command, except that the block erases
 // are long enough for a status poll to be worth doing.
-constexpr FlashPart kDefaultPart{{0xC2, 0x20, 0x15}, 2u << 20, 1'400, 60'000, 400'000, 700'000,
-                                 14'000'000,         10'000};
-constexpr FlashPart kOtherPart{{0xEF, 0x40, 0x15}, 2u << 20, 700, 45'000, 120'000, 150'000,
-                               5'000'000,          10'000};
+constexpr FlashPart kDefaultPart{
+    .jedec_id = {0xC2, 0x20, 0x15},
+    .size_bytes = 2u << 20,
+    .page_program_us = 1'400,
+    .sector_erase_us = 60'000,
+    .block32_erase_us = 400'000,
+    .block64_erase_us = 700'000,
+    .chip_erase_us = 14'000'000,
+    .status_write_us = 10'000,
+};
+constexpr FlashPart kOtherPart{
+    .jedec_id = {0xEF, 0x40, 0x15},
+    .size_bytes = 2u << 20,
+    .page_program_us = 700,
+    .sector_erase_us = 45'000,
+    .block32_erase_us = 120'000,
+    .block64_erase_us = 150'000,
+    .chip_erase_us = 5'000'000,
+    .status_write_us = 10'000,
+};
 
 // The USB model: every transfer costs one high-speed bulk turnaround, about a
 // microframe (125 us), and the MPSSE engine then spends the SPI clock time of

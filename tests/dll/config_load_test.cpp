@@ -30,12 +30,12 @@ class ConfigLoad : public BoardTest {
 };
 
 TEST_F(ConfigLoad, Version2And3Images) {
-    ZintraAction(10, 3, 0, 0); // fields per port 48 must not move the serial
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 3, 0, 0); // fields per port 48 must not move the serial
     Bytes v2 = image(0x20000, 2);
     ASSERT_EQ(load(v2, 1), 1);
-    EXPECT_EQ(GetConf(0, 1, 0), field3(v2, 0x10003));
-    EXPECT_EQ(GetConf(1, 84, 0), field3(v2, 0x10100 + 252));
-    EXPECT_EQ(GetConf(2, 127, 0), field3(v2, 0x10200 + 381));
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_HEADER, 1, 0), field3(v2, 0x10003));
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_GROUP, 84, 0), field3(v2, 0x10100 + 252));
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_PORT, 127, 0), field3(v2, 0x10200 + 381));
     char serial[44] = {};
     GetSerial(serial);
     for (int i = 0; i < 44 && serial[i]; ++i)
@@ -46,8 +46,8 @@ TEST_F(ConfigLoad, Version2And3Images) {
     ASSERT_EQ(load(image(0x10A00, 3, 7), 1, "long.bin"), 1);
     Bytes v3 = image(0x10500, 3, 9);
     ASSERT_EQ(load(v3, 1), 1);
-    EXPECT_EQ(GetConf(2, 255, 0), field3(v3, 0x10200 + 765));
-    EXPECT_EQ(GetConf(2, 500, 0), 0);
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_PORT, 255, 0), field3(v3, 0x10200 + 765));
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_PORT, 500, 0), 0);
 }
 
 TEST_F(ConfigLoad, CompanionFileFillsEveryTable) {
@@ -83,21 +83,36 @@ TEST_F(ConfigLoad, FlashLoaderReadsTheBlockOfTheVersion) {
     Bytes block = pattern(0x800, 11);
     block[12] = 0xFF; // S beyond the port table: the first 1280 bytes only
     board().write_raw(0x10000, block);
-    ASSERT_EQ(ZintraAction(2, 0, 0, 0), 1);
-    ZintraAction(10, 2, 0, 0);
+    ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 2, 0, 0);
     ASSERT_EQ(LoadConfFromFlashToBuffer(), 1);
-    EXPECT_EQ(GetConf(0, 84, 0), field3(block, 252));
-    EXPECT_EQ(GetConf(1, 10, 0), field3(block, 0x100 + 30));
-    EXPECT_EQ(GetConf(2, 127, 0), field3(block, 0x200 + 381));
-    ZintraAction(10, 3, 0, 0);
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_HEADER, 84, 0), field3(block, 252));
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_GROUP, 10, 0), field3(block, 0x100 + 30));
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_PORT, 127, 0), field3(block, 0x200 + 381));
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 3, 0, 0);
     ASSERT_EQ(LoadConfFromFlashToBuffer(), 1);
-    EXPECT_EQ(GetConf(2, 425, 0), field3(block, 0x200 + 1275));
-    EXPECT_EQ(GetConf(2, 427, 0), 0);
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_PORT, 425, 0), field3(block, 0x200 + 1275));
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_PORT, 427, 0), 0);
     board().write_raw(0x1000C, {0, 0, 64}); // S = 64: all 1536 bytes
     ASSERT_EQ(LoadConfFromFlashToBuffer(), 1);
-    EXPECT_EQ(GetConf(2, 511, 0), field3(block, 0x200 + 1533));
-    EXPECT_EQ(GetConf(2, 512, 0), 0);
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_PORT, 511, 0), field3(block, 0x200 + 1533));
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_PORT, 512, 0), 0);
     EXPECT_TRUE(messages.empty());
+}
+
+// A page that does not arrive reads as zeros; the pages behind it still load.
+TEST_F(ConfigLoad, FlashLoaderGoesOnPastAFailedRead) {
+    Bytes block = pattern(0x400, 12);
+    board().write_raw(0x10000, block);
+    ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 2, 0, 0);
+    // Pages 0x10000, 0x10100, then the first of the port table's two.
+    board().faults().read_fails_on_call = board().counters().usb_reads + 3;
+    ASSERT_EQ(LoadConfFromFlashToBuffer(), 1);
+    EXPECT_EQ(messages, std::vector<std::string>{"FT_Write fail!"});
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_PORT, 0, 0), 0);
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_PORT, 127, 0), field3(block, 0x200 + 381));
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_GROUP, 10, 0), field3(block, 0x100 + 30));
 }
 
 } // namespace

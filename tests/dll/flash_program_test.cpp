@@ -7,6 +7,9 @@
 
 namespace {
 
+// A code no action has: it does nothing and succeeds when the library is idle.
+constexpr int32_t kUnknownAction = 0;
+
 using testing_support::Bytes;
 using testing_support::pattern;
 using testing_support::write_file;
@@ -15,20 +18,24 @@ class ProgramFlash : public testing_support::BoardTest {
   protected:
     void SetUp() override {
         BoardTest::SetUp();
-        ZintraAction(3, 0, 0, 0);
-        ASSERT_EQ(ZintraAction(2, 0, 0, 0), 1);
+        ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
+        ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
     }
-    void use_other_part() {
-        ZintraAction(3, 0, 0, 0);
+    // The programmer reopened on a board with `part`, kept in `file` when
+    // one is named (the board copies the part).
+    void use_part(const vboard::FlashPart& part, const std::string& file = "") {
+        ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
         vboard::Options options;
-        options.part = &vboard::other_part();
+        options.part = &part;
+        if (!file.empty()) options.path = temp(file).string();
         reattach(options);
-        ASSERT_EQ(ZintraAction(2, 0, 0, 0), 1);
+        ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
     }
+    void use_other_part() { use_part(vboard::other_part()); }
     int program(const Bytes& file, int32_t start, int32_t check = 0) {
         write_file(temp("image.bin"), file);
         EXPECT_EQ(SetupWriteParameter(start, temp("image.bin").c_str()), 1);
-        return ZintraAction(4, check, 0, 0);
+        return ZintraAction(ZINTRA_PROGRAM_FLASH, check, 0, 0);
     }
     long count_lines(const std::string& prefix) const {
         return std::count_if(debug_lines.begin(), debug_lines.end(),
@@ -158,7 +165,7 @@ TEST_F(ProgramFlash, FirstByteCheckSkipsALeadingZeroAndRefusesAnythingElse) {
 
 TEST_F(ProgramFlash, BadPathsAndStartAddressesAreRefusedBeforeTheFlashIsTouched) {
     EXPECT_EQ(SetupWriteParameter(0, temp("missing.bin").c_str()), 1);
-    EXPECT_EQ(ZintraAction(4, 0, 0, 0), 0);
+    EXPECT_EQ(ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0), 0);
     EXPECT_EQ(messages.back(), "File Error");
 
     // A path too long is refused and no earlier path is kept for the next run.
@@ -166,7 +173,7 @@ TEST_F(ProgramFlash, BadPathsAndStartAddressesAreRefusedBeforeTheFlashIsTouched)
     EXPECT_EQ(SetupWriteParameter(0, temp("image.bin").c_str()), 1);
     EXPECT_EQ(SetupWriteParameter(0, std::string(5000, 'a').c_str()), 0);
     EXPECT_EQ(messages.back().rfind("Path too long", 0), 0u);
-    EXPECT_EQ(ZintraAction(4, 0, 0, 0), 0);
+    EXPECT_EQ(ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0), 0);
     EXPECT_EQ(messages.back(), "File Error");
 
     for (int32_t start : {0x80, -4096, 0xFFF000, 0x1000000}) {
@@ -181,12 +188,7 @@ TEST_F(ProgramFlash, BadPathsAndStartAddressesAreRefusedBeforeTheFlashIsTouched)
     vboard::FlashPart large = vboard::default_part();
     large.size_bytes = 16u << 20;
     large.jedec_id[2] = 0x18;
-    vboard::Options options;
-    options.part = &large;
-    options.path = temp("large.bin").string();
-    ZintraAction(3, 0, 0, 0);
-    reattach(options);
-    ASSERT_EQ(ZintraAction(2, 0, 0, 0), 1);
+    use_part(large, "large.bin");
     EXPECT_EQ(program(pattern(4096), 0xFFF000), 1);
 }
 
@@ -208,12 +210,7 @@ TEST_F(ProgramFlash, AFileLargerThanTheChipIsRefusedWhereTheIdGivesTheSize) {
     // An ID whose capacity byte names no size keeps the unchecked run.
     vboard::FlashPart odd = vboard::default_part();
     odd.jedec_id[2] = 0xFF;
-    vboard::Options options;
-    options.part = &odd;
-    options.path = temp("odd.bin").string();
-    ZintraAction(3, 0, 0, 0);
-    reattach(options);
-    ASSERT_EQ(ZintraAction(2, 0, 0, 0), 1);
+    use_part(odd, "odd.bin");
     messages.clear();
     EXPECT_EQ(program(pattern(8192), 0x1FF000), 1);
     EXPECT_TRUE(messages.empty());
@@ -224,9 +221,12 @@ TEST_F(ProgramFlash, HandlersInsideTheRunSeeProgressButCannotChangeAnything) {
     std::vector<int32_t> refused;
     on_pump = [&] {
         progress.push_back(GetFlashProgress());
-        refused.push_back(ZintraAction(10, 2, 0, 0) + ZintraAction(0, 0, 0, 0) +
-                          SetupWriteParameter(0, "other.bin") + ZintraActionStr(1, 0, "x") +
-                          ZintraAction(4, 0, 0, 0) + ZintraAction(3, 0, 0, 0));
+        refused.push_back(ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 2, 0, 0) +
+                          ZintraAction(kUnknownAction, 0, 0, 0) +
+                          SetupWriteParameter(0, "other.bin") +
+                          ZintraActionStr(ZINTRA_STORE_PATH, 0, "x") +
+                          ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0) +
+                          ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0));
     };
     ASSERT_EQ(program(pattern(8192), 0x10000), 1);
     ASSERT_EQ(progress.size(), 32u);
@@ -234,18 +234,27 @@ TEST_F(ProgramFlash, HandlersInsideTheRunSeeProgressButCannotChangeAnything) {
     EXPECT_EQ(progress.back(), 0x11000);
     EXPECT_EQ(refused, std::vector<int32_t>(32, 0));
     on_pump = nullptr;
-    EXPECT_EQ(ZintraAction(0, 0, 0, 0), 1);
-    EXPECT_EQ(ZintraAction(4, 0, 0, 0), 1);
+    EXPECT_EQ(ZintraAction(kUnknownAction, 0, 0, 0), 1);
+    EXPECT_EQ(ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0), 1);
 }
 
 TEST_F(ProgramFlash, ProbeLoopReadsTheIdUntilItsCountOrAFailure) {
     uint64_t writes = board().counters().usb_writes;
-    EXPECT_EQ(ZintraAction(1, 0, 0, 0), 1);
+    EXPECT_EQ(ZintraAction(ZINTRA_PROBE_ID_LOOP, 0, 0, 0), 1);
     EXPECT_EQ(board().counters().usb_writes - writes, 60000u);
     EXPECT_EQ(GetFlashProgress(), 0);
 
-    ZintraAction(3, 0, 0, 0);
-    EXPECT_EQ(ZintraAction(1, 0, 0, 0), 0);
+    ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
+    EXPECT_EQ(ZintraAction(ZINTRA_PROBE_ID_LOOP, 0, 0, 0), 0);
+    EXPECT_EQ(messages, std::vector<std::string>{"FT_Write fail!"});
+
+    // A lost reply is shown too, but only a failed write ends the loop.
+    messages.clear();
+    ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
+    board().faults().read_fails_on_call = board().counters().usb_reads + 1;
+    writes = board().counters().usb_writes;
+    EXPECT_EQ(ZintraAction(ZINTRA_PROBE_ID_LOOP, 0, 0, 0), 1);
+    EXPECT_EQ(board().counters().usb_writes - writes, 60000u);
     EXPECT_EQ(messages, std::vector<std::string>{"FT_Write fail!"});
 }
 

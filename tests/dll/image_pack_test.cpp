@@ -32,12 +32,12 @@ class ImagePack : public testing_support::BoardTest {
     }
     int pack(int repack = 0) { return PackFlash("", "", 0, "", 0, out().c_str(), repack); }
     void v3_header(int n, int stride, int first) {
-        ZintraAction(10, 3, 0, 0);
+        ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 3, 0, 0);
         for (auto [b, c] : {std::pair{2, n}, {4, stride}, {6, first}})
-            ZintraAction(7, b, c, 0);
+            ZintraAction(ZINTRA_SET_HEADER_FIELD, b, c, 0);
     }
     void slot(int n, const Bytes& bytes) {
-        ZintraActionStr(1, n, file("slot" + std::to_string(n), bytes).c_str());
+        ZintraActionStr(ZINTRA_STORE_PATH, n, file("slot" + std::to_string(n), bytes).c_str());
     }
     std::string expect_refused(int result) {
         EXPECT_EQ(result, 0);
@@ -50,8 +50,8 @@ class ImagePack : public testing_support::BoardTest {
 };
 
 TEST_F(ImagePack, Version2Layouts) {
-    ZintraAction(10, 2, 0, 0);
-    ZintraAction(7, 0, 0x123456, 0);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 2, 0, 0);
+    ZintraAction(ZINTRA_SET_HEADER_FIELD, 0, 0x123456, 0);
     ASSERT_EQ(pack_v2(5, 0x20000, 0x60000), 1);
     Bytes img = read_file(out());
     ASSERT_EQ(img.size(), 0x60000u + 1000);
@@ -76,7 +76,7 @@ TEST_F(ImagePack, Version2Layouts) {
 
 TEST_F(ImagePack, Version3ImagesBackToBack) {
     v3_header(1, 64, 0x20000);
-    ZintraAction(5, 511, 0xC0FFEE, 0); // last field of the 24 x S bytes
+    ZintraAction(ZINTRA_SET_PORT_FIELD, 511, 0xC0FFEE, 0); // last field of the 24 x S bytes
     slot(0, {0x00, 0xBB});
     slot(1, pattern(0x1000, 7));
     slot(2, pattern(0x800, 8));
@@ -84,14 +84,14 @@ TEST_F(ImagePack, Version3ImagesBackToBack) {
     Bytes img = read_file(out());
     ASSERT_EQ(img.size(), 0x21800u);
     EXPECT_EQ(img[0], 0xBB);
-    EXPECT_EQ(GetConf(0, 7, 0), 0x21000);
+    EXPECT_EQ(GetConf(ZINTRA_TABLE_HEADER, 7, 0), 0x21000);
     EXPECT_EQ(slice(img, 0x21000, img.size()), pattern(0x800, 8));
     EXPECT_EQ(slice(img, 0x10012, 0x10018), (Bytes{2, 0, 0, 2, 0x10, 0}));
     EXPECT_EQ(slice(img, 0x107FD, 0x10801), (Bytes{0xC0, 0xFF, 0xEE, 0x01}));
 }
 
 TEST_F(ImagePack, Version4LengthsAndRepack) {
-    ZintraAction(10, 4, 0, 0);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 4, 0, 0);
     slot(1, pattern(100, 1));
     slot(2, pattern(50, 2));
     ASSERT_EQ(pack(), 1);
@@ -104,7 +104,7 @@ TEST_F(ImagePack, Version4LengthsAndRepack) {
 
     Bytes loaded = pattern(200000, 9);
     ASSERT_EQ(LoadConfFromFileToBuffer(file("released", loaded).c_str(), 2), 1);
-    ZintraAction(5, 7, 0x55AA55, 3);
+    ZintraAction(ZINTRA_SET_PORT_FIELD, 7, 0x55AA55, 3);
     ASSERT_EQ(pack(2), 1);
     img = read_file(out());
     ASSERT_EQ(img.size(), loaded.size());
@@ -123,17 +123,17 @@ TEST_F(ImagePack, Refusals) {
     v3_header(0, 64, 0xFFFFA); // image 1 past 1 MiB
     expect_refused(pack());
 
-    ZintraAction(10, 4, 0, 0);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 4, 0, 0);
     expect_refused(pack(1));
-    ZintraActionStr(1, 2, temp("nope").c_str());
+    ZintraActionStr(ZINTRA_STORE_PATH, 2, temp("nope").c_str());
     EXPECT_EQ(expect_refused(pack()),
               "File open fail,file may not exist or permission may not correct!\nfile: " +
                   temp("nope").string());
-    ZintraAction(10, 5, 0, 0);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 5, 0, 0);
     EXPECT_EQ(pack(), 1);
     EXPECT_FALSE(std::filesystem::exists(out()));
 
-    ZintraAction(10, 2, 0, 0);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 2, 0, 0);
     EXPECT_EQ(expect_refused(PackFlash("b", "o", 0, "r", 0x1000, out().c_str(), 0)),
               "File open fail,file may not exist or permission may not correct!\nfiles:\n"
               "BootCode - b\nOT - o\nRT - r");

@@ -21,7 +21,7 @@ Bytes port_bytes(int from, int to) {
     Bytes out;
     for (int k = from / 3; k * 3 < to; ++k)
         for (int shift : {16, 8, 0})
-            out.push_back(static_cast<uint8_t>(GetConf(2, k, 0) >> shift));
+            out.push_back(static_cast<uint8_t>(GetConf(ZINTRA_TABLE_PORT, k, 0) >> shift));
     return Bytes(out.begin() + from % 3, out.begin() + from % 3 + (to - from));
 }
 
@@ -36,7 +36,7 @@ std::string serial() {
 class SerialRecord : public BoardTest {};
 
 TEST_F(SerialRecord, Version2KeepsTheTailAndLimitsTheLength) {
-    ZintraAction(10, 2, 0, 0);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 2, 0, 0);
     ASSERT_EQ(PackSerial("QV250101001XY", 13), 1);
     ASSERT_EQ(PackSerial("QV250102002", 11), 1);
     EXPECT_EQ(serial(), std::string("QV250102002XY") + std::string(31, '\0'));
@@ -50,10 +50,10 @@ TEST_F(SerialRecord, Version2KeepsTheTailAndLimitsTheLength) {
 }
 
 TEST_F(SerialRecord, Version3WritesEveryPortBlockPadded) {
-    ZintraAction(10, 3, 0, 0);
-    ZintraAction(7, 4, 63, 0);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 3, 0, 0);
+    ZintraAction(ZINTRA_SET_HEADER_FIELD, 4, 63, 0);
     for (int k = 0; k < 510; ++k)
-        ZintraAction(5, k, 0xEEEEEE, 0);
+        ZintraAction(ZINTRA_SET_PORT_FIELD, k, 0xEEEEEE, 0);
     ASSERT_EQ(PackSerial("QV250101001", 11), 1);
     Bytes field(45, 0);
     std::memcpy(field.data(), "QV250101001", 11);
@@ -65,9 +65,10 @@ TEST_F(SerialRecord, Version3WritesEveryPortBlockPadded) {
     }
     EXPECT_EQ(serial(), std::string("QV250101001") + std::string(33, '\0'));
 
-    ZintraAction(7, 4, 3087, 0); // the last field of block 7 ends at byte 65016
+    // S = 3087: the last field of block 7 ends at byte 65016.
+    ZintraAction(ZINTRA_SET_HEADER_FIELD, 4, 3087, 0);
     EXPECT_EQ(PackSerial("A", 1), 1);
-    ZintraAction(7, 4, 3088, 0);
+    ZintraAction(ZINTRA_SET_HEADER_FIELD, 4, 3088, 0);
     EXPECT_EQ(PackSerial("B", 1), 0);
     EXPECT_EQ(serial(), "A" + std::string(43, '\0'));
 }
@@ -76,7 +77,7 @@ class FlashSerialTest : public BoardTest {
   protected:
     void SetUp() override {
         BoardTest::SetUp();
-        ASSERT_EQ(ZintraAction(2, 0, 0, 0), 1);
+        ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
     }
     int byte_lines() const {
         int n = 0;
@@ -89,8 +90,8 @@ class FlashSerialTest : public BoardTest {
 };
 
 TEST_F(FlashSerialTest, BlankBlockGetsExactlyTheVersion2Block) {
-    ZintraAction(10, 2, 0, 0);
-    ZintraAction(8, 0, 0x112233, 0);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 2, 0, 0);
+    ZintraAction(ZINTRA_SET_GROUP_FIELD, 0, 0x112233, 0);
     PackSerial("QV250101001", 11);
     ASSERT_EQ(FlashSerial(), 1);
     Bytes block = board().read(0x10000, 0x10000);
@@ -109,9 +110,9 @@ TEST_F(FlashSerialTest, OtherDataInTheBlockSurvives) {
     Bytes before = pattern(0x10000, 4);
     std::fill(before.begin() + 0x8000, before.begin() + 0x9000, 0xFF); // a blank stretch
     board().write_raw(0x10000, before);
-    ZintraAction(10, 3, 0, 0);
-    ZintraAction(7, 4, 64, 0);
-    ZintraAction(5, 511, 0xABCDEF, 0);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 3, 0, 0);
+    ZintraAction(ZINTRA_SET_HEADER_FIELD, 4, 64, 0);
+    ZintraAction(ZINTRA_SET_PORT_FIELD, 511, 0xABCDEF, 0);
     ASSERT_EQ(FlashSerial(), 1);
     Bytes after = board().read(0x10000, 0x10000);
     EXPECT_EQ(after[0x5], 3);
@@ -122,13 +123,13 @@ TEST_F(FlashSerialTest, OtherDataInTheBlockSurvives) {
 
 TEST_F(FlashSerialTest, RefusedOrFailedRuns) {
     board().write_raw(0x10000, pattern(0x400, 5));
-    ZintraAction(10, 4, 0, 0);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 4, 0, 0);
     EXPECT_EQ(FlashSerial(), 0);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(board().counters().erases, 0u);
     EXPECT_EQ(board().read(0x10000, 0x400), pattern(0x400, 5));
 
-    ZintraAction(10, 2, 0, 0);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 2, 0, 0);
     board().faults().write_protected = true;
     EXPECT_EQ(FlashSerial(), 0);
     ASSERT_EQ(messages.size(), 2u);
@@ -139,7 +140,7 @@ TEST_F(FlashSerialTest, RefusedOrFailedRuns) {
 // as zeros and be written over the real data after the erase.
 TEST_F(FlashSerialTest, FailedSaveReadErasesNothing) {
     board().write_raw(0x10000, pattern(0x10000, 6));
-    ZintraAction(10, 2, 0, 0);
+    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 2, 0, 0);
     board().faults().read_fails_on_call = board().counters().usb_reads + 5;
     EXPECT_EQ(FlashSerial(), 0);
     EXPECT_EQ(board().counters().erases, 0u);

@@ -117,6 +117,7 @@ LRESULT DispatchMessageA(const MSG* msg) {
 
 namespace {
 
+using zintra::spi::Result;
 using zintra::spi::transaction;
 
 class SpiEngine : public ::testing::Test {
@@ -200,7 +201,7 @@ TEST_F(SpiEngine, EveryCommandBuildsItsStreamAndSleepsItsDelay) {
     for (const StreamCase& c : cases) {
         open();
         Bytes buffer(c.length, 0x00);
-        EXPECT_EQ(transaction(c.opcode, c.address, c.length, buffer.data()), 1);
+        EXPECT_EQ(transaction(c.opcode, c.address, c.length, buffer.data()), Result::kDone);
         ASSERT_EQ(d.writes.size(), 1u);
         EXPECT_EQ(hex(d.writes[0]), c.stream) << std::hex << int(c.opcode);
         EXPECT_EQ(d.reads, c.reads ? std::vector<uint32_t>{c.length} : std::vector<uint32_t>{});
@@ -216,7 +217,7 @@ TEST_F(SpiEngine, WritePhasesCarryTheCallersBytes) {
     Bytes page(256);
     for (std::size_t i = 0; i < page.size(); ++i)
         page[i] = static_cast<uint8_t>(i * 7);
-    ASSERT_EQ(transaction(0x02, 0x012300, 256, page.data()), 1);
+    ASSERT_EQ(transaction(0x02, 0x012300, 256, page.data()), Result::kDone);
     ASSERT_EQ(d.writes.size(), 1u);
     EXPECT_EQ(d.writes[0].size(), 275u);
     EXPECT_EQ(hex(d.writes[0]),
@@ -228,7 +229,7 @@ TEST_F(SpiEngine, WritePhasesCarryTheCallersBytes) {
     d = Double{};
     d.read_data.push_back({0x9C});
     Bytes status = {0x3C};
-    ASSERT_EQ(transaction(0x01, 0, 1, status.data()), 1);
+    ASSERT_EQ(transaction(0x01, 0, 1, status.data()), Result::kDone);
     EXPECT_EQ(hex(d.writes[0]), "80 F6 FB 11 00 00 01 11 00 00 3C 24 00 00 80 FE FB");
     EXPECT_EQ(status, Bytes{0x9C});
     EXPECT_EQ(d.sleeps, std::vector<uint32_t>{15});
@@ -237,26 +238,26 @@ TEST_F(SpiEngine, WritePhasesCarryTheCallersBytes) {
 TEST_F(SpiEngine, UnknownOversizedAndBufferlessRequestsSendNothing) {
     open();
     Bytes big(8200, 0);
-    EXPECT_EQ(transaction(0xC7, 0, 0, nullptr), 0);
-    EXPECT_EQ(transaction(0x03, 0, 8193, big.data()), 0);
+    EXPECT_EQ(transaction(0xC7, 0, 0, nullptr), Result::kRefused);
+    EXPECT_EQ(transaction(0x03, 0, 8193, big.data()), Result::kRefused);
     // Page program: 19 bytes of framing around the data must fit 8192.
-    EXPECT_EQ(transaction(0x02, 0, 8174, big.data()), 0);
-    EXPECT_EQ(transaction(0x9F, 0, 3, nullptr), 0);
-    EXPECT_EQ(transaction(0x01, 0, 0xFFFFFFFFu, big.data()), 0);
+    EXPECT_EQ(transaction(0x02, 0, 8174, big.data()), Result::kRefused);
+    EXPECT_EQ(transaction(0x9F, 0, 3, nullptr), Result::kRefused);
+    EXPECT_EQ(transaction(0x01, 0, 0xFFFFFFFFu, big.data()), Result::kRefused);
     EXPECT_TRUE(d.calls.empty());
     EXPECT_TRUE(d.sleeps.empty());
     EXPECT_TRUE(d.messages.empty());
 
-    EXPECT_EQ(transaction(0x03, 0, 8192, big.data()), 1);
+    EXPECT_EQ(transaction(0x03, 0, 8192, big.data()), Result::kDone);
     EXPECT_EQ(hex(Bytes(d.writes[0].begin() + 13, d.writes[0].begin() + 16)), "24 FF 1F");
-    EXPECT_EQ(transaction(0x02, 0, 8173, big.data()), 1);
+    EXPECT_EQ(transaction(0x02, 0, 8173, big.data()), Result::kDone);
     EXPECT_EQ(d.writes[1].size(), 8192u);
 }
 
 TEST_F(SpiEngine, ZeroLengthPhasesAreLeftOutButTheCommandRuns) {
     open();
-    EXPECT_EQ(transaction(0x05, 0, 0, nullptr), 1);
-    EXPECT_EQ(transaction(0x02, 0x000200, 0, nullptr), 1);
+    EXPECT_EQ(transaction(0x05, 0, 0, nullptr), Result::kDone);
+    EXPECT_EQ(transaction(0x02, 0x000200, 0, nullptr), Result::kDone);
     ASSERT_EQ(d.writes.size(), 2u);
     EXPECT_EQ(hex(d.writes[0]), "80 F6 FB 11 00 00 05 80 FE FB");
     EXPECT_EQ(hex(d.writes[1]), "80 F6 FB 11 00 00 02 11 02 00 00 02 00 80 FE FB");
@@ -268,18 +269,18 @@ TEST_F(SpiEngine, TransferFailuresAreShownAndAFailedReadHandsBackZeros) {
     open();
     d.read_data.push_back({0xAA, 0xBB, 0xCC});
     Bytes id(3);
-    ASSERT_EQ(transaction(0x9F, 0, 3, id.data()), 1);
+    ASSERT_EQ(transaction(0x9F, 0, 3, id.data()), Result::kDone);
     EXPECT_EQ(id, (Bytes{0xAA, 0xBB, 0xCC}));
 
     d.read_status = FT_IO_ERROR;
-    EXPECT_EQ(transaction(0x9F, 0, 3, id.data()), 1);
+    EXPECT_EQ(transaction(0x9F, 0, 3, id.data()), Result::kReadFailed);
     EXPECT_EQ(id, Bytes(3, 0x00));
     EXPECT_EQ(d.messages, std::vector<std::string>{"Zintra: FT_Write fail!"});
     EXPECT_EQ(d.sleeps, (std::vector<uint32_t>{1, 1}));
 
     d = Double{};
     d.write_status = FT_IO_ERROR;
-    EXPECT_EQ(transaction(0x9F, 0, 3, id.data()), 0);
+    EXPECT_EQ(transaction(0x9F, 0, 3, id.data()), Result::kWriteFailed);
     EXPECT_EQ(d.messages, std::vector<std::string>{"Zintra: FT_Write fail!"});
     EXPECT_TRUE(d.reads.empty());
     EXPECT_TRUE(d.sleeps.empty());
@@ -296,20 +297,20 @@ TEST_F(SpiEngine, PumpDispatchesThenTranslatesEveryWaitingMessage) {
 
 // Through the exports: the library itself must reach this executable's calls.
 TEST_F(SpiEngine, LibraryBindsTheDoubleForDriverAndWindowsCalls) {
-    EXPECT_EQ(ZintraAction(2, 0, 0, 0), 1);
+    EXPECT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
     EXPECT_EQ(d.calls.size(), 9u);
     d = Double{};
-    EXPECT_EQ(ZintraAction(6, 0, 0, 0), 1);
+    EXPECT_EQ(ZintraAction(ZINTRA_READ_FLASH_ID, 0, 0, 0), 1);
     ASSERT_EQ(d.writes.size(), 1u);
     EXPECT_EQ(hex(d.writes[0]), "80 F6 FB 11 00 00 9F 24 02 00 80 FE FB");
     EXPECT_EQ(d.sleeps, std::vector<uint32_t>{1});
     d = Double{};
-    EXPECT_EQ(ZintraAction(3, 0, 0, 0), 1);
+    EXPECT_EQ(ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0), 1);
     EXPECT_EQ(d.calls, std::vector<std::string>{"close"});
 
     d = Double{};
     d.open_status = FT_DEVICE_NOT_FOUND;
-    EXPECT_EQ(ZintraAction(2, 0, 0, 0), 0);
+    EXPECT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 0);
     EXPECT_EQ(d.messages, std::vector<std::string>{"Zintra: Open usb device error"});
 }
 
