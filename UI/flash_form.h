@@ -64,6 +64,13 @@ class FlashForm {
     // The name with its first date-time stamp (six digits, "_", six digits,
     // something after) replaced by stamp; unchanged when it has none.
     static std::string ReplaceStamp(std::string_view name, std::string_view stamp);
+    // Hands the system version, every field, the lists, the serial and the
+    // file paths to the library; false, after saying why, when it refused
+    // (version 1, a serial too long, a value that is no number).
+    bool PackMIBConf();
+    // Checks, stores, transfers and packs; mode 0 from source, else the
+    // product number of a pack from a released image.
+    void PackFW(int32_t mode);
 
     // Event handlers, from the one list.
 #define PLEXMOOR_DECLARE_HANDLER(control, event) void control##_##event(const EventArgs&);
@@ -102,6 +109,9 @@ class FlashForm {
     bool versionHasMemos() const;
     void showGroupBoxes(int32_t s);
     void storeGroupBoxes(int32_t s);
+
+    // Packing: the input checks of the system version.
+    bool packInputsPass(int32_t mode);
 
     Services& services_;
     ControlSet controls_;

@@ -18,6 +18,9 @@
     /* groups_presets.cpp */                                                                       \
     X(cmbGroup, Click)                                                                             \
     X(txtMIBConf, GotFocus)                                                                        \
+    /* packing.cpp */                                                                              \
+    X(btnPack, Click)                                                                              \
+    X(btnPackByPack, Click)                                                                        \
     /* flash_panel.cpp */                                                                          \
     X(Command2, Click)                                                                             \
     X(Command3, Click)                                                                             \

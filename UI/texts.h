@@ -60,6 +60,31 @@ inline constexpr std::string_view kMapFileFilter = "Map File (*.b)|*.b";
 inline constexpr std::string_view kPosition = "position ";
 inline constexpr std::string_view kMustBeNumeric = " configuration must be numeric";
 
+// Transfer and packing.
+inline constexpr std::string_view kCantPackVersion1 = "Current Glinterra can't pack version 1";
+inline constexpr std::string_view kSerialTooLong = "The max serial number length is 45";
+inline constexpr std::string_view kInputFileMissing = "input file not exist";
+inline constexpr std::string_view kUpdateFirmwareInfo = "Please update fw version information";
+inline constexpr std::string_view kStartAddressUnassigned = "Start address must be assigned";
+inline constexpr std::string_view kFirmwareEntryUnset =
+    "input file not exist or please update fw version information";
+inline constexpr std::string_view kMaxLength10 = "Max length is 10, wrong value is ";
+inline constexpr std::string_view kMustBeHex = "Input must be hex numeric,wrong value is ";
+inline constexpr std::string_view kMustBeNumber = "Input must be numeric, wrong value is ";
+inline constexpr std::string_view kReplaceFlashFile = "Replace current flash filename";
+inline constexpr std::string_view kReleasedFileMissing =
+    "Original packed firmware file must be exist, filename is ";
+// A value the transfer cannot convert; the pack ends before any file is
+// written.
+inline constexpr std::string_view kValueRefused =
+    " must hold a number that fits in 32 bits, wrong value is ";
+inline constexpr std::string_view kListLine = "Line ";
+inline constexpr std::string_view kListLineRefused =
+    " must hold five numbers that fit their record, wrong line is ";
+inline constexpr std::string_view kNothingPacked = "; nothing was packed";
+inline constexpr std::string_view kListTooLong =
+    " holds more than the 64 lines its table has room for; nothing was packed";
+
 // A handler that failed in a way nothing caught.
 inline constexpr std::string_view kHandlerFailed = "Unexpected error in ";
 

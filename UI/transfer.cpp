@@ -1,5 +1,274 @@
 // The transfer of every window value into the library's tables and path
-// slots, in the order of the system version.
+// slots, in the order of the system version. The calls are planned first
+// and made only when every value converted: a box that holds no number the
+// field can take ends the transfer before the library sees any field, so no
+// image is packed from half a configuration.
 #include "flash_form.h"
 
-namespace plexmoor {} // namespace plexmoor
+#include "control_table.h"
+#include "field_table.h"
+#include "list_records.h"
+#include "numbers.h"
+#include "text_functions.h"
+#include "texts.h"
+
+#include <vector>
+
+namespace plexmoor {
+namespace {
+
+constexpr std::size_t kMaxSerial = 45;
+constexpr int32_t kV3HeaderFirstFW = 14;
+constexpr int32_t kMemoBytes = 64;
+constexpr int32_t kRecordBytes = 8; // descriptor bytes, then a 32-bit value
+constexpr int32_t kValueByte = 4;
+constexpr int kListNumbers = 5;
+
+// One library call of the transfer.
+struct Call {
+    enum class Kind { kAction, kPath, kSerial } kind;
+    int32_t code = 0, b = 0, c = 0, d = 0;
+    std::string text;
+};
+
+uint8_t CharCode(std::string_view text, std::size_t i) {
+    return i < text.size() ? static_cast<uint8_t>(text[i]) : 0;
+}
+
+class Planner {
+  public:
+    Planner(FlashForm& form, std::vector<Call>& calls) : form_(form), calls_(calls) {}
+
+    void action(int32_t code, int32_t b, int32_t c, int32_t d) {
+        calls_.push_back({Call::Kind::kAction, code, b, c, d, {}});
+    }
+    void path(int32_t slot, const std::string& text) {
+        calls_.push_back({Call::Kind::kPath, ZINTRA_STORE_PATH, slot, 0, 0, text});
+    }
+    void serial(const std::string& text) {
+        calls_.push_back({Call::Kind::kSerial, 0, 0, 0, 0, text});
+    }
+    // Characters as bytes, 0 past the text's end.
+    void bytes(int32_t code, int32_t at, std::string_view text, int32_t count) {
+        for (int32_t i = 0; i < count; ++i)
+            action(code, at + i, CharCode(text, static_cast<std::size_t>(i)), 1);
+    }
+
+    // A value the field needs as a number; nothing, after saying so, when
+    // the text holds none that fits.
+    std::optional<int32_t> decimal(const std::string& what, const std::string& text) {
+        return refused(DecimalToInt32(text), what, text);
+    }
+    std::optional<int32_t> hex(const std::string& what, const std::string& text) {
+        return refused(HexToInt32(text), what, text);
+    }
+    bool fail(const std::string& why) {
+        form_.services().messageBox(why);
+        return false;
+    }
+
+    Control& box(std::string_view name, int index = kNoIndex) { return form_.control(name, index); }
+    WindowState& st() { return form_.state(); }
+
+  private:
+    std::optional<int32_t> refused(std::optional<int32_t> v, const std::string& what,
+                                   const std::string& text) {
+        if (!v)
+            fail(what + std::string(text::kValueRefused) + text +
+                 std::string(text::kNothingPacked));
+        return v;
+    }
+
+    FlashForm& form_;
+    std::vector<Call>& calls_;
+};
+
+std::string Named(std::string_view caption, std::string_view key) {
+    return std::string(caption) + " (" + std::string(key) + ")";
+}
+
+std::string FirmwareName(std::string_view part, int k) {
+    return std::string(part) + " of firmware entry " + std::to_string(k);
+}
+
+bool PlanVersion2(Planner& p) {
+    std::string serial = Trim(p.box("txtSerial").text());
+    if (serial.size() > kMaxSerial) return p.fail(std::string(text::kSerialTooLong));
+    for (int i = 0; i < 3; ++i) {
+        const Control& b = p.box("txtFWVer", i);
+        auto v =
+            p.hex(Named(layout::kFWVerCaptions[static_cast<std::size_t>(i)], b.key()), b.text());
+        if (!v) return false;
+        p.action(ZINTRA_SET_HEADER_FIELD, i, *v, 0);
+    }
+    auto global = p.decimal(Named("G1", "txtGlobal(0)"), p.box("txtGlobal", 0).text());
+    if (!global) return false;
+    p.action(ZINTRA_SET_GROUP_FIELD, 0, *global, 0);
+    const WindowState& st = p.st();
+    for (int32_t g = 0; g < st.lGroupCount; ++g)
+        for (int32_t q = 0; q < st.lFieldCount; ++q) {
+            int32_t at = g * st.lFieldCount + q;
+            if (at >= kConfEntries) return false;
+            p.action(ZINTRA_SET_PORT_FIELD, at, st.lConf[static_cast<std::size_t>(at)], 0);
+        }
+    p.serial(serial);
+    return true;
+}
+
+bool PlanPaths(Planner& p) {
+    p.path(0, p.box("txtFile3", 0).text());
+    for (int k = 1; k <= p.st().lFWCount && k <= kFWEntries; ++k)
+        p.path(k, p.st().tFW[static_cast<std::size_t>(k)].strPath);
+    return true;
+}
+
+bool PlanVersion3(Planner& p) {
+    std::string serial = Trim(p.box("txtSerial").text());
+    if (serial.size() > kMaxSerial) return p.fail(std::string(text::kSerialTooLong));
+    const WindowState& st = p.st();
+    auto dip = p.decimal(Named("FW DIP count", "cmbBit"), p.box("cmbBit").text());
+    if (!dip) return false;
+    p.action(ZINTRA_SET_HEADER_FIELD, 1, st.lSysVer, 0);
+    p.action(ZINTRA_SET_HEADER_FIELD, 2, *dip, 0);
+    for (int i = 0; i < 3; ++i) {
+        const Control& b = p.box("txtCfgUnit", i);
+        auto v =
+            p.hex(Named(layout::kCfgUnitCaptions[static_cast<std::size_t>(i)], b.key()), b.text());
+        if (!v) return false;
+        p.action(ZINTRA_SET_HEADER_FIELD, 3 + i, *v, 0);
+    }
+    auto start = p.hex(Named("FW Start", "txtFWStart"), p.box("txtFWStart").text());
+    if (!start) return false;
+    p.action(ZINTRA_SET_HEADER_FIELD, 6, *start, 0);
+    for (int k = 0; k < st.lFWCount && k < kFWEntries; ++k) {
+        const FWInfo& fw = st.tFW[static_cast<std::size_t>(k + 1)];
+        const std::pair<const char*, const std::string*> words[] = {
+            {"FW Version", &fw.strVer}, {"FW Date", &fw.strDate}, {"FW Time", &fw.strTime}};
+        for (int w = 0; w < 3; ++w) {
+            auto v = p.hex(FirmwareName(words[w].first, k + 1), *words[w].second);
+            if (!v) return false;
+            p.action(ZINTRA_SET_HEADER_FIELD, kV3HeaderFirstFW + 3 * k + w, *v, 0);
+        }
+    }
+    for (int32_t g = 0; g < st.lGroupCount; ++g)
+        for (int32_t q = 0; q < st.lFieldCount; ++q) {
+            int32_t at = g * st.lFieldCount + q;
+            if (at >= kConfEntries) return false;
+            p.action(ZINTRA_SET_PORT_FIELD, g * st.lGroupStride + q,
+                     st.lConf[static_cast<std::size_t>(at)], 0);
+        }
+    p.serial(serial);
+    return PlanPaths(p);
+}
+
+bool PlanList(Planner& p, const ListRecord& list) {
+    const std::string all = p.box(list.box).text();
+    for (int n = 1;; ++n) {
+        const std::string line = Token(FieldOf(all, "\r\n", n));
+        if (line.empty()) return true;
+        if (n > kListRecords)
+            return p.fail(std::string(list.caption) + std::string(text::kListTooLong));
+        const int32_t r = (n - 1) * list.size;
+        const std::string head = list.has_comment ? Token(FieldOf(line, "#", 1)) : line;
+        for (int m = 1; m <= kListNumbers; ++m) {
+            const ListNumber& num = list.numbers[static_cast<std::size_t>(m - 1)];
+            const std::string token = Token(FieldOf(head, " ", m));
+            std::optional<int32_t> v = num.hex ? HexToInt32(token) : DecimalToInt32(token);
+            if (!v) {
+                return p.fail(std::string(text::kListLine) + std::to_string(n) + " of " +
+                              std::string(list.caption) + std::string(text::kListLineRefused) +
+                              line + std::string(text::kNothingPacked));
+            }
+            p.action(list.set_field, r + num.offset, *v, num.width);
+        }
+        if (list.has_comment)
+            p.bytes(list.set_field, r + list.comment_offset, FieldOf(line, "#", 2), kCommentBytes);
+    }
+}
+
+bool PlanVersion4(Planner& p) {
+    const WindowState& st = p.st();
+    for (int k = 1; k <= kALFields; ++k) {
+        const Control& b = p.box("txtAL", k);
+        const int32_t at = st.lALPos[static_cast<std::size_t>(k)];
+        const int32_t width = st.lALPos[static_cast<std::size_t>(k + 1)] - at;
+        const std::string name = Named(kALTable[static_cast<std::size_t>(k - 1)].caption, b.key());
+        if (b.tag() == kTextTag) {
+            p.bytes(ZINTRA_SET_HEADER_FIELD, at, b.text(), kTextFieldBytes);
+            continue;
+        }
+        auto v = b.tag() == kHexTag ? p.hex(name, b.text()) : p.decimal(name, b.text());
+        if (!v) return false;
+        p.action(ZINTRA_SET_HEADER_FIELD, at, *v, width);
+    }
+    for (int j = 0; j < kActiveLines; ++j) {
+        const Control& b = p.box("txtALActive", j);
+        auto v =
+            p.decimal(Named(kActiveTable[static_cast<std::size_t>(j)].caption, b.key()), b.text());
+        if (!v) return false;
+        for (int i = 0; i < 4; ++i)
+            p.action(ZINTRA_SET_GROUP_FIELD_2, 8 * j + i,
+                     st.lALActiveHead[static_cast<std::size_t>(4 * j + i)], 1);
+        p.action(ZINTRA_SET_GROUP_FIELD_2, 8 * j + kValueByte, *v, 4);
+    }
+    for (int32_t g = 0; g < st.lGroupCount; ++g) {
+        for (int32_t q = 0; q < st.lFieldCount; ++q) {
+            const int32_t at = g * st.lFieldCount + q;
+            if (at >= kConfEntries) return false;
+            const int32_t r = at * kRecordBytes;
+            for (int i = 0; i < 4; ++i)
+                p.action(ZINTRA_SET_PORT_FIELD, r + i,
+                         st.lFieldHead[static_cast<std::size_t>(4 * q + i)], 1);
+            p.action(ZINTRA_SET_PORT_FIELD, r + kValueByte, st.lConf[static_cast<std::size_t>(at)],
+                     4);
+        }
+        if (g < kMemos)
+            p.bytes(ZINTRA_SET_TABLE7_FIELD, kMemoBytes * g,
+                    st.strMemo[static_cast<std::size_t>(g)], kMemoBytes);
+    }
+    for (const ListRecord& list : kListRecordTable)
+        if (!PlanList(p, list)) return false;
+    return PlanPaths(p);
+}
+
+} // namespace
+
+bool FlashForm::PackMIBConf() {
+    zintra_.ZintraAction(ZINTRA_SET_SYSTEM_VERSION, st_.lSysVer, 0, 0);
+    std::vector<Call> calls;
+    Planner plan(*this, calls);
+    bool ok = true;
+    switch (st_.lSysVer) {
+    case 1:
+        message(text::kCantPackVersion1);
+        return false;
+    case 2:
+        ok = PlanVersion2(plan);
+        break;
+    case 3:
+        ok = PlanVersion3(plan);
+        break;
+    case 4:
+        ok = PlanVersion4(plan);
+        break;
+    default:
+        return true;
+    }
+    if (!ok) return false;
+    for (const Call& call : calls) {
+        switch (call.kind) {
+        case Call::Kind::kAction:
+            zintra_.ZintraAction(call.code, call.b, call.c, call.d);
+            break;
+        case Call::Kind::kPath:
+            zintra_.ZintraActionStr(call.code, call.b, call.text);
+            break;
+        case Call::Kind::kSerial:
+            zintra_.PackSerial(call.text, static_cast<int32_t>(call.text.size()));
+            break;
+        }
+    }
+    return true;
+}
+
+} // namespace plexmoor

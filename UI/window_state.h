@@ -25,7 +25,9 @@ struct WindowState {
     int32_t lFieldCount = 0;
     bool bSysVerBusy = false;
     int32_t lDipBits = 0;
-    int32_t lGroupStride = 0;
+    // The version-3 port table's stride from the start, not only after a
+    // settings file has set it.
+    int32_t lGroupStride = 64;
     bool bInit = false;
     // The file being programmed can in principle exceed 32 bits; the
     // progress share is taken from its true length.

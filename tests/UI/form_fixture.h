@@ -17,13 +17,13 @@ namespace plexmoor::testing {
 
 class FakeServices : public Services {
   public:
-    Answer messageBox(const std::string& text, Buttons) override {
+    Answer messageBox(const std::string& text, Buttons buttons) override {
         messages.push_back(text);
         if (throw_once) {
             throw_once = false;
             throw std::runtime_error("box failed");
         }
-        return Answer::Ok;
+        return buttons == Buttons::YesNo ? answer : Answer::Ok;
     }
     std::string openFileDialog(const std::string& filter) override {
         filters.push_back(filter);
@@ -48,7 +48,8 @@ class FakeServices : public Services {
     std::string folder;
     int pumps = 0;
     int close_requests = 0;
-    bool throw_once = false; // the next box throws, as a broken service would
+    bool throw_once = false;     // the next box throws, as a broken service would
+    Answer answer = Answer::Yes; // to every question
 };
 
 class FormTest : public testing_support::BoardTest {
@@ -58,7 +59,7 @@ class FormTest : public testing_support::BoardTest {
         // The test's folder stands for the program's: the window finds its
         // library there, and writes its files there.
         services.folder = temp("").parent_path().string();
-        LinkLibrariesInto(services.folder);
+        LinkLibrariesInto(services.folder, zintra_stand_in);
         form = std::make_unique<FlashForm>(services);
         form->controls().onChange([this](const Control& c, Property p) {
             if (c.name() == "Flash" && p == Property::Caption)
@@ -88,6 +89,9 @@ class FormTest : public testing_support::BoardTest {
         ASSERT_TRUE(form->state().bInit);
     }
 
+    // Set in a derived fixture's constructor to load another library in
+    // Zintra's place.
+    std::string zintra_stand_in;
     FakeServices services;
     std::unique_ptr<FlashForm> form;
     std::vector<std::string> window_captions;

@@ -9,14 +9,17 @@
 namespace plexmoor::testing {
 
 // The libraries beside this test, linked into folder, so a window whose
-// program folder is folder loads them as Plexmoor loads its own.
-inline void LinkLibrariesInto(const std::string& folder) {
+// program folder is folder loads them as Plexmoor loads its own. With a
+// stand-in named, libZintra.so in folder is that library instead.
+inline void LinkLibrariesInto(const std::string& folder, const std::string& zintra_stand_in = {}) {
     namespace fs = std::filesystem;
-    fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
+    const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
     for (const auto& entry : fs::directory_iterator(bin)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind("lib", 0) == 0 && entry.path().extension() == ".so")
-            fs::create_symlink(entry.path(), fs::path(folder) / name);
+        if (name.rfind("lib", 0) != 0 || entry.path().extension() != ".so") continue;
+        fs::path target = entry.path();
+        if (name == "libZintra.so" && !zintra_stand_in.empty()) target = bin / zintra_stand_in;
+        fs::create_symlink(target, fs::path(folder) / name);
     }
 }
 
