@@ -22,6 +22,7 @@
 #include "window_state.h"
 #include "zintra_link.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,6 +31,9 @@
 #include <vector>
 
 namespace plexmoor {
+
+struct GroupPlan;
+struct ListRecord;
 
 class FlashForm {
   public:
@@ -71,6 +75,13 @@ class FlashForm {
     // Checks, stores, transfers and packs; mode 0 from source, else the
     // product number of a pack from a released image.
     void PackFW(int32_t mode);
+    // Groups and presets: the selected group into the boxes; quick setting
+    // q into group s (or every group with "All Group"); profile set n.
+    void ShowGroup();
+    void QuickSet(int32_t q, int32_t s);
+    void ApplySet(int32_t n);
+    // The library's configuration tables into the window.
+    void ShowConf();
 
     // Event handlers, from the one list.
 #define PLEXMOOR_DECLARE_HANDLER(control, event) void control##_##event(const EventArgs&);
@@ -110,6 +121,26 @@ class FlashForm {
     void showGroupBoxes(int32_t s);
     void storeGroupBoxes(int32_t s);
 
+    // Presets: whether their stride is the group's, told once an operation;
+    // one field of group h at a stride; a bandplan column into group h; a
+    // box into every group; sets 6 and 7.
+    bool presetStrideFits();
+    void writePreset(int32_t h, int32_t stride, int32_t field, int32_t value);
+    void writeBandplan(int32_t h, std::size_t column);
+    void copyBoxToAllGroups(int32_t p);
+    void applyBandplanSet(const std::array<GroupPlan, 8>& plans);
+
+    // Read-back: the product number of cmbPrd; table bytes as characters,
+    // zero bytes left out; a list's text from its table; whether the
+    // version and DIP count read have entries in the window.
+    int32_t productNumber();
+    std::string readBytes(int32_t table, int32_t at, int32_t count);
+    std::string listText(const ListRecord& list);
+    bool readBackFits();
+
+    // Serial numbers: "QV" and today as YYMMDD.
+    std::string serialPrefix();
+
     // Packing: the input checks of the system version.
     bool packInputsPass(int32_t mode);
 
@@ -120,6 +151,7 @@ class FlashForm {
     HostLink host_;
     bool flash_busy_ = false;
     bool close_deferred_ = false;
+    bool stride_told_ = false;
     std::string last_status_;
 };
 

@@ -18,9 +18,17 @@
     /* groups_presets.cpp */                                                                       \
     X(cmbGroup, Click)                                                                             \
     X(txtMIBConf, GotFocus)                                                                        \
+    X(BtnQuick, Click)                                                                             \
+    X(btnSets, Click)                                                                              \
     /* packing.cpp */                                                                              \
     X(btnPack, Click)                                                                              \
     X(btnPackByPack, Click)                                                                        \
+    /* read_back.cpp */                                                                            \
+    X(btnLoadFlash, Click)                                                                         \
+    X(cmdParse, Click)                                                                             \
+    /* serial_numbers.cpp */                                                                       \
+    X(btnGenerate, Click)                                                                          \
+    X(btnSerial, Click)                                                                            \
     /* flash_panel.cpp */                                                                          \
     X(Command2, Click)                                                                             \
     X(Command3, Click)                                                                             \

@@ -1,4 +1,195 @@
-// Reading a configuration back from the board's flash or a packed file.
+// Reading a configuration back from the board's flash or a packed file into
+// the window.
 #include "flash_form.h"
 
-namespace plexmoor {} // namespace plexmoor
+#include "field_table.h"
+#include "list_records.h"
+#include "numbers.h"
+#include "text_functions.h"
+#include "texts.h"
+
+#include <cstdio>
+
+namespace plexmoor {
+namespace {
+
+constexpr int32_t kMemoBytes = 64;
+constexpr int32_t kRecordBytes = 8;
+constexpr int32_t kValueByte = 4;
+constexpr int32_t kV3FirstFWField = 14;
+constexpr std::size_t kSerialBuffer = 48;
+constexpr int kSysVerEntryOfVersion4 = 3;
+
+// Upper-case hexadecimal of the 32 bits, at least `digits` wide.
+std::string Hex(int32_t value, int digits) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%0*X", digits, static_cast<uint32_t>(value));
+    return buffer;
+}
+
+} // namespace
+
+int32_t FlashForm::productNumber() {
+    return WholeNumber(FieldOf(control("cmbPrd").text(), "-", 1));
+}
+
+std::string FlashForm::readBytes(int32_t table, int32_t at, int32_t count) {
+    std::string out;
+    for (int32_t i = 0; i < count; ++i)
+        if (int32_t code = zintra_.GetConf(table, at + i, 1); code != 0)
+            out += static_cast<char>(code);
+    return out;
+}
+
+std::string FlashForm::listText(const ListRecord& list) {
+    std::string text;
+    for (int32_t n = 0; n < kListRecords; ++n) {
+        const int32_t r = n * list.size;
+        std::string line;
+        for (const ListNumber& num : list.numbers) {
+            const int32_t v = zintra_.GetConf(list.table, r + num.offset, num.width);
+            if (!line.empty()) line += ' ';
+            line += num.hex ? Hex(v, 1) : std::to_string(v);
+        }
+        if (list.has_comment)
+            line += "#" + readBytes(list.table, r + list.comment_offset, kCommentBytes);
+        text += line + "\r\n";
+        if (zintra_.GetConf(list.table, r + list.end_byte, 1) == list.end_value) break;
+    }
+    return text;
+}
+
+// A version or DIP count the window has no entry for would select nothing
+// and leave it half switched (an erased flash reads 16777215 in both); the
+// value is named and the window stays as it was.
+bool FlashForm::readBackFits() {
+    int32_t version = 4;
+    if (productNumber() == 1) {
+        version = zintra_.GetConf(ZINTRA_TABLE_HEADER, 1, 3);
+        if (version < 1 || version > 4) {
+            message(std::string(text::kReadVersionUnknown) + std::to_string(version));
+            return false;
+        }
+    }
+    if (version == 3) {
+        const int32_t dip = zintra_.GetConf(ZINTRA_TABLE_HEADER, 2, 3);
+        if (dip < 1 || dip > 3) {
+            message(std::string(text::kReadDipUnknown) + std::to_string(dip));
+            return false;
+        }
+    }
+    return true;
+}
+
+void FlashForm::ShowConf() {
+    if (!readBackFits()) return;
+    const int32_t entry = productNumber() == 1 ? zintra_.GetConf(ZINTRA_TABLE_HEADER, 1, 3) - 1
+                                               : kSysVerEntryOfVersion4;
+    control("cmbSysVer").setListIndex(entry);
+    st_.lSysVer = WholeNumber(control("cmbSysVer").text());
+    if (st_.lSysVer < 2) message(text::kReadVersionWarning);
+    const int32_t N = st_.lFieldCount;
+
+    switch (st_.lSysVer) {
+    case 2:
+        for (int i = 0; i < 3; ++i)
+            control("txtFWVer", i).setText(Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, i + 2, 3), 6));
+        control("txtGlobal", 0).setText(std::to_string(zintra_.GetConf(ZINTRA_TABLE_GROUP, 0, 3)));
+        for (int32_t g = 0; g < st_.lGroupCount; ++g)
+            for (int32_t p = 0; p < N; ++p)
+                if (auto at = confIndex(g, p))
+                    st_.lConf[*at] = zintra_.GetConf(ZINTRA_TABLE_PORT, g * N + p, 3);
+        ShowGroup();
+        break;
+    case 3:
+        control("cmbBit").setListIndex(zintra_.GetConf(ZINTRA_TABLE_HEADER, 2, 3) - 1);
+        for (int i = 0; i < 3; ++i)
+            control("txtCfgUnit", i)
+                .setText(Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, 3 + i, 3), 6));
+        control("txtFWStart").setText(Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, 6, 3), 6));
+        for (int k = 0; k < kFWEntries; ++k) {
+            FWInfo& fw = st_.tFW[static_cast<std::size_t>(k + 1)];
+            const int32_t at = kV3FirstFWField + 3 * k;
+            fw.strVer = Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, at, 3), 6);
+            fw.strDate = Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, at + 1, 3), 6);
+            fw.strTime = Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, at + 2, 3), 6);
+        }
+        // The boxes show their entry as just read, so the next store does
+        // not put the old texts back over it.
+        showFirmwareEntry(st_.iFWIndex);
+        for (int32_t g = 0; g < st_.lGroupCount; ++g)
+            for (int32_t p = 0; p < N; ++p)
+                if (auto at = confIndex(g, p))
+                    st_.lConf[*at] =
+                        zintra_.GetConf(ZINTRA_TABLE_PORT, g * st_.lGroupStride + p, 3);
+        ShowGroup();
+        break;
+    case 4: {
+        for (int k = 1; k <= kALFields; ++k) {
+            Control& box = control("txtAL", k);
+            const int32_t a = st_.lALPos[static_cast<std::size_t>(k)];
+            const int32_t w = st_.lALPos[static_cast<std::size_t>(k + 1)] - a;
+            if (box.tag() == kTextTag) {
+                std::string t;
+                for (int32_t j = 0; j < kTextFieldBytes; ++j)
+                    t += static_cast<char>(zintra_.GetConf(ZINTRA_TABLE_HEADER, a + j, 1));
+                box.setText(t.substr(0, t.find('\0')));
+            } else if (box.tag() == kHexTag) {
+                box.setText(Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, a, w), 1));
+            } else {
+                box.setText(std::to_string(zintra_.GetConf(ZINTRA_TABLE_HEADER, a, w)));
+            }
+        }
+        for (int j = 0; j < kActiveLines; ++j)
+            control("txtALActive", j)
+                .setText(
+                    std::to_string(zintra_.GetConf(ZINTRA_TABLE_GROUP, 8 * j + kValueByte, 4)));
+        for (int32_t g = 0; g < st_.lGroupCount; ++g) {
+            for (int32_t p = 0; p < N; ++p) {
+                auto at = confIndex(g, p);
+                if (!at) continue;
+                const int32_t r = static_cast<int32_t>(*at) * kRecordBytes;
+                for (int i = 0; i < 4; ++i)
+                    st_.lFieldHead[static_cast<std::size_t>(4 * p + i)] =
+                        zintra_.GetConf(ZINTRA_TABLE_PORT, r + i, 1);
+                st_.lConf[*at] = zintra_.GetConf(ZINTRA_TABLE_PORT, r + kValueByte, 4);
+            }
+            if (g < kMemos)
+                st_.strMemo[static_cast<std::size_t>(g)] =
+                    readBytes(ZINTRA_TABLE_7, kMemoBytes * g, kMemoBytes);
+        }
+        ShowGroup();
+        const int32_t s = WholeNumber(control("cmbGroup").text());
+        if (s >= 1 && s <= kMemos)
+            control("txtMemo").setText(st_.strMemo[static_cast<std::size_t>(s - 1)]);
+        for (const ListRecord& list : kListRecordTable)
+            control(list.box).setText(listText(list));
+        ShowGroup();
+        break;
+    }
+    default:
+        break;
+    }
+    cmbGroup_Click({});
+    std::string buffer(kSerialBuffer, ' ');
+    zintra_.GetSerial(buffer);
+    control("txtSerial").setText(buffer.substr(0, buffer.find('\0')));
+}
+
+void FlashForm::btnLoadFlash_Click(const EventArgs&) {
+    if (!st_.bInit) {
+        message(text::kPressInitFirst);
+        return;
+    }
+    // A read the library could not trust has been told; the tables are not
+    // the board's and are not shown as if they were.
+    if (zintra_.LoadConfFromFlashToBuffer() == 0) return;
+    ShowConf();
+}
+
+void FlashForm::cmdParse_Click(const EventArgs&) {
+    if (zintra_.LoadConfFromFileToBuffer(control("txtPath2").text(), productNumber()) == 0) return;
+    ShowConf();
+}
+
+} // namespace plexmoor

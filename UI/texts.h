@@ -60,6 +60,22 @@ inline constexpr std::string_view kMapFileFilter = "Map File (*.b)|*.b";
 inline constexpr std::string_view kPosition = "position ";
 inline constexpr std::string_view kMustBeNumeric = " configuration must be numeric";
 
+// Reading a configuration back.
+inline constexpr std::string_view kReadVersionWarning =
+    "This Glinterra support version 2,3, others version may not work correctly";
+inline constexpr std::string_view kReadVersionUnknown =
+    "The configuration read holds no system version from 1 to 4, nothing was shown; found ";
+inline constexpr std::string_view kReadDipUnknown =
+    "The configuration read holds no FW DIP count from 1 to 3, nothing was shown; found ";
+
+// Serial numbers.
+inline constexpr std::string_view kSerialLetters = "QV";
+inline constexpr std::string_view kSerialFormat = "Serial number format is not correct!";
+inline constexpr std::string_view kFlashStart = "Flash Start";
+
+// Presets.
+inline constexpr std::string_view kOnlySysVer3 = "only work on sysver>=3";
+
 // Transfer and packing.
 inline constexpr std::string_view kCantPackVersion1 = "Current Glinterra can't pack version 1";
 inline constexpr std::string_view kSerialTooLong = "The max serial number length is 45";

@@ -38,7 +38,7 @@ class FakeServices : public Services {
         if (on_pump) on_pump();
     }
     std::string programFolder() override { return folder; }
-    Date today() override { return {2026, 12, 7}; }
+    Date today() override { return date; }
     void requestClose() override { ++close_requests; }
 
     std::vector<std::string> messages;
@@ -50,6 +50,7 @@ class FakeServices : public Services {
     int close_requests = 0;
     bool throw_once = false;     // the next box throws, as a broken service would
     Answer answer = Answer::Yes; // to every question
+    Date date{2026, 12, 7};
 };
 
 class FormTest : public testing_support::BoardTest {
