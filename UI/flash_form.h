@@ -47,8 +47,10 @@ class FlashForm {
     ZintraLink& zintra() { return zintra_; }
     Services& services() { return services_; }
 
-    // Window events.
-    void Form_Load();
+    // Window events. The start-up reads the settings file beside the
+    // program; a front end without a window may start from another
+    // configuration file instead.
+    void Form_Load(const std::string& strCfgPath = "");
     // False when the close has to wait: the library is programming the
     // flash, and ending the program under it would leave the board half
     // written. The close is asked for again when the run has ended.

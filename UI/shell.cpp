@@ -80,7 +80,7 @@ std::string FlashForm::programPath(std::string_view file) {
 // ---------------------------------------------------------------------------
 // Window events
 
-void FlashForm::Form_Load() {
+void FlashForm::Form_Load(const std::string& strCfgPath) {
     Control& window = control(kWindowName);
     window.resize(kWindowWidth, kWindowHeight);
 
@@ -112,7 +112,7 @@ void FlashForm::Form_Load() {
     control("txtPath2").setText(programPath(text::kFlashFile));
 
     st_.lFocusField = -1;
-    LoadIni("");
+    LoadIni(strCfgPath);
     FieldDef();
 
     Control& quick = control("cmbQuick");

@@ -1,0 +1,65 @@
+// The window's services without a window: message boxes become lines on
+// standard error, questions take their answer from the command line, file
+// dialogs are refused, and the event pump reports programming progress.
+#pragma once
+
+#include "services.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace plexmoor::cli {
+
+class CliServices : public Services {
+  public:
+    // The answer to every question, or nothing to refuse them.
+    void setAnswer(std::optional<Answer> answer) { answer_ = answer; }
+    // Called from the pump while a run is in progress; the front end turns
+    // it into the progress it prints.
+    void onPump(std::function<void()> pump) { pump_ = std::move(pump); }
+
+    Answer messageBox(const std::string& text, Buttons buttons) override;
+    std::string openFileDialog(const std::string& filter) override;
+    std::string saveFileDialog(const std::string& filter) override;
+    void processEvents() override;
+    std::string programFolder() override;
+    Date today() override;
+    void requestClose() override {}
+
+    // What the logic told the user since the last reset, as a failure; a
+    // question it could not answer is a usage error.
+    int messages() const { return messages_; }
+    bool unansweredQuestion() const { return unanswered_; }
+    void reset() {
+        messages_ = 0;
+        unanswered_ = false;
+    }
+
+  private:
+    std::optional<Answer> answer_;
+    std::function<void()> pump_;
+    int messages_ = 0;
+    bool unanswered_ = false;
+};
+
+// Progress of a programming run on standard error: a bar with the time left
+// on a terminal, a line every tenth otherwise.
+class ProgressReport {
+  public:
+    explicit ProgressReport(bool terminal) : terminal_(terminal) {}
+    void start(int64_t total);
+    void update(int64_t done);
+    void finish(bool ok);
+
+  private:
+    bool terminal_;
+    int64_t total_ = 0;
+    int last_tenth_ = -1;
+    std::chrono::steady_clock::time_point started_;
+    std::chrono::steady_clock::time_point last_draw_;
+};
+
+} // namespace plexmoor::cli
