@@ -31,6 +31,34 @@
 
 namespace plexmoor {
 
+// A file replaced whole or not at all: the new contents go into a temporary
+// file beside the target, which is renamed over the target once it is
+// complete and on disk. Until commit() the target keeps its old contents,
+// so a writer that stops before (a crash, a full disk) leaves it whole; a
+// temporary file that was not committed is removed with this object.
+class FileReplacement {
+  public:
+    explicit FileReplacement(std::string target) : target_(std::move(target)) {}
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+    ~FileReplacement();
+
+    // False when the temporary file could not be written whole, or when the
+    // target exists and may not be written.
+    bool write(std::string_view contents);
+    // False when nothing was written or the rename failed.
+    bool commit();
+
+  private:
+    void discard();
+
+    std::string target_;
+    std::string temporary_;
+};
+
+// write() and commit() in one.
+bool ReplaceFile(const std::string& target, std::string_view contents);
+
 class FlashForm {
   public:
     explicit FlashForm(Services& services);
@@ -54,7 +82,9 @@ class FlashForm {
     // Procedures.
     void ShowCaption(std::string_view strCaption);
     void ShowProductFrames(int product);
-    void LoadIni(const std::string& strCfgPath);
+    // False when no file was read: a missing user file (after saying so),
+    // an unreadable file (likewise), or no settings file.
+    bool LoadIni(const std::string& strCfgPath);
     void SaveINI(const std::string& strCfgPath);
     void FieldDef();
     void ConfDef();
@@ -102,6 +132,10 @@ class FlashForm {
     bool versionHasMemos() const;
     void showGroupBoxes(int32_t s);
     void storeGroupBoxes(int32_t s);
+
+    // Settings file: the whole file as SaveINI writes it, and one line read.
+    std::string settingsText();
+    void applySetting(std::string_view line);
 
     Services& services_;
     ControlSet controls_;
