@@ -60,7 +60,9 @@ class FlashForm {
     // Procedures.
     void ShowCaption(std::string_view strCaption);
     void ShowProductFrames(int product);
-    void LoadIni(const std::string& strCfgPath);
+    // False when no file was read: a missing user file (after saying so),
+    // an unreadable file (likewise), or no settings file.
+    bool LoadIni(const std::string& strCfgPath);
     void SaveINI(const std::string& strCfgPath);
     void FieldDef();
     void ConfDef();
@@ -145,6 +147,10 @@ class FlashForm {
 
     // Packing: the input checks of the system version.
     bool packInputsPass(int32_t mode);
+
+    // Settings file: the whole file as SaveINI writes it, and one line read.
+    std::string settingsText();
+    void applySetting(std::string_view line);
 
     Services& services_;
     ControlSet controls_;

@@ -33,4 +33,7 @@
     X(Command2, Click)                                                                             \
     X(Command3, Click)                                                                             \
     X(Command4, Click)                                                                             \
-    X(Timer1, Timer)
+    X(Timer1, Timer)                                                                               \
+    /* settings_file.cpp */                                                                        \
+    X(btnSaveCfg, Click)                                                                           \
+    X(btnLoadCfg, Click)

@@ -110,4 +110,12 @@ inline constexpr std::string_view kExportMissing = "The library Zintra has no fu
 inline constexpr std::string_view kLibraryBusy =
     "The flash is being programmed; wait until it has finished before calling ";
 
+// Settings file and the user's configuration files.
+inline constexpr std::string_view kConfigFileFilter = "Config File (*.ini)|*.ini";
+inline constexpr std::string_view kInputMemo = "please input the memo";
+inline constexpr std::string_view kConfigFileBefore = "config file (";
+inline constexpr std::string_view kConfigFileMissing = ") not exist";
+inline constexpr std::string_view kConfigFileUnreadable = ") cannot be read";
+inline constexpr std::string_view kSaveIniFail = "Save data to ini fail";
+
 } // namespace plexmoor::text

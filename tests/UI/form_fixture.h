@@ -61,19 +61,27 @@ class FormTest : public testing_support::BoardTest {
         // library there, and writes its files there.
         services.folder = temp("").parent_path().string();
         LinkLibrariesInto(services.folder, zintra_stand_in);
-        form = std::make_unique<FlashForm>(services);
-        form->controls().onChange([this](const Control& c, Property p) {
-            if (c.name() == "Flash" && p == Property::Caption)
-                window_captions.push_back(c.caption());
-        });
         // Every pump is a timer period: ticks whenever Timer1 is on.
         services.on_pump = [this] {
             Control& timer = form->control("Timer1");
             if (timer.enabled()) form->controls().raise(timer, Event::Timer);
             if (during_pump) during_pump();
         };
+        StartForm();
+    }
+
+    // A new window in the same program folder, as the program's next start
+    // finds it: what a test put there first (a settings file) is read.
+    void StartForm() {
+        form.reset();
+        form = std::make_unique<FlashForm>(services);
+        form->controls().onChange([this](const Control& c, Property p) {
+            if (c.name() == "Flash" && p == Property::Caption)
+                window_captions.push_back(c.caption());
+        });
         form->Form_Load();
     }
+    std::string settingsPath() const { return services.folder + "/Glinterra.ini"; }
 
     void TearDown() override {
         // The library outlives each test; leave its device closed.

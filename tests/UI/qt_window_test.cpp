@@ -17,6 +17,7 @@
 
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <set>
 
@@ -61,6 +62,17 @@ class QtWindowTest : public QObject {
     }
     bool shown(const char* key) { return !find<QWidget>(key)->isHidden(); }
 
+    // The window as the program starts it, from what its folder holds.
+    void open() {
+        window_.reset();
+        form_ = std::make_unique<FlashForm>(*services_);
+        window_ = std::make_unique<QtWindow>(*form_);
+        services_->setWindow(window_.get());
+        form_->Form_Load();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+
   private slots:
     void init() {
         vboard::Options options;
@@ -70,12 +82,7 @@ class QtWindowTest : public QObject {
         program_ = std::make_unique<QTemporaryDir>();
         services_->folder = program_->path().toStdString();
         plexmoor::testing::LinkLibrariesInto(services_->folder);
-        form_ = std::make_unique<FlashForm>(*services_);
-        window_ = std::make_unique<QtWindow>(*form_);
-        services_->setWindow(window_.get());
-        form_->Form_Load();
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        open();
     }
 
     void cleanup() {
@@ -174,6 +181,39 @@ class QtWindowTest : public QObject {
             QVERIFY(!shown("FMEDebug"));
         }
         QCOMPARE(find<QComboBox>("cmbPrd")->currentText(), QString("1-Orvo"));
+    }
+
+    // The file the window writes at its close is the one the window logic
+    // alone writes from the same start: the widgets change nothing of it.
+    void closeWritesTheSettingsFileItStartedFrom() {
+        const std::string start = "SYSVER=4\r\nDIP=2\r\nMEMOALL=board\r\nCONF105=77\r\n"
+                                  "AL03=x3\r\nMIBDEBUG=1 2|3 4\r\n";
+        auto read = [](const std::string& path) {
+            std::ifstream in(path, std::ios::binary);
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        };
+        // The same folder, as the default paths in the file come from it.
+        RecordingServices logic_services;
+        logic_services.folder = services_->folder;
+        const std::string ini = services_->folder + "/Glinterra.ini";
+        std::ofstream(ini, std::ios::binary) << start;
+        {
+            FlashForm logic(logic_services);
+            logic.Form_Load();
+            logic.Form_Unload();
+        }
+        const std::string expected = read(ini);
+        QVERIFY(expected.find("\r\nDIP=2\r\n") != std::string::npos);
+        QVERIFY(expected.find("\r\nCONF105=77\r\n") != std::string::npos);
+
+        std::ofstream(ini, std::ios::binary) << start;
+        open();
+        QCOMPARE(find<QComboBox>("cmbPrd")->currentText(), QString("2-Quarn-Lite"));
+        QVERIFY(shown("fmeQuarnLite"));
+        QCOMPARE(find<QLineEdit>("txtAL(3)")->text(), QString("x3"));
+        QVERIFY(window_->close());
+        QCOMPARE(read(ini), expected);
+        QVERIFY(services_->messages.empty());
     }
 
     void initAndFlashThroughTheWidgets() {

@@ -1,0 +1,318 @@
+// The settings file beside the program and the user's configuration files.
+#include "field_table.h"
+#include "file_replacement.h"
+#include "form_fixture.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace plexmoor::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using SettingsFileTest = FormTest;
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// The keys of a file, in order; every line must end with CR LF.
+std::vector<std::string> KeysOf(const std::string& text) {
+    std::vector<std::string> keys;
+    for (std::size_t at = 0, end; at < text.size(); at = end + 2) {
+        end = text.find("\r\n", at);
+        const std::string line = text.substr(at, end - at);
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+        keys.push_back(line.substr(0, line.find('=')));
+        if (end == std::string::npos) break;
+    }
+    return keys;
+}
+
+std::string Two(int n) {
+    return (n < 10 ? "0" : "") + std::to_string(n);
+}
+
+// What the key table carries for the version and counts in force.
+std::vector<std::string> Carried(FlashForm& f) {
+    const WindowState& st = f.state();
+    const bool v2 = st.lSysVer == 2;
+    std::vector<std::string> out;
+    for (const Control& box : f.controls().all()) {
+        const std::string& n = box.name();
+        bool always = n == "txtPath2" || n == "txtReSrc" || n == "txtPath" || n == "txtMemoAll" ||
+                      n == "txtSerial" || n == "txtAL" || n == "txtALActive" || n == "cmbSysVer" ||
+                      box.key() == "txtFile3(0)";
+        bool v34 = n == "cmbBit" || n == "txtFWStart" || n == "txtCfgUnit" ||
+                   box.kind() == Kind::MultiLineTextBox;
+        if (always || (v2 ? n == "txtFile3" : v34)) out.push_back(box.key() + "=" + box.text());
+    }
+    for (int k = 1; !v2 && k <= st.lFWCount; ++k)
+        out.push_back("tFW" + std::to_string(k) + "=" + st.tFW[k].strPath);
+    for (int i = 0; i < st.lGroupCount * st.lFieldCount; ++i)
+        out.push_back("lConf" + std::to_string(i) + "=" + std::to_string(st.lConf[i]));
+    for (int g = 0; g < st.lGroupCount; ++g)
+        out.push_back("strMemo" + std::to_string(g) + "=" + st.strMemo[g]);
+    return out;
+}
+
+// Written at the close, read by the next start, written again: the same
+// bytes, the keys in their order, and every value back.
+TEST_F(SettingsFileTest, EveryVersionAndDipCountSurvivesARestart) {
+    for (int version : {2, 3, 4}) {
+        for (int dip : {1, 2, 3}) {
+            SCOPED_TRACE(::testing::Message() << "version " << version << ", DIP " << dip);
+            fs::remove(settingsPath());
+            StartForm();
+            c("cmbSysVer").setListIndex(version - 1);
+            c("cmbBit").setListIndex(dip - 1);
+            WindowState& st = form->state();
+            const std::string tag = std::to_string(version * 10 + dip);
+            for (Control& box : form->controls().all()) {
+                if (box.kind() == Kind::TextBox) box.setText(box.key() + " " + tag + " \xe4|");
+                if (box.kind() == Kind::MultiLineTextBox)
+                    box.setText("1 2 #" + box.key() + "\r\n0 0 #End " + tag + "\r\n");
+            }
+            const char* fixed[] = {"10200", "40", "7fc0"};
+            for (int i = 0; i < 3; ++i)
+                c("txtCfgUnit", i).setText(fixed[i]);
+            c("txtFWStart").setText("20000");
+            for (int i = 0; i < kConfEntries; ++i)
+                st.lConf[i] = i == 7 ? INT32_MIN : (i % 3 - 1) * (i * 1009 + version);
+            for (int k = 1; k <= kFWEntries; ++k)
+                st.tFW[k].strPath = "/fw/" + tag + "_" + std::to_string(k) + ".b";
+            for (int g = 0; g < kMemos; ++g)
+                st.strMemo[g] = "memo " + std::to_string(g) + " " + tag;
+
+            form->Form_Unload();
+            const std::string written = ReadText(settingsPath());
+            std::vector<std::string> keys = {"BOOTCODE", "SYSVER"};
+            if (version == 2) {
+                keys.insert(keys.end(), {"OT", "RT"});
+            } else {
+                for (int k = 0; k < st.lFWCount; ++k)
+                    keys.push_back("FWPATH" + std::to_string(k));
+                keys.insert(keys.end(), {"DIP", "CFGADDR", "CFGSIZE", "CFGDESTADDR", "FWSTART",
+                                         "MIBCUST", "MIBDEBUG", "SWCUST", "SWDEBUG"});
+            }
+            keys.insert(keys.end(), {"PACKPATH", "PACKBYPACKPATH", "FLASHPATH", "MEMOALL"});
+            for (int g = 0; g < st.lGroupCount; ++g) {
+                for (int p = 0; p < st.lFieldCount; ++p)
+                    keys.push_back("CONF" + std::to_string(g) + Two(p));
+                keys.push_back("PROFILEMEMO" + std::to_string(g));
+            }
+            keys.push_back("SerialNumber");
+            for (int i = 1; i <= 24; ++i)
+                keys.push_back("AL" + Two(i));
+            for (int i = 0; i <= 8; ++i)
+                keys.push_back("ACTIVEAL" + Two(i));
+            EXPECT_EQ(KeysOf(written), keys);
+
+            const std::vector<std::string> carried = Carried(*form);
+            StartForm();
+            // A file of version 2 holds no DIP count; the next start uses 1.
+            if (version == 2) c("cmbBit").setListIndex(dip - 1);
+            EXPECT_EQ(Carried(*form), carried);
+            EXPECT_EQ(form->state().lGroupStride, 64); // from the start, whatever the file
+            form->SaveINI("");
+            EXPECT_EQ(ReadText(settingsPath()), written);
+        }
+    }
+    EXPECT_TRUE(services.messages.empty());
+}
+
+TEST_F(SettingsFileTest, EachLineIsReadAsTheKeyTableSays) {
+    EXPECT_EQ(c("txtCfgUnit", 0).text(), "10100") << "no settings file yet";
+    WriteText(settingsPath(), "sysver=2\nCONF207=5\nSYSVER=3\r\nCONF207=6\r\n"
+                              "MEMOALL=x=y=z\r\n"
+                              "MIBCUST=a||b|\r\n"
+                              "  FlashPath  = /p \r\n"
+                              "CFGADDR=12345\r\n"
+                              "SerialNumber=QV1\r\n"
+                              "SERIAL=QV2\r\n"
+                              "BOOTCODE\r\n"
+                              "\r\n"
+                              "CONF105=7\r\nconf105 =8\r\n CONF106=9\r\n"
+                              "PROFILEMEMO1=m1\r\nAL03=a\r\nACTIVEAL03=b\r\nFWPATH1=/fw2.b\r\n"
+                              "FASTPROG=1");
+    StartForm();
+    const WindowState& st = form->state();
+    EXPECT_EQ(st.lSysVer, 3);
+    EXPECT_EQ(st.lConf[39], 5) << "group 2, field 7 under version 2";
+    EXPECT_EQ(st.lConf[103], 6) << "and under version 3";
+    EXPECT_EQ(c("txtMemoAll").text(), "x");
+    EXPECT_EQ(c("txtMIBCustomization").text(), "a\r\nb\r\n");
+    EXPECT_EQ(c("txtPath").text(), " /p ") << "the value keeps its blanks";
+    EXPECT_EQ(c("txtCfgUnit", 0).text(), "10200");
+    EXPECT_EQ(c("txtCfgUnit", 1).text(), "100");
+    EXPECT_EQ(c("txtSerial").text(), "QV2");
+    EXPECT_EQ(c("txtFile3", 0).text(), "");
+    EXPECT_EQ(st.lConf[48 + 5], 8);
+    EXPECT_EQ(st.lConf[48 + 6], 0) << "an indexed key keeps its blanks";
+    EXPECT_EQ(st.strMemo[1], "m1");
+    EXPECT_EQ(c("txtAL", 3).text(), "a");
+    EXPECT_EQ(c("txtALActive", 3).text(), "b");
+    EXPECT_EQ(st.tFW[2].strPath, "/fw2.b");
+    EXPECT_TRUE(services.messages.empty());
+}
+
+// Lines that make no sense change nothing, and every other line still
+// counts, whatever comes between them.
+TEST_F(SettingsFileTest, BadLinesAreIgnoredOneByOne) {
+    // Binary noise with line breaks, "=" and "|" in it; its bytes above 127
+    // keep it from spelling a key by chance.
+    std::mt19937 random(7);
+    constexpr char kMarks[] = {'\n', '\n', '\r', '=', '|', '\0'};
+    std::string noise(1 << 16, '\0');
+    for (char& ch : noise) {
+        const uint32_t r = random();
+        ch = r % 16 < 10 ? static_cast<char>(0x80 | (r >> 4)) : kMarks[r % 16 - 10];
+    }
+    std::string text = "SYSVER=4\r\nDIP=2\r\nCONF105=12\n" + noise +
+                       "\nMEMOALL=" + std::string(200000, 'm') +
+                       "\r\nMEMOALL=" + std::string(3 << 20, 'n') + "\nAL05=five\n";
+    for (const char* bad : {"CONF105=abc",
+                            "CONF105=1.5",
+                            "CONF105=99999999999",
+                            "CONF9999=1",
+                            "CONF-1=1",
+                            "CONF1-5=1",
+                            "CONF199=1",
+                            "CONF847=1",
+                            "FWPATH8=x",
+                            "FWPATH-1=x",
+                            "FWPATH12=x",
+                            "PROFILEMEMO9=x",
+                            "PROFILEMEMOx=x",
+                            "AL00=x",
+                            "AL25=x",
+                            "AL99999=x",
+                            "AL123456789012345=x",
+                            "AL-1=x",
+                            "ACTIVEAL09=x",
+                            "ALPHA=x",
+                            "SYSVER=5",
+                            "SYSVER=0",
+                            "SYSVER=2.5",
+                            "SYSVER=x",
+                            "DIP=4",
+                            "DIP=0",
+                            "DIP="})
+        text += std::string(bad) + "\n";
+    WriteText(settingsPath(), text);
+    StartForm();
+    const WindowState& st = form->state();
+    EXPECT_EQ(st.lSysVer, 4);
+    EXPECT_EQ(st.lGroupCount, 4);
+    EXPECT_EQ(c("txtMemoAll").text().size(), 200000u) << "the overlong line is passed over";
+    EXPECT_EQ(c("txtAL", 5).text(), "five");
+    for (int i = 0; i < kConfEntries; ++i)
+        EXPECT_EQ(st.lConf[i], i == 48 + 5 ? 12 : 0) << i;
+    for (int k = 1; k <= kFWEntries; ++k)
+        EXPECT_EQ(st.tFW[k].strPath, "c:\\abc.txt") << k;
+    for (const std::string& memo : st.strMemo)
+        EXPECT_EQ(memo, "");
+    EXPECT_TRUE(services.messages.empty());
+}
+
+TEST_F(SettingsFileTest, SaveConfigAndLoadConfig) {
+    services.next_file = services.folder + "/user.ini";
+    c("txtMemoAll").setText("  ");
+    ASSERT_TRUE(form->controls().userClick(c("btnSaveCfg")));
+    c("txtMemoAll").setText("board A");
+    c("txtMIBConf", 0).setText("x");
+    form->controls().userClick(c("btnSaveCfg"));
+    EXPECT_EQ(services.messages,
+              (std::vector<std::string>{"please input the memo",
+                                        "position 1 configuration must be numeric"}));
+    EXPECT_TRUE(services.filters.empty());
+    EXPECT_FALSE(fs::exists(services.next_file));
+
+    c("txtMIBConf", 0).setText("77");
+    c("txtMIBCustomization").setText("a\r\n\r\nb");
+    form->controls().userClick(c("btnSaveCfg"));
+    EXPECT_EQ(services.filters, std::vector<std::string>{"Config File (*.ini)|*.ini"});
+    const std::string saved = ReadText(services.next_file);
+    EXPECT_NE(saved.find("\r\nCONF000=77\r\n"), std::string::npos);
+    EXPECT_NE(saved.find("\r\nMIBCUST=a|b\r\n"), std::string::npos);
+
+    // Without CONF lines, every group comes back at its defaults.
+    for (int version : {2, 3}) {
+        SCOPED_TRACE(version);
+        WriteText(services.next_file, "SYSVER=" + std::to_string(version) +
+                                          "\r\nDIP=2\r\nPROFILEMEMO2=third\r\nFWPATH0=/a.b\r\n"
+                                          "MIBCUST=a|b");
+        c("cmbSysVer").setListIndex(version - 1);
+        c("cmbGroup").setListIndex(2);
+        form->state().lConf.fill(-1);
+        form->controls().userClick(c("btnLoadCfg"));
+        const WindowState& st = form->state();
+        for (int g = 0; g < 8; ++g)
+            for (int k = 0; k < (version == 2 ? kV12Fields : kFieldBoxes); ++k)
+                ASSERT_EQ(st.lConf[g * st.lFieldCount + k], version == 2
+                                                                ? kConfigFields[k].default_v12
+                                                                : kConfigFields[k].default_v34)
+                    << g << " " << k;
+        EXPECT_EQ(c("txtMIBConf", 10).text(), version == 2 ? "0" : "3");
+        EXPECT_EQ(c("txtMemo").text(), "third");
+        EXPECT_EQ(c("txtMIBCustomization").text(), "a\r\nb");
+        EXPECT_EQ(st.lDipBits, 2);
+        EXPECT_EQ(st.lGroupCount, 8) << "the DIP count waits for the next start";
+    }
+    EXPECT_EQ(c("txtFile3", 1).text(), "/a.b") << "the shown firmware entry";
+
+    const std::string missing = services.folder + "/none.ini";
+    services.next_file = missing;
+    form->state().lConf[1] = -5;
+    form->controls().userClick(c("btnLoadCfg"));
+    EXPECT_EQ(services.messages.back(), "config file (" + missing + ") not exist");
+    EXPECT_EQ(form->state().lConf[1], -5);
+    EXPECT_EQ(services.messages.size(), 3u);
+}
+
+TEST_F(SettingsFileTest, AnUnreadableSettingsFileIsToldOnceAndTheDefaultsStay) {
+    fs::create_directory(settingsPath());
+    StartForm();
+    EXPECT_EQ(services.messages,
+              std::vector<std::string>{"config file (" + settingsPath() + ") cannot be read"});
+    EXPECT_EQ(form->state().lGroupCount, 8);
+    form->Form_Unload();
+    EXPECT_EQ(services.messages.back(), "Save data to ini fail");
+    EXPECT_TRUE(fs::is_directory(settingsPath()));
+}
+
+// A save stopped between the temporary file and the rename, as by a crash,
+// leaves the old file as it was.
+TEST_F(SettingsFileTest, AnInterruptedSaveLeavesTheOldFileWhole) {
+    form->SaveINI("");
+    const std::string old_text = ReadText(settingsPath());
+    auto temporaries = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(services.folder))
+            if (entry.path().extension() == ".tmp") names.push_back(entry.path().string());
+        return names;
+    };
+    {
+        FileReplacement save(settingsPath());
+        ASSERT_TRUE(save.write("MEMOALL=newer\r\n"));
+        EXPECT_EQ(ReadText(settingsPath()), old_text);
+        ASSERT_EQ(temporaries().size(), 1u);
+        EXPECT_EQ(ReadText(temporaries()[0]), "MEMOALL=newer\r\n");
+    }
+    EXPECT_EQ(ReadText(settingsPath()), old_text);
+    EXPECT_TRUE(temporaries().empty());
+    ASSERT_TRUE(ReplaceFile(settingsPath(), "MEMOALL=newer\r\n"));
+    StartForm();
+    EXPECT_EQ(c("txtMemoAll").text(), "newer");
+    EXPECT_TRUE(temporaries().empty());
+}
+
+} // namespace
+} // namespace plexmoor::testing
