@@ -138,8 +138,8 @@ int flash_serial() {
         if (p.length > 0) mark(pages, p);
     config::place(layout, block, config::kBlockAddress);
 
-    if (!flash::erase_block_and_wait(config::kBlockAddress)) {
-        host::showf(text::kSerialEraseFailed, config::kBlockAddress);
+    if (flash::erase_block(config::kBlockAddress) != flash::Erase::kDone) {
+        host::showf(text::kEraseFailed, config::kBlockAddress);
         return 0;
     }
     for (uint32_t page = 0; page < kPages; ++page)

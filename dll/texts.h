@@ -19,6 +19,7 @@ inline constexpr const char* kCompareError = "Compare error: Addr = %08x";
 inline constexpr const char* kEraseStatus = "CD_SE status=%02x\n";
 inline constexpr const char* kRewriteCounter = "\nReWrite Counter=%i";
 inline constexpr const char* kPageProgrammed = "CD_PP Addr=%08x\n";
+inline constexpr const char* kEraseFailed = "Erase did not finish: Addr = %08x";
 
 // Configuration block and packed image files.
 inline constexpr const char* kLoadOpenFailed =
@@ -60,6 +61,5 @@ inline constexpr const char* kSerialVersion =
     "Serial flash works in system version 2 or 3 only, current version is %d";
 inline constexpr const char* kSerialReadFailed =
     "Could not read the flash block at %08x; nothing was erased";
-inline constexpr const char* kSerialEraseFailed = "Erase did not finish: Addr = %08x";
 
 } // namespace zintra::text
