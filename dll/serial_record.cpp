@@ -125,7 +125,7 @@ int flash_serial() {
     // Whatever else shares the erase block is saved first and written back,
     // so updating the configuration never loses it; a page that cannot be
     // saved would be written back as zeros, so nothing is erased then.
-    if (!flash::read_pages(config::kBlockAddress, block, flash::OnFailedRead::kStop)) {
+    if (flash::read_pages(config::kBlockAddress, block)) {
         host::showf(text::kSerialReadFailed, config::kBlockAddress);
         return 0;
     }

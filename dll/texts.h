@@ -59,6 +59,12 @@ inline constexpr const char* kPortBlocksTooLarge =
 inline constexpr const char* kNothingToRepack = "No image loaded to repack";
 inline constexpr const char* kSerialVersion =
     "Serial flash works in system version 2 or 3 only, current version is %d";
+inline constexpr const char* kLoadBusy =
+    "The flash stays busy; the configuration was not read and the tables are unchanged";
+inline constexpr const char* kLoadReadFailed =
+    "Could not read the configuration block at %08x; the tables are unchanged";
+inline constexpr const char* kLoadReadsDiffer =
+    "The configuration block reads differently twice at %08x; the tables are unchanged";
 inline constexpr const char* kSerialReadFailed =
     "Could not read the flash block at %08x; nothing was erased";
 
