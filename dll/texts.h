@@ -67,5 +67,15 @@ inline constexpr const char* kLoadReadsDiffer =
     "The configuration block reads differently twice at %08x; the tables are unchanged";
 inline constexpr const char* kSerialReadFailed =
     "Could not read the flash block at %08x; nothing was erased";
+inline constexpr const char* kSerialBusy =
+    "The flash stays busy; the block at %08x was not read and nothing was erased";
+inline constexpr const char* kSerialReadsDiffer =
+    "The flash block at %08x reads differently twice at %08x; nothing was erased";
+inline constexpr const char* kRecoveryFailed =
+    "Could not save the flash block at %08x to %s; nothing was erased";
+inline constexpr const char* kSerialIncomplete =
+    "The configuration block was not written completely: %u bytes of the flash block at %08x "
+    "did not read back as written, from %08x to %08x. The block as it was before is saved in "
+    "%s";
 
 } // namespace zintra::text

@@ -28,6 +28,9 @@ void BoardTest::SetUp() {
     std::string templ = (std::filesystem::temp_directory_path() / "plexmoor-test-XXXXXX").string();
     ASSERT_NE(mkdtemp(templ.data()), nullptr);
     dir_ = templ;
+    // The library keeps its copies of flash blocks it rewrites beside
+    // itself; a test keeps them in its own folder.
+    setenv("ZINTRA_RECOVERY_DIR", dir_.c_str(), 1);
     vboard::Options options;
     options.path = temp("board.bin").string();
     board_ = vboard::attach(options);
@@ -67,6 +70,7 @@ void BoardTest::TearDown() {
     WinAttachEventPump(nullptr, nullptr);
     vboard::detach();
     board_ = nullptr;
+    unsetenv("ZINTRA_RECOVERY_DIR");
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
 }
