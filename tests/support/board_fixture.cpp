@@ -4,21 +4,8 @@
 #include "wincalls.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace testing_support {
-
-Bytes read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void write_file(const std::filesystem::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
 
 Bytes pattern(std::size_t n, uint32_t seed) {
     return byte_pattern(n, seed);
