@@ -1,7 +1,6 @@
 #include "window_cells.h"
 
 #include "byte_files.h"
-#include "byte_pattern.h"
 #include "flash_form.h"
 #include "program_folder.h"
 
@@ -10,11 +9,6 @@
 namespace fault_matrix {
 namespace {
 
-// As the library's program flash cell: a file from a block boundary past
-// the middle of the block.
-constexpr int32_t kStart = 0x20000;
-constexpr std::size_t kFileSize = 0x9000 + 100;
-constexpr Range kProgrammed{kStart, kStart + 0x10000};
 // The caption of a Flash that the library reported as done.
 constexpr const char* kComplete = "Flash Complete";
 
@@ -35,11 +29,9 @@ class CellServices : public plexmoor::Services {
     std::string folder;
 };
 
-class WindowFlash : public Operation {
+class WindowFlash : public Programming {
   public:
     const char* name() const override { return "window Flash"; }
-    Range reach() const override { return kProgrammed; }
-    std::vector<Range> loose() const override { return {kProgrammed}; }
     // Init, the file and the address; Flash is the run.
     void open(const std::filesystem::path& dir) override {
         const std::filesystem::path folder = dir / "program";
@@ -50,9 +42,9 @@ class WindowFlash : public Operation {
         form_ = std::make_unique<plexmoor::FlashForm>(services_);
         form_->Form_Load();
         const std::string image = (dir / "image.b").string();
-        testing_support::write_file(image, testing_support::byte_pattern(kFileSize, 7));
+        testing_support::write_file(image, program_file());
         form_->control("txtPath").setText(image);
-        form_->control("txtAddr").setText(std::to_string(kStart));
+        form_->control("txtAddr").setText(std::to_string(kProgramStart));
         form_->controls().userClick(form_->control("Command2"));
     }
     int32_t run() override {

@@ -1,7 +1,6 @@
 #include "library_cells.h"
 
 #include "byte_files.h"
-#include "byte_pattern.h"
 #include "zintra.h"
 
 #include <algorithm>
@@ -11,11 +10,6 @@
 namespace fault_matrix {
 namespace {
 
-// A file from a block boundary past the middle of the block, so that the
-// second half's erase and the chunks behind it count.
-constexpr uint32_t kStart = 0x20000;
-constexpr std::size_t kFileSize = 0x9000 + 100;
-constexpr Range kProgrammed{kStart, kStart + 0x10000};
 constexpr uint32_t kBlock = 0x10000;
 
 void reopen(int32_t version) {
@@ -24,16 +18,14 @@ void reopen(int32_t version) {
     if (version) ZintraAction(ZINTRA_SET_SYSTEM_VERSION, version, 0, 0);
 }
 
-class ProgramFlash : public Operation {
+class ProgramFlash : public Programming {
   public:
     const char* name() const override { return "program flash"; }
-    Range reach() const override { return kProgrammed; }
-    std::vector<Range> loose() const override { return {kProgrammed}; }
     void open(const std::filesystem::path& dir) override {
         reopen(0);
         std::string path = (dir / "image.bin").string();
-        testing_support::write_file(path, testing_support::byte_pattern(kFileSize, 7));
-        SetupWriteParameter(kStart, path.c_str());
+        testing_support::write_file(path, program_file());
+        SetupWriteParameter(kProgramStart, path.c_str());
     }
     int32_t run() override { return ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0); }
     void close() override { ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0); }

@@ -5,7 +5,9 @@
 #include "wincalls.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <sstream>
 
@@ -176,6 +178,76 @@ const char* describe(Verdict v) {
         return "-";
     }
     return "?";
+}
+
+// The operations' columns, in the order the table shows them; a cell is d
+// done, a as it was, t told, - a place the operation does not have.
+constexpr const char* kColumns[] = {"program flash", "load from flash", "FlashSerial",
+                                    "window Flash"};
+constexpr const char* kExpected[] = {
+    "aaaa", // no device
+    "aaaa", // open fails
+    "aaaa", // reset fails
+    "aaaa", // bit mode fails
+    "daad", // write fails at set-up
+    "d-dd", // write fails at the erase
+    "dadd", // write fails mid-run
+    "daad", // read fails at set-up
+    "d-dd", // read fails at the erase
+    "dadd", // read fails mid-run
+    "aaaa", // busy bit stuck
+    "daad", // one flipped read at set-up
+    "dadd", // one flipped read mid-run
+    "t-tt", // 30 flipped reads in the write-back
+    "adta", // write-protected
+};
+
+Verdict expected(std::size_t fault, const std::string& operation) {
+    if (fault >= std::size(kExpected)) return Verdict::kWrong;
+    for (std::size_t c = 0; c < std::size(kColumns); ++c) {
+        if (operation != kColumns[c]) continue;
+        switch (kExpected[fault][c]) {
+        case 'd':
+            return Verdict::kDone;
+        case 'a':
+            return Verdict::kAsItWas;
+        case 't':
+            return Verdict::kTold;
+        default:
+            return Verdict::kNotApplicable;
+        }
+    }
+    return Verdict::kWrong;
+}
+
+std::string cell_name(std::size_t fault, const std::string& operation) {
+    std::string name = faults()[fault].name + (operation.empty() ? "" : " " + operation);
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+CellFolder::CellFolder() {
+    std::string templ = (std::filesystem::temp_directory_path() / "fault-cell-XXXXXX").string();
+    if (!mkdtemp(templ.data())) std::abort();
+    path_ = templ;
+}
+
+CellFolder::~CellFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+Range Programming::reach() const {
+    return kProgrammedBlock;
+}
+
+std::vector<Range> Programming::loose() const {
+    return {kProgrammedBlock};
+}
+
+Bytes program_file() {
+    return testing_support::byte_pattern(kProgramFileSize, 7);
 }
 
 Bytes board_pattern() {

@@ -7,6 +7,7 @@
 // anything else is data lost or a failure reported as success.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -75,6 +76,14 @@ class Operation {
     virtual bool told(const Outcome& o) const;
 };
 
+// An operation that programs program_file() at kProgramStart: it reads and
+// writes the block there, and leaves it in any state once it has failed.
+class Programming : public Operation {
+  public:
+    Range reach() const override;
+    std::vector<Range> loose() const override;
+};
+
 enum class Verdict { kDone, kAsItWas, kTold, kWrong, kLost, kNotApplicable };
 const char* describe(Verdict v);
 
@@ -85,6 +94,13 @@ struct Cell {
 
 // The board's whole flash and its size, for operations that compare it.
 constexpr uint32_t kFlashSize = 2u << 20;
+// What the programming cells write: a file from a block boundary past the
+// middle of the block, so that the second half's erase and the chunks
+// behind it count, and the block it lies in.
+constexpr uint32_t kProgramStart = 0x20000;
+constexpr std::size_t kProgramFileSize = 0x9000 + 100;
+constexpr Range kProgrammedBlock{kProgramStart, kProgramStart + 0x10000};
+Bytes program_file();
 // The pattern a cell's board starts with.
 Bytes board_pattern();
 
@@ -94,6 +110,27 @@ Cell run(Operation& op, const Fault& fault, const std::filesystem::path& dir);
 // For an operation whose boxes do not reach the library's message hook
 // (a window shows its own): passes one on to the cell.
 void shown(const std::string& text);
+
+// How a cell is expected to end, from the table the suites hold: the
+// operation's column of the fault's row.
+Verdict expected(std::size_t fault, const std::string& operation);
+
+// A test name for a cell: the fault's and the operation's names in letters,
+// digits and underscores.
+std::string cell_name(std::size_t fault, const std::string& operation);
+
+// A fresh empty folder for one cell, removed again with the object.
+class CellFolder {
+  public:
+    CellFolder();
+    ~CellFolder();
+    CellFolder(const CellFolder&) = delete;
+    CellFolder& operator=(const CellFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+
+  private:
+    std::filesystem::path path_;
+};
 
 // The matrix as a Markdown table: a row per fault, a column per operation.
 std::string table(const std::vector<Operation*>& ops, const std::filesystem::path& dir);
