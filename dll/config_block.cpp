@@ -2,6 +2,7 @@
 
 #include "file_handle.h"
 #include "flash_io.h"
+#include "flash_program.h"
 #include "host.h"
 #include "library_state.h"
 #include "texts.h"
@@ -77,6 +78,11 @@ int32_t get_field3(std::span<const uint8_t> t, int64_t k) {
     return static_cast<int32_t>(std::max<int64_t>(read_field3(t, k), 0));
 }
 
+Tables& load_tables() {
+    static Tables copy;
+    return copy;
+}
+
 // The file loader reads into its own buffer first, so a refused file never
 // reaches the image buffer, the tables or the version.
 std::array<uint8_t, kImageSize + 1>& load_scratch() {
@@ -112,16 +118,16 @@ bool write_sized(std::span<uint8_t> t, int64_t i, int64_t w, uint32_t value) {
     return true;
 }
 
-uint32_t v3_stride() {
-    return static_cast<uint32_t>(read_field3(table(0), kV3StrideField));
+uint32_t v3_stride(std::span<const uint8_t> header) {
+    return static_cast<uint32_t>(read_field3(header, kV3StrideField));
 }
 
-uint64_t v3_port_bytes() {
-    return uint64_t{3} * kPortBlocks * v3_stride();
+uint64_t v3_port_bytes(std::span<const uint8_t> header) {
+    return uint64_t{3} * kPortBlocks * v3_stride(header);
 }
 
-bool v3_ports_fit() {
-    return v3_port_bytes() <= kTableSizes[2];
+bool v3_ports_fit(std::span<const uint8_t> header) {
+    return v3_port_bytes(header) <= kTableSizes[2];
 }
 
 std::array<Placement, 2> v3_layout() {
@@ -228,23 +234,51 @@ int32_t get_conf(int32_t n, int32_t index, int32_t width) {
     }
 }
 
+// Reads into a copy first, so a load that cannot be trusted leaves every
+// table as it was: the caller shows what it loaded as the board's own.
 int load_from_flash() {
-    // A page that does not arrive has been shown and reads as zeros; the
-    // loader goes on with the rest.
-    constexpr auto kGoOn = flash::OnFailedRead::kGoOn;
-    if (version() == 2) {
-        for (const Placement& p : kV2Layout)
-            flash::read_pages(p.offset, table(p.table).first(p.length), kGoOn);
-    } else if (version() == 3) {
-        flash::read_pages(kV3HeaderOffset, table(0), kGoOn);
+    const std::array<Placement, 2> v3 = {{
+        {0, kV3HeaderOffset, static_cast<uint32_t>(kTableSizes[0])},
         // All eight port blocks the header announces, not only the first
         // 1280 bytes: with S = 64 the last blocks lie beyond them, and a
         // configuration read back without them would be flashed back as
-        // zeros.
-        std::size_t ports = kV3FlashLoadPortBytes;
-        if (v3_ports_fit()) ports = std::max<std::size_t>(ports, v3_port_bytes());
-        flash::read_pages(kV3PortOffset, table(2).first(ports), kGoOn);
+        // zeros. The header is read first, so S is the one in the flash.
+        {2, kV3PortOffset, kV3FlashLoadPortBytes},
+    }};
+    std::span<const Placement> layout;
+    if (version() == 2)
+        layout = kV2Layout;
+    else if (version() == 3)
+        layout = v3;
+    else
+        return 1;
+
+    switch (flash::wait_until_ready()) {
+    case flash::Ready::kReady:
+        break;
+    case flash::Ready::kBusy:
+        host::show(text::kLoadBusy);
+        return 0;
+    case flash::Ready::kNoAnswer:
+        host::showf(text::kLoadReadFailed, kBlockAddress);
+        return 0;
     }
+    Tables& copy = load_tables();
+    copy = state().tables;
+    for (Placement p : layout) {
+        if (p.table == 2 && version() == 3 && v3_ports_fit(copy.header))
+            p.length = std::max(p.length, static_cast<uint32_t>(v3_port_bytes(copy.header)));
+        flash::Reading r = flash::read_pages_twice(p.offset, copy.table(p.table).first(p.length));
+        if (r.outcome == flash::Reading::Outcome::kFailed) {
+            host::showf(text::kLoadReadFailed, r.at);
+            return 0;
+        }
+        if (r.outcome == flash::Reading::Outcome::kDiffer) {
+            host::showf(text::kLoadReadsDiffer, r.at);
+            return 0;
+        }
+    }
+    state().tables = copy;
     return 1;
 }
 

@@ -2,6 +2,8 @@
 // the two loaders, and the places the block takes in an image and in flash.
 #pragma once
 
+#include "library_state.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -80,11 +82,12 @@ int64_t read_field3(std::span<const uint8_t> table, int64_t k);
 // wider field are touched); false when any byte of it falls outside.
 bool write_sized(std::span<uint8_t> table, int64_t i, int64_t w, uint32_t value);
 
-// Version-3 port block stride S, and the bytes of table 2 its block takes.
-uint32_t v3_stride();
-uint64_t v3_port_bytes();
+// Version-3 port block stride S of a header (table 0 unless given), and the
+// bytes of table 2 its blocks take.
+uint32_t v3_stride(std::span<const uint8_t> header = state().tables.header);
+uint64_t v3_port_bytes(std::span<const uint8_t> header = state().tables.header);
 // Whether 8 port blocks of stride S fit in table 2.
-bool v3_ports_fit();
+bool v3_ports_fit(std::span<const uint8_t> header = state().tables.header);
 // Table 0 and the port blocks the header announces, where a version-3 image
 // and flash keep them; meaningful only when v3_ports_fit().
 std::array<Placement, 2> v3_layout();

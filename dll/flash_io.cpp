@@ -11,18 +11,32 @@ spi::Result read_page(uint32_t address, Page& page) {
     return spi::transaction(spi::kRead, address, kPageSize, page.data());
 }
 
-bool read_pages(uint32_t address, std::span<uint8_t> out, OnFailedRead policy) {
-    bool all_arrived = true;
+std::optional<uint32_t> read_pages(uint32_t address, std::span<uint8_t> out) {
     Page page;
     for (std::size_t done = 0; done < out.size(); done += kPageSize) {
-        if (read_page(address + static_cast<uint32_t>(done), page) != spi::Result::kDone) {
-            all_arrived = false;
-            if (policy == OnFailedRead::kStop) break;
-        }
+        uint32_t at = address + static_cast<uint32_t>(done);
+        if (read_page(at, page) != spi::Result::kDone) return at;
         std::size_t n = std::min<std::size_t>(kPageSize, out.size() - done);
         std::memcpy(out.data() + done, page.data(), n);
     }
-    return all_arrived;
+    return std::nullopt;
+}
+
+Reading read_pages_twice(uint32_t address, std::span<uint8_t> out) {
+    using Outcome = Reading::Outcome;
+    if (std::optional<uint32_t> lost = read_pages(address, out)) return {Outcome::kFailed, *lost};
+    Page page;
+    for (std::size_t done = 0; done < out.size(); done += kPageSize) {
+        uint32_t at = address + static_cast<uint32_t>(done);
+        if (read_page(at, page) != spi::Result::kDone) return {Outcome::kFailed, at};
+        std::size_t n = std::min<std::size_t>(kPageSize, out.size() - done);
+        auto first = out.begin() + static_cast<std::ptrdiff_t>(done);
+        auto [mine, again] =
+            std::mismatch(first, first + static_cast<std::ptrdiff_t>(n), page.begin());
+        if (mine != first + static_cast<std::ptrdiff_t>(n))
+            return {Outcome::kDiffer, at + static_cast<uint32_t>(mine - first)};
+    }
+    return {};
 }
 
 void write_page(uint32_t address, uint8_t* data) {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 namespace zintra::flash {
@@ -18,15 +19,18 @@ using Page = std::array<uint8_t, kPageSize>;
 // does not arrive reads as zeros, never as bytes of an earlier one.
 [[nodiscard]] spi::Result read_page(uint32_t address, Page& page);
 
-// What a read of several pages does at a page that did not arrive.
-enum class OnFailedRead {
-    kGoOn, // its zeros take its place and the next page is read
-    kStop, // nothing more is read or copied
-};
-
 // Fills `out` from `address` on with whole-page reads (a short last page is
-// read whole and cut). True when every page read arrived.
-bool read_pages(uint32_t address, std::span<uint8_t> out, OnFailedRead policy);
+// read whole and cut), stopping at a page that did not arrive. The address
+// of that page, or nothing when every page arrived.
+std::optional<uint32_t> read_pages(uint32_t address, std::span<uint8_t> out);
+
+// Reads `out` and then reads it again, page by page, to compare: a reply
+// that came back wrong once must not be taken for the flash's contents.
+struct Reading {
+    enum class Outcome { kSame, kFailed, kDiffer } outcome = Outcome::kSame;
+    uint32_t at = 0; // the page that did not arrive, or the first byte that differed
+};
+Reading read_pages_twice(uint32_t address, std::span<uint8_t> out);
 
 // Write enable, then page program of the kPageSize bytes at `data`. Neither
 // result is looked at: what went wrong shows when the page is read back.

@@ -25,7 +25,6 @@ constexpr uint8_t kBusyBit = 0x01;
 constexpr uint8_t kBlank = 0xFF;
 constexpr int kEraseBudgetMs = 1000;
 constexpr uint32_t kEraseStepMs = 5;
-constexpr int kRewriteLimit = 20;
 constexpr uint8_t kSmallBlockMaker = 0xC2;
 // Capacity bytes that name a size a serial NOR part can have (64 KiB to
 // 4 GiB); anything else, such as the FF of a missing chip, names none.
@@ -46,18 +45,23 @@ const EraseCommand& erase_command() {
     return state().manufacturer == kSmallBlockMaker ? kSmallBlockErase : kLargeBlockErase;
 }
 
-bool wait_while_busy() {
+// How the busy poll treats a status read that did not arrive.
+enum class LostReply {
+    kNotBusy, // the erase poll: its zeros read as done, the blank check then judges
+    kStop,    // before reads: nothing is known, so nothing is read
+};
+
+Ready poll_busy(LostReply lost, bool log) {
     int budget = kEraseBudgetMs;
     for (;;) {
         uint8_t status = 0;
-        // A lost reply reads as 0, not busy; the blank check then judges
-        // what the erase left.
-        static_cast<void>(spi::transaction(spi::kReadStatus, 0, 1, &status));
-        host::debugf(text::kEraseStatus, status);
-        if (!(status & kBusyBit)) return true;
+        spi::Result r = spi::transaction(spi::kReadStatus, 0, 1, &status);
+        if (log) host::debugf(text::kEraseStatus, status);
+        if (r != spi::Result::kDone && lost == LostReply::kStop) return Ready::kNoAnswer;
+        if (!(status & kBusyBit)) return Ready::kReady;
         host::sleep_ms(kEraseStepMs);
         budget -= static_cast<int>(kEraseStepMs);
-        if (budget < 0) return false;
+        if (budget < 0) return Ready::kBusy;
     }
 }
 
@@ -104,10 +108,14 @@ Check retry_or_fail(int& rewrites) {
     return Check::kRetry;
 }
 
+// The first 4 KiB after each erase command: with two 32 KiB commands an
+// erase that did not happen in the second half shows here, before any of
+// the block is programmed over old bytes.
 Check blank_check(uint32_t base, int& rewrites) {
     Page page;
-    for (uint32_t p = 0; p < kPagesPerChunk; ++p) {
-        uint32_t address = base + p * kPageSize;
+    const uint32_t step = erase_command().block_size;
+    for (uint32_t p = 0; p < kPagesPerChunk * (kEraseBoundary / step); ++p) {
+        uint32_t address = base + (p / kPagesPerChunk) * step + (p % kPagesPerChunk) * kPageSize;
         // A page that did not arrive reads as zeros and fails like any other.
         static_cast<void>(read_page(address, page));
         auto it = std::find_if(page.begin(), page.end(), [](uint8_t b) { return b != kBlank; });
@@ -129,11 +137,12 @@ Check program_and_verify(uint32_t base, std::array<uint8_t, kChunkSize>& chunk, 
         spi::pump_messages();
         write_page(address, data);
         host::debugf(text::kPageProgrammed, static_cast<unsigned>(address));
-        // A page that did not arrive fails the comparison like any other.
-        static_cast<void>(read_page(address, verify));
+        // A page that did not arrive fails the check at its first byte: its
+        // zeros would pass for a chunk's zero padding that was never written.
+        bool arrived = read_page(address, verify) == spi::Result::kDone;
         auto [got, want] = std::mismatch(verify.begin(), verify.end(), data);
-        if (got == verify.end()) continue;
-        unsigned bad = address + static_cast<uint32_t>(got - verify.begin());
+        if (arrived && got == verify.end()) continue;
+        unsigned bad = address + (arrived ? static_cast<uint32_t>(got - verify.begin()) : 0);
         host::debugf(text::kCompareError, bad);
         Check c = retry_or_fail(rewrites);
         if (c == Check::kFailed) host::showf(text::kCompareError, bad);
@@ -142,16 +151,24 @@ Check program_and_verify(uint32_t base, std::array<uint8_t, kChunkSize>& chunk, 
     return Check::kPassed;
 }
 
+// An erase command that did not go out fails the chunk's check like a
+// byte that is not blank.
+Check erase_check(uint32_t base, int& rewrites) {
+    Erase e = erase_block(base);
+    if (e == Erase::kDone) return blank_check(base, rewrites);
+    if (e == Erase::kFailed) return Check::kFailed;
+    Check c = retry_or_fail(rewrites);
+    if (c == Check::kFailed) host::showf(text::kEraseFailed, static_cast<unsigned>(base));
+    return c;
+}
+
 // Erase where the chunk opens a block, then program; a failed check starts
 // the chunk over, erase included.
 bool write_chunk(uint32_t base, std::array<uint8_t, kChunkSize>& chunk) {
     int rewrites = 0;
     for (;;) {
         Check c = Check::kPassed;
-        if (base % kEraseBoundary == 0) {
-            if (!erase_block_and_wait(base)) return false;
-            c = blank_check(base, rewrites);
-        }
+        if (base % kEraseBoundary == 0) c = erase_check(base, rewrites);
         if (c == Check::kPassed) c = program_and_verify(base, chunk, rewrites);
         if (c == Check::kPassed) return true;
         if (c == Check::kFailed) return false;
@@ -178,15 +195,19 @@ uint64_t chip_size() {
 
 // A 32 KiB command is issued once per half so that the whole 64 KiB block is
 // erased: programming assumes every byte of the block reads 0xFF afterwards.
-int erase_block_and_wait(uint32_t address) {
+Erase erase_block(uint32_t address) {
     const EraseCommand& erase = erase_command();
     for (uint32_t offset = 0; offset < kEraseBoundary; offset += erase.block_size) {
-        if (!spi::sent(spi::transaction(spi::kWriteEnable, 0, 0, nullptr))) return 0;
-        // The status poll tells whether the erase ran.
-        static_cast<void>(spi::transaction(erase.opcode, address + offset, 0, nullptr));
-        if (!wait_while_busy()) return 0;
+        if (!spi::sent(spi::transaction(spi::kWriteEnable, 0, 0, nullptr))) return Erase::kFailed;
+        if (!spi::sent(spi::transaction(erase.opcode, address + offset, 0, nullptr)))
+            return Erase::kNotSent;
+        if (poll_busy(LostReply::kNotBusy, true) != Ready::kReady) return Erase::kFailed;
     }
-    return 1;
+    return Erase::kDone;
+}
+
+Ready wait_until_ready() {
+    return poll_busy(LostReply::kStop, false);
 }
 
 int program_flash(int32_t first_byte_check) {

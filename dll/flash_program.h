@@ -6,13 +6,38 @@
 
 namespace zintra::flash {
 
+// How often a failed check may start a piece of work over: a chunk of
+// program flash, a page or the erase of the serial record.
+constexpr int kRewriteLimit = 20;
+
 int read_flash_id();
 // The chip's size as the capacity byte of the last ID gives it, 0 when the
 // byte names no plausible size.
 uint64_t chip_size();
-// Write enable, block erase at `address`, then poll the busy bit within the
-// erase budget. 1 when the erase finished, 0 otherwise (no message).
-int erase_block_and_wait(uint32_t address);
+// What erasing one 64 KiB block came to.
+enum class Erase {
+    kDone,
+    // An erase command did not go out, so part of the block may still hold
+    // its old bytes; another attempt may well succeed.
+    kNotSent,
+    // Write enable did not go out, or the part stayed busy past the budget.
+    kFailed,
+};
+// Write enable and block erase at `address` (once per half where the
+// maker's erase command clears 32 KiB), each followed by a poll of the busy
+// bit within the erase budget. No message of its own.
+Erase erase_block(uint32_t address);
+
+// Whether the part can be read: a busy part ignores reads and answers 0xFF,
+// which would pass for data.
+enum class Ready {
+    kReady,
+    kBusy,     // still busy when the erase budget ran out
+    kNoAnswer, // a status read did not arrive (already shown)
+};
+// Polls the busy bit, in the erase poll's steps and budget, without debug
+// lines; a run without faults sees one status read.
+Ready wait_until_ready();
 int program_flash(int32_t first_byte_check);
 int probe_id_loop();
 

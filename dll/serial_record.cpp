@@ -5,11 +5,14 @@
 #include "flash_program.h"
 #include "host.h"
 #include "library_state.h"
+#include "recovery_file.h"
+#include "spi_engine.h"
 #include "texts.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <string>
 
 namespace zintra::serial {
 namespace {
@@ -32,11 +35,19 @@ uint64_t v3_serial_at(int block) {
     return uint64_t{3} * config::v3_stride() * static_cast<uint64_t>(block) + kV3SerialByte;
 }
 
+using Block = std::array<uint8_t, config::kFlashBlockSize>;
+
+// The flash block as it was read before the erase.
+Block& saved_block() {
+    static Block buffer;
+    return buffer;
+}
+
 // The flash block as it will be written back, and which of its pages are
 // programmed: every page of the configuration block, and every other page
 // that held anything but blank bytes before the erase.
-std::array<uint8_t, config::kFlashBlockSize>& block_buffer() {
-    static std::array<uint8_t, config::kFlashBlockSize> buffer;
+Block& block_buffer() {
+    static Block buffer;
     return buffer;
 }
 
@@ -46,21 +57,50 @@ void mark(std::array<bool, kPages>& pages, const config::Placement& p) {
     std::fill(pages.begin() + first, pages.begin() + last, true);
 }
 
-// Programs one page and compares it; at the first difference the address is
-// shown and the run ends.
-bool program_page(uint32_t address, uint8_t* data) {
-    flash::write_page(address, data);
+// What the write-back could not get to read back as written.
+struct Shortfall {
+    uint32_t bytes = 0;
+    uint32_t first = 0;
+    uint32_t last = 0;
+    void add(uint32_t address) {
+        if (bytes++ == 0) first = address;
+        last = address;
+    }
+};
+
+// Programs one page and reads it back, again after a failed comparison as
+// program flash restarts a chunk; programming the same bytes over a page
+// that took them changes nothing. Equal bytes go to the debug output as
+// they are compared. True when the page reads back as written; otherwise
+// the bytes of its last reading that differ are added to `missing`, all of
+// them when that reading did not arrive.
+bool write_back_page(uint32_t address, uint8_t* data, Shortfall& missing) {
     flash::Page back;
-    // A page that did not arrive fails the comparison like any other.
-    static_cast<void>(flash::read_page(address, back));
-    for (uint32_t i = 0; i < kPageSize; ++i) {
-        if (back[i] != data[i]) {
-            host::showf(text::kCompareError, address + i);
+    for (int rewrites = 0;; ++rewrites) {
+        flash::write_page(address, data);
+        bool arrived = flash::read_page(address, back) == spi::Result::kDone;
+        uint32_t i = 0;
+        for (; arrived && i < kPageSize && back[i] == data[i]; ++i)
+            host::debugf(text::kSerialByte, address + i, back[i]);
+        if (i == kPageSize) return true;
+        if (rewrites == flash::kRewriteLimit) {
+            for (uint32_t k = 0; k < kPageSize; ++k)
+                if (!arrived || back[k] != data[k]) missing.add(address + k);
             return false;
         }
-        host::debugf(text::kSerialByte, address + i, back[i]);
+        host::debugf(text::kRewriteCounter, rewrites + 1);
     }
-    return true;
+}
+
+// Erases the block, again after a failed attempt, as often as program flash
+// would. Whatever the outcome, the write-back follows: what the erase did
+// clear holds nothing until it is written back.
+void erase_block() {
+    for (int rewrites = 0; rewrites <= flash::kRewriteLimit; ++rewrites) {
+        if (rewrites > 0) host::debugf(text::kRewriteCounter, rewrites);
+        if (flash::erase_block(config::kBlockAddress) == flash::Erase::kDone) return;
+    }
+    host::debugf(text::kEraseFailed, config::kBlockAddress);
 }
 
 } // namespace
@@ -120,33 +160,64 @@ int flash_serial() {
         return 0;
     }
 
-    flash::read_flash_id();
-    auto& block = block_buffer();
-    // Whatever else shares the erase block is saved first and written back,
-    // so updating the configuration never loses it; a page that cannot be
-    // saved would be written back as zeros, so nothing is erased then.
-    if (!flash::read_pages(config::kBlockAddress, block, flash::OnFailedRead::kStop)) {
+    // A busy part answers every read with 0xFF, which would be saved as
+    // the block's contents.
+    switch (flash::wait_until_ready()) {
+    case flash::Ready::kReady:
+        break;
+    case flash::Ready::kBusy:
+        host::showf(text::kSerialBusy, config::kBlockAddress);
+        return 0;
+    case flash::Ready::kNoAnswer:
         host::showf(text::kSerialReadFailed, config::kBlockAddress);
+        return 0;
+    }
+    flash::read_flash_id();
+    // Whatever else shares the erase block is saved first and written back,
+    // so updating the configuration never loses it. The block is read twice:
+    // a page that did not arrive, or came back otherwise the second time,
+    // would be written back wrong, so nothing is erased then.
+    auto& saved = saved_block();
+    flash::Reading reading = flash::read_pages_twice(config::kBlockAddress, saved);
+    if (reading.outcome == flash::Reading::Outcome::kFailed) {
+        host::showf(text::kSerialReadFailed, config::kBlockAddress);
+        return 0;
+    }
+    if (reading.outcome == flash::Reading::Outcome::kDiffer) {
+        host::showf(text::kSerialReadsDiffer, config::kBlockAddress, reading.at);
         return 0;
     }
     std::array<bool, kPages> pages{};
     for (uint32_t page = 0; page < kPages; ++page) {
-        const uint8_t* p = block.data() + page * kPageSize;
+        const uint8_t* p = saved.data() + page * kPageSize;
         pages[page] = std::any_of(p, p + kPageSize, [](uint8_t b) { return b != 0xFF; });
     }
     for (const config::Placement& p : layout)
         if (p.length > 0) mark(pages, p);
+    auto& block = block_buffer();
+    block = saved;
     config::place(layout, block, config::kBlockAddress);
 
-    if (!flash::erase_block_and_wait(config::kBlockAddress)) {
-        host::showf(text::kSerialEraseFailed, config::kBlockAddress);
+    // Kept on disk until the block reads back whole, so that whatever the
+    // write-back cannot restore is still at hand.
+    std::string copy;
+    if (!recovery::save(config::kBlockAddress, saved, copy)) {
+        host::showf(text::kRecoveryFailed, config::kBlockAddress, copy.c_str());
         return 0;
     }
+    erase_block();
+    Shortfall missing;
     for (uint32_t page = 0; page < kPages; ++page)
-        if (pages[page] && !program_page(config::kBlockAddress + page * kPageSize,
-                                         block.data() + page * kPageSize))
-            return 0;
-    return 1;
+        if (pages[page])
+            write_back_page(config::kBlockAddress + page * kPageSize,
+                            block.data() + page * kPageSize, missing);
+    if (missing.bytes == 0) {
+        recovery::discard(copy);
+        return 1;
+    }
+    host::showf(text::kSerialIncomplete, missing.bytes, config::kBlockAddress, missing.first,
+                missing.last, copy.c_str());
+    return 0;
 }
 
 } // namespace zintra::serial

@@ -19,6 +19,7 @@ inline constexpr const char* kCompareError = "Compare error: Addr = %08x";
 inline constexpr const char* kEraseStatus = "CD_SE status=%02x\n";
 inline constexpr const char* kRewriteCounter = "\nReWrite Counter=%i";
 inline constexpr const char* kPageProgrammed = "CD_PP Addr=%08x\n";
+inline constexpr const char* kEraseFailed = "Erase did not finish: Addr = %08x";
 
 // Configuration block and packed image files.
 inline constexpr const char* kLoadOpenFailed =
@@ -58,8 +59,23 @@ inline constexpr const char* kPortBlocksTooLarge =
 inline constexpr const char* kNothingToRepack = "No image loaded to repack";
 inline constexpr const char* kSerialVersion =
     "Serial flash works in system version 2 or 3 only, current version is %d";
+inline constexpr const char* kLoadBusy =
+    "The flash stays busy; the configuration was not read and the tables are unchanged";
+inline constexpr const char* kLoadReadFailed =
+    "Could not read the configuration block at %08x; the tables are unchanged";
+inline constexpr const char* kLoadReadsDiffer =
+    "The configuration block reads differently twice at %08x; the tables are unchanged";
 inline constexpr const char* kSerialReadFailed =
     "Could not read the flash block at %08x; nothing was erased";
-inline constexpr const char* kSerialEraseFailed = "Erase did not finish: Addr = %08x";
+inline constexpr const char* kSerialBusy =
+    "The flash stays busy; the block at %08x was not read and nothing was erased";
+inline constexpr const char* kSerialReadsDiffer =
+    "The flash block at %08x reads differently twice at %08x; nothing was erased";
+inline constexpr const char* kRecoveryFailed =
+    "Could not save the flash block at %08x to %s; nothing was erased";
+inline constexpr const char* kSerialIncomplete =
+    "The configuration block was not written completely: %u bytes of the flash block at %08x "
+    "did not read back as written, from %08x to %08x. The block as it was before is saved in "
+    "%s";
 
 } // namespace zintra::text

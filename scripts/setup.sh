@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the window need.
+# Installs every Debian package the build, the tests, the window and the
+# fuzz harnesses (clang with its libFuzzer runtime) need.
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev libftdi1-dev
-          libgtest-dev xvfb xauth)
+          libgtest-dev xvfb xauth clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

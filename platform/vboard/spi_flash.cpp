@@ -161,6 +161,8 @@ uint8_t SpiFlash::read_byte(uint32_t address) {
 void SpiFlash::deselect() {
     if (!selected_) return;
     selected_ = false;
+    if (count_ > 0 && observer_)
+        observer_({opcode_, address_, counters_.usb_writes, counters_.usb_reads + 1});
     if (ignored_ || count_ == 0) return;
     const Framing* rule = std::find_if(std::begin(kFraming), std::end(kFraming),
                                        [&](const Framing& f) { return f.opcode == opcode_; });

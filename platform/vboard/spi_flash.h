@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace vboard {
@@ -22,6 +23,8 @@ class SpiFlash {
     uint8_t exchange(uint8_t mosi);
     // Raising chip select ends the command; writing commands act only here.
     void deselect();
+
+    void set_observer(CommandObserver observer) { observer_ = std::move(observer); }
 
     bool busy() const;
     uint8_t status() const;
@@ -46,6 +49,7 @@ class SpiFlash {
     const BoardClock& clock_;
     const Faults& faults_;
     Counters& counters_;
+    CommandObserver observer_;
     uint32_t address_mask_;
 
     uint8_t status_ = 0; // bit 1 the write-enable latch; bit 0 is computed

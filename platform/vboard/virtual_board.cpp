@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace vboard {
 namespace {
@@ -89,6 +90,10 @@ class BoardImpl final : public Board {
     Faults& faults() override { return faults_; }
     const Counters& counters() const override { return counters_; }
     const FlashPart& part() const override { return part_; }
+    void observe_commands(CommandObserver observer) override {
+        std::lock_guard lock(mutex_);
+        flash_.set_observer(std::move(observer));
+    }
 
     std::vector<uint8_t> read(uint32_t address, uint32_t size) const override {
         std::lock_guard lock(mutex_);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,6 +63,18 @@ struct Counters {
     uint64_t ignored_commands = 0; // rejected: busy, powered down, framing, latch, protection
 };
 
+// One command as the flash saw it when chip select rose: which FT_Write
+// carried it and which FT_Read will carry its reply, if it has one. A test
+// that wants a fault at a chosen command of a run finds these numbers in a
+// run without faults and injects write=N or read=N in the next.
+struct SeenCommand {
+    uint8_t opcode = 0;
+    uint32_t address = 0; // the address bytes clocked; 0 for commands without
+    uint64_t usb_write = 0;
+    uint64_t usb_read = 0;
+};
+using CommandObserver = std::function<void(const SeenCommand&)>;
+
 // The serial number of the one virtual bridge.
 inline constexpr char kSerialNumber[] = "VB000001";
 
@@ -79,6 +92,10 @@ class Board {
     virtual Faults& faults() = 0;
     virtual const Counters& counters() const = 0;
     virtual const FlashPart& part() const = 0;
+    // Told of every command, ignored ones included, while the board is
+    // locked: it may change faults() but must not call the board otherwise.
+    // An empty observer stops it.
+    virtual void observe_commands(CommandObserver observer) = 0;
 
     // Direct access to the flash contents, for tests and for seeding a board.
     virtual std::vector<uint8_t> read(uint32_t address, uint32_t size) const = 0;

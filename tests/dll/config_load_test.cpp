@@ -100,18 +100,43 @@ TEST_F(ConfigLoad, FlashLoaderReadsTheBlockOfTheVersion) {
     EXPECT_TRUE(messages.empty());
 }
 
-// A page that does not arrive reads as zeros; the pages behind it still load.
-TEST_F(ConfigLoad, FlashLoaderGoesOnPastAFailedRead) {
+// A part that stays busy, a page that does not arrive or one that reads
+// otherwise the second time leaves every table as it was: the caller shows
+// what it loaded as the board's configuration.
+TEST_F(ConfigLoad, FlashLoaderLoadsNothingItCouldNotReadTwiceAlike) {
     Bytes block = pattern(0x400, 12);
     board().write_raw(0x10000, block);
     ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
     ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 2, 0, 0);
-    // Pages 0x10000, 0x10100, then the first of the port table's two.
-    board().faults().read_fails_on_call = board().counters().usb_reads + 3;
+    ZintraAction(ZINTRA_SET_GROUP_FIELD, 10, 0x123456, 0);
+    struct Case {
+        const char* faults; // read=N counts from the load's first read, the status read
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {"busy",
+         {"The flash stays busy; the configuration was not read and the tables are "
+          "unchanged"}},
+        {"read=4",
+         {"FT_Write fail!", "Could not read the configuration block at 00010100; the "
+                            "tables are unchanged"}},
+        {"flip=1@0x10301-0x10302",
+         {"The configuration block reads differently twice at "
+          "00010301; the tables are unchanged"}},
+    };
+    for (const Case& c : cases) {
+        messages.clear();
+        std::string error;
+        ASSERT_TRUE(vboard::parse_faults(c.faults, board().faults(), error)) << error;
+        if (board().faults().read_fails_on_call)
+            board().faults().read_fails_on_call += board().counters().usb_reads;
+        EXPECT_EQ(LoadConfFromFlashToBuffer(), 0) << c.faults;
+        EXPECT_EQ(messages, c.messages);
+        EXPECT_EQ(GetConf(ZINTRA_TABLE_GROUP, 10, 0), 0x123456) << c.faults;
+        EXPECT_EQ(GetConf(ZINTRA_TABLE_HEADER, 0, 0), 0xA55AA5) << c.faults;
+        board().faults() = {};
+    }
     ASSERT_EQ(LoadConfFromFlashToBuffer(), 1);
-    EXPECT_EQ(messages, std::vector<std::string>{"FT_Write fail!"});
-    EXPECT_EQ(GetConf(ZINTRA_TABLE_PORT, 0, 0), 0);
-    EXPECT_EQ(GetConf(ZINTRA_TABLE_PORT, 127, 0), field3(block, 0x200 + 381));
     EXPECT_EQ(GetConf(ZINTRA_TABLE_GROUP, 10, 0), field3(block, 0x100 + 30));
 }
 

@@ -138,6 +138,15 @@ TEST_F(ProgramFlash, PersistentFaultsEndTheRunOnTheTwentyFirstCheck) {
     EXPECT_EQ(count_lines("\nReWrite Counter="), 20);
 }
 
+// Without a device every read-back is lost; its zeros must not pass for
+// zeros that were to be written.
+TEST_F(ProgramFlash, AReadBackThatDidNotArriveNeverPasses) {
+    ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
+    EXPECT_EQ(program(Bytes(300, 0x00), 0x1000), 0);
+    EXPECT_EQ(messages.back(), "Compare error: Addr = 00001000");
+    EXPECT_EQ(flash(0x1000, 4096), Bytes(4096, 0xFF));
+}
+
 TEST_F(ProgramFlash, EraseThatNeverFinishesFailsSilentlyAfter201StatusReads) {
     board().faults().busy_stuck = true;
     uint64_t reads = board().counters().status_reads;

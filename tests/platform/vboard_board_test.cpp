@@ -139,6 +139,25 @@ TEST_F(FaultTest, WriteProtectIgnoresProgramAndErase) {
     EXPECT_EQ(board().counters().erases + board().counters().page_programs, 0u);
 }
 
+// The numbers a run without faults reports are the ones write=N and read=N
+// take, so a second run can fail exactly the command chosen.
+TEST_F(FaultTest, TheObserverNamesTheTransfersOfEachCommand) {
+    Bridge bridge; // three set-up writes
+    std::vector<vboard::SeenCommand> seen;
+    board().observe_commands([&](const vboard::SeenCommand& c) { seen.push_back(c); });
+    bridge.write_enable();
+    bridge.transact(command(0x03, 0x012345, {}, 4), 4);
+    board().observe_commands({});
+    bridge.status(); // not seen: the observer has stopped
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].opcode, 0x06);
+    EXPECT_EQ(seen[0].usb_write, 4u);
+    EXPECT_EQ(seen[1].opcode, 0x03);
+    EXPECT_EQ(seen[1].address, 0x012345u);
+    EXPECT_EQ(seen[1].usb_write, 5u);
+    EXPECT_EQ(seen[1].usb_read, 1u);
+}
+
 TEST(FaultGrammar, ParsesEveryItemAndRefusesTheRest) {
     vboard::Faults f;
     std::string error;

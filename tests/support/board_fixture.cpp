@@ -4,21 +4,8 @@
 #include "wincalls.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace testing_support {
-
-Bytes read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void write_file(const std::filesystem::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
 
 Bytes pattern(std::size_t n, uint32_t seed) {
     return byte_pattern(n, seed);
@@ -28,6 +15,9 @@ void BoardTest::SetUp() {
     std::string templ = (std::filesystem::temp_directory_path() / "plexmoor-test-XXXXXX").string();
     ASSERT_NE(mkdtemp(templ.data()), nullptr);
     dir_ = templ;
+    // The library keeps its copies of flash blocks it rewrites beside
+    // itself; a test keeps them in its own folder.
+    setenv("ZINTRA_RECOVERY_DIR", dir_.c_str(), 1);
     vboard::Options options;
     options.path = temp("board.bin").string();
     board_ = vboard::attach(options);
@@ -67,6 +57,7 @@ void BoardTest::TearDown() {
     WinAttachEventPump(nullptr, nullptr);
     vboard::detach();
     board_ = nullptr;
+    unsetenv("ZINTRA_RECOVERY_DIR");
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
 }

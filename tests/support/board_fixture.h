@@ -2,6 +2,7 @@
 // message boxes and debug lines captured instead of printed.
 #pragma once
 
+#include "byte_files.h"
 #include "virtual_board.h"
 
 #include <gtest/gtest.h>
@@ -15,9 +16,6 @@
 namespace testing_support {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes read_file(const std::filesystem::path& path);
-void write_file(const std::filesystem::path& path, const Bytes& bytes);
 // n bytes of a repeatable non-trivial pattern.
 Bytes pattern(std::size_t n, uint32_t seed = 1);
 

@@ -1,0 +1,69 @@
+#include "recovery_file.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+namespace zintra::recovery {
+namespace {
+
+// Tests point the copies at a folder of their own; the product never sets it.
+constexpr const char* kFolderOverride = "ZINTRA_RECOVERY_DIR";
+constexpr int kMaxSuffix = 100;
+
+// The folder of this library: Plexmoor loads it from its own folder, and a
+// library has no other notion of the program's folder that holds on every
+// way it can be loaded.
+std::filesystem::path folder() {
+    if (const char* dir = std::getenv(kFolderOverride); dir && *dir) return dir;
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&save), &info) && info.dli_fname)
+        return std::filesystem::absolute(info.dli_fname).parent_path();
+    return std::filesystem::current_path();
+}
+
+std::string file_name(uint32_t address, int suffix) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    char name[96];
+    if (suffix == 0)
+        std::snprintf(name, sizeof name, "zintra-flash-%08x-%s.bin", address, stamp);
+    else
+        std::snprintf(name, sizeof name, "zintra-flash-%08x-%s-%d.bin", address, stamp, suffix);
+    return name;
+}
+
+} // namespace
+
+bool save(uint32_t address, std::span<const uint8_t> bytes, std::string& path) {
+    const std::filesystem::path dir = folder();
+    for (int suffix = 0; suffix < kMaxSuffix; ++suffix) {
+        path = (dir / file_name(address, suffix)).string();
+        // "x": created here or not at all, never an earlier copy overwritten.
+        std::FILE* f = std::fopen(path.c_str(), "wbx");
+        if (!f && errno == EEXIST) continue;
+        if (!f) return false;
+        bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        // On the disk before the flash is erased, not in a cache a power
+        // cut would take along with the block.
+        ok = std::fflush(f) == 0 && fsync(fileno(f)) == 0 && ok;
+        ok = std::fclose(f) == 0 && ok;
+        if (!ok) std::remove(path.c_str());
+        return ok;
+    }
+    return false;
+}
+
+void discard(const std::string& path) {
+    std::remove(path.c_str());
+}
+
+} // namespace zintra::recovery

@@ -1,0 +1,110 @@
+#include "library_cells.h"
+
+#include "byte_files.h"
+#include "zintra.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace fault_matrix {
+namespace {
+
+constexpr uint32_t kBlock = 0x10000;
+
+void reopen(int32_t version) {
+    ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
+    ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0);
+    if (version) ZintraAction(ZINTRA_SET_SYSTEM_VERSION, version, 0, 0);
+}
+
+class ProgramFlash : public Programming {
+  public:
+    const char* name() const override { return "program flash"; }
+    void open(const std::filesystem::path& dir) override {
+        reopen(0);
+        std::string path = (dir / "image.bin").string();
+        testing_support::write_file(path, program_file());
+        SetupWriteParameter(kProgramStart, path.c_str());
+    }
+    int32_t run() override { return ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0); }
+    void close() override { ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0); }
+};
+
+// Judged on the tables it fills as well: they must hold the board's block
+// after a load that says it succeeded and be as they were after one that
+// says it failed.
+class LoadFromFlash : public Operation {
+  public:
+    const char* name() const override { return "load from flash"; }
+    Range reach() const override { return {kBlock, kBlock + 0x400}; }
+    void open(const std::filesystem::path&) override { reopen(2); }
+    int32_t run() override { return LoadConfFromFlashToBuffer(); }
+    void close() override { ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0); }
+    Bytes beside_flash(const std::filesystem::path&) override {
+        Bytes tables;
+        // Version 2 reads fields 0-84 of tables 0 and 1 and 0-127 of table 2.
+        for (auto [table, fields] :
+             {std::pair{ZINTRA_TABLE_HEADER, 85}, std::pair{ZINTRA_TABLE_GROUP, 85},
+              std::pair{ZINTRA_TABLE_PORT, 128}})
+            for (int k = 0; k < fields; ++k)
+                for (int shift : {16, 8, 0})
+                    tables.push_back(static_cast<uint8_t>(GetConf(table, k, 3) >> shift));
+        return tables;
+    }
+};
+
+// Judged on the copies it leaves on disk as well: none after a run that
+// says it succeeded.
+class FlashSerialRun : public Operation {
+  public:
+    const char* name() const override { return "FlashSerial"; }
+    Range reach() const override { return {kBlock, kBlock + 0x10000}; }
+    void open(const std::filesystem::path&) override {
+        reopen(2);
+        for (int k = 0; k < 85; ++k)
+            ZintraAction(ZINTRA_SET_GROUP_FIELD, k, 0x010203 * k, 0);
+        for (int k = 0; k < 128; ++k)
+            ZintraAction(ZINTRA_SET_PORT_FIELD, k, 0x0A0B0C + k, 0);
+        PackSerial("QV261207001", 11);
+    }
+    int32_t run() override { return FlashSerial(); }
+    void close() override { ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0); }
+    Bytes beside_flash(const std::filesystem::path& dir) override {
+        Bytes copies;
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            if (entry.path().filename().string().rfind("zintra-flash-", 0) == 0) {
+                Bytes b = testing_support::read_file(entry.path());
+                copies.insert(copies.end(), b.begin(), b.end());
+            }
+        return copies;
+    }
+    // The last box must name a range that holds every byte that is not as
+    // a good run leaves it, and a copy of the block as it was.
+    bool told(const Outcome& o) const override {
+        if (o.messages.empty()) return false;
+        const std::string& last = o.messages.back();
+        unsigned first = 0, end = 0;
+        std::size_t at = last.find(" from ");
+        std::size_t saved = last.find("saved in ");
+        if (at == std::string::npos || saved == std::string::npos ||
+            std::sscanf(last.c_str() + at, " from %8x to %8x", &first, &end) != 2)
+            return false;
+        for (uint32_t a = 0; a < kFlashSize; ++a)
+            if (o.after[a] != o.intended[a] && (a < first || a > end)) return false;
+        Bytes copy = testing_support::read_file(last.substr(saved + 9));
+        return copy == Bytes(o.before.begin() + kBlock, o.before.begin() + kBlock + 0x10000);
+    }
+};
+
+} // namespace
+
+std::vector<std::unique_ptr<Operation>> library_operations() {
+    std::vector<std::unique_ptr<Operation>> ops;
+    ops.push_back(std::make_unique<ProgramFlash>());
+    ops.push_back(std::make_unique<LoadFromFlash>());
+    ops.push_back(std::make_unique<FlashSerialRun>());
+    return ops;
+}
+
+} // namespace fault_matrix

@@ -1,0 +1,14 @@
+// The library's operations that touch the flash, as cells of the fault
+// matrix: program flash, load from flash and FlashSerial.
+#pragma once
+
+#include "fault_matrix.h"
+
+#include <memory>
+#include <vector>
+
+namespace fault_matrix {
+
+std::vector<std::unique_ptr<Operation>> library_operations();
+
+} // namespace fault_matrix

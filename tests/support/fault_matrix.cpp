@@ -1,0 +1,325 @@
+#include "fault_matrix.h"
+
+#include "byte_pattern.h"
+#include "virtual_board.h"
+#include "wincalls.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <iterator>
+#include <optional>
+#include <sstream>
+
+namespace fault_matrix {
+namespace {
+
+constexpr uint8_t kSectorErase = 0x20, kBlockErase32 = 0x52, kBlockErase64 = 0xD8;
+constexpr uint8_t kReadStatus = 0x05, kRead = 0x03, kPageProgram = 0x02;
+
+std::vector<std::string>* messages_now = nullptr;
+
+bool is_erase(uint8_t opcode) {
+    return opcode == kSectorErase || opcode == kBlockErase32 || opcode == kBlockErase64;
+}
+
+std::vector<std::size_t> indices(const std::vector<vboard::SeenCommand>& trace,
+                                 bool (*match)(uint8_t)) {
+    std::vector<std::size_t> out;
+    for (std::size_t i = 0; i < trace.size(); ++i)
+        if (match(trace[i].opcode)) out.push_back(i);
+    return out;
+}
+
+std::optional<std::size_t> first_after(const std::vector<vboard::SeenCommand>& trace,
+                                       std::size_t from, uint8_t opcode) {
+    for (std::size_t i = from + 1; i < trace.size(); ++i)
+        if (trace[i].opcode == opcode) return i;
+    return std::nullopt;
+}
+
+// The command of a run without faults that the fault hits, or nothing
+// where the run has no such place.
+std::optional<std::size_t> target(const std::vector<vboard::SeenCommand>& trace, Place place,
+                                  bool writes) {
+    if (trace.empty()) return std::nullopt;
+    switch (place) {
+    case Place::kWholeRun:
+    case Place::kSetUp:
+        return 0;
+    case Place::kErase: {
+        auto erases = indices(trace, is_erase);
+        if (erases.empty()) return std::nullopt;
+        if (writes) return erases[std::min<std::size_t>(1, erases.size() - 1)];
+        return first_after(trace, erases[0], kReadStatus);
+    }
+    case Place::kMidRun:
+    case Place::kWriteBack: {
+        auto programs = indices(trace, [](uint8_t op) { return op == kPageProgram; });
+        if (!programs.empty()) {
+            std::size_t middle = programs[programs.size() / 2];
+            return writes ? middle : first_after(trace, middle, kRead);
+        }
+        if (place == Place::kWriteBack) return std::nullopt;
+        auto reads = indices(trace, [](uint8_t op) { return op == kRead; });
+        if (reads.empty()) return std::nullopt;
+        return reads[reads.size() / 2];
+    }
+    }
+    return std::nullopt;
+}
+
+vboard::Board& fresh_board() {
+    vboard::Options options; // no file: the cell reads the flash directly
+    vboard::Board* board = vboard::attach(options);
+    board->write_raw(0, board_pattern());
+    return *board;
+}
+
+struct Run {
+    Outcome outcome;
+    std::vector<vboard::SeenCommand> trace;
+};
+
+Bytes flash_and_beside(vboard::Board& board, Operation& op, const std::filesystem::path& dir) {
+    Bytes state = board.read(0, kFlashSize);
+    Bytes beside = op.beside_flash(dir);
+    state.insert(state.end(), beside.begin(), beside.end());
+    return state;
+}
+
+// One run of the operation on a fresh board; `arm` sets the fault, and is
+// told each command of the run as it happens.
+template <typename Arm> Run run_once(Operation& op, const std::filesystem::path& dir, Arm&& arm) {
+    Run r;
+    vboard::Board& board = fresh_board();
+    messages_now = &r.outcome.messages;
+    WinAttachMessageBox(
+        [](void*, const char* text, const char*, unsigned) {
+            shown(text);
+            return IDOK;
+        },
+        nullptr);
+    arm(board, std::optional<std::size_t>{});
+    op.open(dir);
+    r.outcome.before = flash_and_beside(board, op, dir);
+    board.observe_commands([&](const vboard::SeenCommand& c) {
+        r.trace.push_back(c);
+        arm(board, r.trace.size());
+    });
+    r.outcome.result = op.run();
+    board.observe_commands({});
+    r.outcome.after = flash_and_beside(board, op, dir);
+    op.close();
+    WinAttachMessageBox(nullptr, nullptr);
+    messages_now = nullptr;
+    vboard::detach();
+    return r;
+}
+
+bool differs_outside(const Outcome& o, const std::vector<Range>& loose) {
+    if (o.after.size() != o.before.size()) return true;
+    for (std::size_t a = 0; a < o.after.size(); ++a) {
+        if (o.after[a] == o.before[a]) continue;
+        bool inside = a < kFlashSize && std::any_of(loose.begin(), loose.end(), [&](Range r) {
+                          return r.begin <= a && a < r.end;
+                      });
+        if (!inside) return true;
+    }
+    return false;
+}
+
+Verdict judge(const Operation& op, const Outcome& o) {
+    if (o.result == 1) return o.after == o.intended ? Verdict::kDone : Verdict::kWrong;
+    if (o.after == o.before) return Verdict::kAsItWas;
+    return op.told(o) ? Verdict::kTold : Verdict::kLost;
+}
+
+} // namespace
+
+const std::vector<Fault>& faults() {
+    static const std::vector<Fault> all = {
+        {"no device", "nodevice", Place::kWholeRun},
+        {"open fails", "open", Place::kWholeRun},
+        {"reset fails", "reset", Place::kWholeRun},
+        {"bit mode fails", "bitmode", Place::kWholeRun},
+        {"write fails at set-up", "write", Place::kSetUp},
+        {"write fails at the erase", "write", Place::kErase},
+        {"write fails mid-run", "write", Place::kMidRun},
+        {"read fails at set-up", "read", Place::kSetUp},
+        {"read fails at the erase", "read", Place::kErase},
+        {"read fails mid-run", "read", Place::kMidRun},
+        {"busy bit stuck", "busy", Place::kWholeRun},
+        {"one flipped read at set-up", "flip=1", Place::kSetUp},
+        {"one flipped read mid-run", "flip=1", Place::kMidRun},
+        {"30 flipped reads in the write-back", "flip=30", Place::kWriteBack},
+        {"write-protected", "wp", Place::kWholeRun},
+    };
+    return all;
+}
+
+bool Operation::told(const Outcome& o) const {
+    return !o.messages.empty() && !differs_outside(o, loose());
+}
+
+const char* describe(Verdict v) {
+    switch (v) {
+    case Verdict::kDone:
+        return "done";
+    case Verdict::kAsItWas:
+        return "as it was";
+    case Verdict::kTold:
+        return "told";
+    case Verdict::kWrong:
+        return "WRONG";
+    case Verdict::kLost:
+        return "LOST";
+    case Verdict::kNotApplicable:
+        return "-";
+    }
+    return "?";
+}
+
+// The operations' columns, in the order the table shows them; a cell is d
+// done, a as it was, t told, - a place the operation does not have.
+constexpr const char* kColumns[] = {"program flash", "load from flash", "FlashSerial",
+                                    "window Flash"};
+constexpr const char* kExpected[] = {
+    "aaaa", // no device
+    "aaaa", // open fails
+    "aaaa", // reset fails
+    "aaaa", // bit mode fails
+    "daad", // write fails at set-up
+    "d-dd", // write fails at the erase
+    "dadd", // write fails mid-run
+    "daad", // read fails at set-up
+    "d-dd", // read fails at the erase
+    "dadd", // read fails mid-run
+    "aaaa", // busy bit stuck
+    "daad", // one flipped read at set-up
+    "dadd", // one flipped read mid-run
+    "t-tt", // 30 flipped reads in the write-back
+    "adta", // write-protected
+};
+
+Verdict expected(std::size_t fault, const std::string& operation) {
+    if (fault >= std::size(kExpected)) return Verdict::kWrong;
+    for (std::size_t c = 0; c < std::size(kColumns); ++c) {
+        if (operation != kColumns[c]) continue;
+        switch (kExpected[fault][c]) {
+        case 'd':
+            return Verdict::kDone;
+        case 'a':
+            return Verdict::kAsItWas;
+        case 't':
+            return Verdict::kTold;
+        default:
+            return Verdict::kNotApplicable;
+        }
+    }
+    return Verdict::kWrong;
+}
+
+std::string cell_name(std::size_t fault, const std::string& operation) {
+    std::string name = faults()[fault].name + (operation.empty() ? "" : " " + operation);
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+CellFolder::CellFolder() {
+    std::string templ = (std::filesystem::temp_directory_path() / "fault-cell-XXXXXX").string();
+    if (!mkdtemp(templ.data())) std::abort();
+    path_ = templ;
+}
+
+CellFolder::~CellFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+Range Programming::reach() const {
+    return kProgrammedBlock;
+}
+
+std::vector<Range> Programming::loose() const {
+    return {kProgrammedBlock};
+}
+
+Bytes program_file() {
+    return testing_support::byte_pattern(kProgramFileSize, 7);
+}
+
+Bytes board_pattern() {
+    return testing_support::byte_pattern(kFlashSize, 2024);
+}
+
+void shown(const std::string& text) {
+    if (messages_now) messages_now->push_back(text);
+}
+
+Cell run(Operation& op, const Fault& fault, const std::filesystem::path& dir) {
+    setenv("ZINTRA_RECOVERY_DIR", dir.c_str(), 1);
+    Cell cell;
+    Run good = run_once(op, dir, [](vboard::Board&, std::optional<std::size_t>) {});
+    if (good.outcome.result != 1) { // a run without faults must succeed
+        cell.verdict = Verdict::kWrong;
+        cell.outcome = std::move(good.outcome);
+        return cell;
+    }
+
+    const std::string& items = fault.items;
+    const bool writes = items == "write";
+    std::optional<std::size_t> at = target(good.trace, fault.place, writes);
+    if (!at) return cell;
+    const vboard::SeenCommand hit = good.trace[*at];
+    const Range reach = op.reach();
+    const std::size_t k = *at;
+    auto arm = [&](vboard::Board& board, std::optional<std::size_t> seen) {
+        vboard::Faults& f = board.faults();
+        if (items == "write" || items == "read") {
+            if (seen) return;
+            (writes ? f.write_fails_on_call : f.read_fails_on_call) =
+                static_cast<uint32_t>(writes ? hit.usb_write : hit.usb_read);
+        } else if (items.rfind("flip=", 0) == 0) {
+            // Armed just before the command hit, so its read is the first flipped.
+            if (seen ? *seen != k : k != 0) return;
+            f.flipped_reads = static_cast<uint32_t>(board.counters().flipped_reads) +
+                              static_cast<uint32_t>(std::stoul(items.substr(5)));
+            f.flip_begin = reach.begin;
+            f.flip_end = reach.end;
+        } else if (!seen) {
+            std::string error;
+            vboard::parse_faults(items, f, error);
+        }
+    };
+    Run faulted = run_once(op, dir, arm);
+    cell.outcome = std::move(faulted.outcome);
+    cell.outcome.intended = std::move(good.outcome.after);
+    cell.verdict = judge(op, cell.outcome);
+    return cell;
+}
+
+std::string table(const std::vector<Operation*>& ops, const std::filesystem::path& dir) {
+    std::ostringstream out;
+    out << "| fault |";
+    for (Operation* op : ops)
+        out << ' ' << op->name() << " |";
+    out << "\n|---|";
+    for (std::size_t i = 0; i < ops.size(); ++i)
+        out << "---|";
+    out << '\n';
+    int n = 0;
+    for (const Fault& fault : faults()) {
+        out << "| " << fault.name << " |";
+        for (Operation* op : ops) {
+            std::filesystem::path cell_dir = dir / ("cell" + std::to_string(n++));
+            std::filesystem::create_directories(cell_dir);
+            out << ' ' << describe(run(*op, fault, cell_dir).verdict) << " |";
+        }
+        out << '\n';
+    }
+    return out.str();
+}
+
+} // namespace fault_matrix
