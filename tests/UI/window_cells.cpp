@@ -29,18 +29,30 @@ class CellServices : public plexmoor::Services {
     std::string folder;
 };
 
+// A window started in a program folder of the cell's own, with its
+// library linked there.
+std::unique_ptr<plexmoor::FlashForm> OpenWindow(CellServices& services,
+                                                const std::filesystem::path& dir) {
+    const std::filesystem::path folder = dir / "program";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    plexmoor::testing::LinkLibrariesInto(folder.string());
+    services.folder = folder.string();
+    auto form = std::make_unique<plexmoor::FlashForm>(services);
+    form->Form_Load();
+    return form;
+}
+
+bool SaysComplete(plexmoor::FlashForm& form) {
+    return form.control("Flash").caption().find(kComplete) != std::string::npos;
+}
+
 class WindowFlash : public Programming {
   public:
     const char* name() const override { return "window Flash"; }
     // Init, the file and the address; Flash is the run.
     void open(const std::filesystem::path& dir) override {
-        const std::filesystem::path folder = dir / "program";
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
-        plexmoor::testing::LinkLibrariesInto(folder.string());
-        services_.folder = folder.string();
-        form_ = std::make_unique<plexmoor::FlashForm>(services_);
-        form_->Form_Load();
+        form_ = OpenWindow(services_, dir);
         const std::string image = (dir / "image.b").string();
         testing_support::write_file(image, program_file());
         form_->control("txtPath").setText(image);
@@ -49,8 +61,32 @@ class WindowFlash : public Programming {
     }
     int32_t run() override {
         form_->controls().userClick(form_->control("Command3"));
-        const std::string caption = form_->control("Flash").caption();
-        return caption.find(kComplete) != std::string::npos ? 1 : 0;
+        return SaysComplete(*form_) ? 1 : 0;
+    }
+    void close() override {
+        if (form_->state().bInit) form_->controls().userClick(form_->control("Command2"));
+        form_.reset();
+    }
+
+  private:
+    CellServices services_;
+    std::unique_ptr<plexmoor::FlashForm> form_;
+};
+
+// Flash Setting: the window's configuration and a serial into the block.
+class WindowFlashSetting : public SerialBlockWrite {
+  public:
+    const char* name() const override { return "window Flash Setting"; }
+    void open(const std::filesystem::path& dir) override {
+        form_ = OpenWindow(services_, dir);
+        for (int i = 0; i < plexmoor::kConfEntries; ++i)
+            form_->state().lConf[static_cast<std::size_t>(i)] = 0x0A0B00 + i;
+        form_->control("txtSerial").setText("QV261207001");
+        form_->controls().userClick(form_->control("Command2"));
+    }
+    int32_t run() override {
+        form_->controls().userClick(form_->control("btnSerial"));
+        return SaysComplete(*form_) ? 1 : 0;
     }
     void close() override {
         if (form_->state().bInit) form_->controls().userClick(form_->control("Command2"));
@@ -67,6 +103,7 @@ class WindowFlash : public Programming {
 std::vector<std::unique_ptr<Operation>> window_operations() {
     std::vector<std::unique_ptr<Operation>> ops;
     ops.push_back(std::make_unique<WindowFlash>());
+    ops.push_back(std::make_unique<WindowFlashSetting>());
     return ops;
 }
 

@@ -56,10 +56,9 @@ class LoadFromFlash : public Operation {
 
 // Judged on the copies it leaves on disk as well: none after a run that
 // says it succeeded.
-class FlashSerialRun : public Operation {
+class FlashSerialRun : public SerialBlockWrite {
   public:
     const char* name() const override { return "FlashSerial"; }
-    Range reach() const override { return {kBlock, kBlock + 0x10000}; }
     void open(const std::filesystem::path&) override {
         reopen(2);
         for (int k = 0; k < 85; ++k)
@@ -70,31 +69,6 @@ class FlashSerialRun : public Operation {
     }
     int32_t run() override { return FlashSerial(); }
     void close() override { ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0); }
-    Bytes beside_flash(const std::filesystem::path& dir) override {
-        Bytes copies;
-        for (const auto& entry : std::filesystem::directory_iterator(dir))
-            if (entry.path().filename().string().rfind("zintra-flash-", 0) == 0) {
-                Bytes b = testing_support::read_file(entry.path());
-                copies.insert(copies.end(), b.begin(), b.end());
-            }
-        return copies;
-    }
-    // The last box must name a range that holds every byte that is not as
-    // a good run leaves it, and a copy of the block as it was.
-    bool told(const Outcome& o) const override {
-        if (o.messages.empty()) return false;
-        const std::string& last = o.messages.back();
-        unsigned first = 0, end = 0;
-        std::size_t at = last.find(" from ");
-        std::size_t saved = last.find("saved in ");
-        if (at == std::string::npos || saved == std::string::npos ||
-            std::sscanf(last.c_str() + at, " from %8x to %8x", &first, &end) != 2)
-            return false;
-        for (uint32_t a = 0; a < kFlashSize; ++a)
-            if (o.after[a] != o.intended[a] && (a < first || a > end)) return false;
-        Bytes copy = testing_support::read_file(last.substr(saved + 9));
-        return copy == Bytes(o.before.begin() + kBlock, o.before.begin() + kBlock + 0x10000);
-    }
 };
 
 } // namespace

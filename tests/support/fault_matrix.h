@@ -84,6 +84,18 @@ class Programming : public Operation {
     std::vector<Range> loose() const override;
 };
 
+// An operation that writes the configuration block at 0x10000 and keeps a
+// recovery copy of its erase block beside the library while it does: it is
+// told when its last box names a range holding every byte that is not as a
+// good run leaves it, and the copy there holds the block as it was.
+class SerialBlockWrite : public Operation {
+  public:
+    static constexpr uint32_t kBlock = 0x10000;
+    Range reach() const override { return {kBlock, kBlock + 0x10000}; }
+    Bytes beside_flash(const std::filesystem::path& dir) override;
+    bool told(const Outcome& o) const override;
+};
+
 enum class Verdict { kDone, kAsItWas, kTold, kWrong, kLost, kNotApplicable };
 const char* describe(Verdict v);
 
