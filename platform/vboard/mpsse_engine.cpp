@@ -54,6 +54,12 @@ constexpr FixedCommand kFixedCommands[] = {
     {kAdaptiveOn, 1},   {kAdaptiveOff, 1},
 };
 
+// What the FT2232D lacks: the 60 MHz clock, three-phase and adaptive clocking.
+bool needs_60mhz_chip(uint8_t opcode) {
+    return (opcode >= kDivideBy5Off && opcode <= kThreePhaseOff) || opcode == kAdaptiveOn ||
+           opcode == kAdaptiveOff;
+}
+
 constexpr uint8_t kBadCommand = 0xFA;
 constexpr uint8_t kMpsseMode = 0x02;
 constexpr uint32_t kReference60MHz = 60'000'000;
@@ -70,8 +76,9 @@ uint8_t reverse_bits(uint8_t b) {
 
 } // namespace
 
-MpsseEngine::MpsseEngine(SpiFlash& flash, BoardClock& clock, Counters& counters)
-    : flash_(flash), clock_(clock), counters_(counters) {}
+MpsseEngine::MpsseEngine(SpiFlash& flash, BoardClock& clock, Counters& counters,
+                         bool master_clock_60mhz)
+    : flash_(flash), clock_(clock), counters_(counters), master_clock_60mhz_(master_clock_60mhz) {}
 
 uint32_t MpsseEngine::spi_clock_hz() const {
     const uint32_t reference = divide_by_5_ ? kReference12MHz : kReference60MHz;
@@ -156,7 +163,7 @@ std::size_t MpsseEngine::execute(const uint8_t* data, std::size_t size) {
     const FixedCommand* command =
         std::find_if(std::begin(kFixedCommands), std::end(kFixedCommands),
                      [&](const FixedCommand& c) { return c.opcode == opcode; });
-    if (command == std::end(kFixedCommands)) {
+    if (command == std::end(kFixedCommands) || (!master_clock_60mhz_ && needs_60mhz_chip(opcode))) {
         ++counters_.bad_commands;
         reply(kBadCommand);
         reply(opcode);
@@ -208,7 +215,13 @@ void MpsseEngine::shift(uint8_t opcode, const uint8_t* out, std::size_t length) 
     const bool data_driven = low_direction_ & kDataOutPin;
     // Between writes the data pin keeps the level of the last bit sent.
     uint8_t idle = (low_value_ & kDataOutPin) ? 0xFF : 0x00;
+    // Time passes byte by byte, so a status register read on and on inside
+    // one command sees the busy bit clear when the part finishes.
+    const uint64_t start_ns = clock_.now_ns();
+    const uint32_t hz = spi_clock_hz();
     for (std::size_t i = 0; i < length; ++i) {
+        const uint64_t due = start_ns + uint64_t{i} * 8u * 1'000'000'000u / hz;
+        if (clock_.now_ns() < due) clock_.advance_ns(due - clock_.now_ns());
         uint8_t wire = 0xFF;
         if (data_driven) {
             wire = writes ? (lsb_first ? reverse_bits(out[i]) : out[i]) : idle;
@@ -226,7 +239,8 @@ void MpsseEngine::shift(uint8_t opcode, const uint8_t* out, std::size_t length) 
         low_value_ =
             static_cast<uint8_t>((low_value_ & ~kDataOutPin) | ((idle & 0x01) ? kDataOutPin : 0));
     }
-    clock_.advance_ns(uint64_t{length} * 8u * 1'000'000'000u / spi_clock_hz());
+    const uint64_t end_ns = start_ns + uint64_t{length} * 8u * 1'000'000'000u / hz;
+    if (clock_.now_ns() < end_ns) clock_.advance_ns(end_ns - clock_.now_ns());
 }
 
 } // namespace vboard

@@ -14,7 +14,9 @@ namespace vboard {
 
 class MpsseEngine {
   public:
-    MpsseEngine(SpiFlash& flash, BoardClock& clock, Counters& counters);
+    // Without the 60 MHz master clock the engine is an FT2232D's: it answers
+    // the commands only the later chips have as bad commands.
+    MpsseEngine(SpiFlash& flash, BoardClock& clock, Counters& counters, bool master_clock_60mhz);
 
     // Mode 0x02 switches the engine on; any other mode switches it off and
     // lets the pins float, which deselects the flash.
@@ -37,6 +39,7 @@ class MpsseEngine {
     SpiFlash& flash_;
     BoardClock& clock_;
     Counters& counters_;
+    const bool master_clock_60mhz_;
 
     bool enabled_ = false;
     std::vector<uint8_t> partial_; // a command whose tail is still to come

@@ -17,9 +17,10 @@
 namespace vboard {
 namespace {
 
-// Typical datasheet times of two 16 Mbit parts. Each is shorter than the
-// fixed wait a host allows after the command, except that the block erases
-// are long enough for a status poll to be worth doing.
+// Typical datasheet times of two 16 Mbit parts, the other maker's as its
+// current part gives them. Each is shorter than the fixed wait a host allows
+// after the command, except that the block erases are long enough for a
+// status poll to be worth doing.
 constexpr FlashPart kDefaultPart{
     .jedec_id = {0xC2, 0x20, 0x15},
     .size_bytes = 2u << 20,
@@ -33,7 +34,7 @@ constexpr FlashPart kDefaultPart{
 constexpr FlashPart kOtherPart{
     .jedec_id = {0xEF, 0x40, 0x15},
     .size_bytes = 2u << 20,
-    .page_program_us = 700,
+    .page_program_us = 400,
     .sector_erase_us = 45'000,
     .block32_erase_us = 120'000,
     .block64_erase_us = 150'000,
@@ -65,13 +66,15 @@ class BoardImpl final : public Board {
         : path_(options.path), part_(*options.part), faults_(options.faults),
           clock_(options.virtual_time),
           flash_(part_, std::move(contents), clock_, faults_, counters_),
-          engine_(flash_, clock_, counters_), file_exists_(file_exists) {}
+          engine_(flash_, clock_, counters_, options.master_clock_60mhz),
+          file_exists_(file_exists) {}
 
     ~BoardImpl() override { save_if_changed(); }
 
-    uint64_t now_us() const override {
+    uint64_t now_us() const override { return now_ns() / 1000; }
+    uint64_t now_ns() const {
         std::lock_guard lock(mutex_);
-        return clock_.now_ns() / 1000;
+        return clock_.now_ns();
     }
     bool virtual_time() const override { return clock_.is_virtual(); }
     void advance_us(uint64_t us) override {
@@ -273,6 +276,7 @@ BoardImpl* attach_locked(Registry& reg, const Options& options) {
     // of being looked up by symbol: a host that loads the library locally
     // (as Plexmoor does) keeps the board out of the global symbol scope.
     WinAttachSleep([](void*, uint32_t ms) { return vboard_virtual_sleep(ms); }, nullptr);
+    WinAttachClock([](void*, uint64_t* ns) { return vboard_virtual_clock(ns); }, nullptr);
     return reg.board.get();
 }
 
@@ -410,6 +414,12 @@ bool options_from_environment(Options& options, bool& named, std::string& error)
         error = "FTD2XX_VIRTUAL_PART must be default or other, not \"" + part + "\"";
         return false;
     }
+    const std::string bridge = environment("FTD2XX_VIRTUAL_BRIDGE");
+    if (bridge != "" && bridge != "60mhz" && bridge != "12mhz") {
+        error = "FTD2XX_VIRTUAL_BRIDGE must be 60mhz or 12mhz, not \"" + bridge + "\"";
+        return false;
+    }
+    options.master_clock_60mhz = bridge != "12mhz";
     const char* faults = std::getenv("FTD2XX_VIRTUAL_FAULTS");
     return !faults || parse_faults(faults, options.faults, error);
 }
@@ -459,5 +469,14 @@ extern "C" int vboard_virtual_sleep(uint32_t milliseconds) {
     std::lock_guard lock(reg.mutex);
     if (!reg.board || !reg.board->virtual_time()) return 0;
     reg.board->sleep_ms(milliseconds);
+    return 1;
+}
+
+extern "C" int vboard_virtual_clock(uint64_t* nanoseconds) {
+    vboard::current();
+    vboard::Registry& reg = vboard::registry();
+    std::lock_guard lock(reg.mutex);
+    if (!reg.board || !reg.board->virtual_time() || !nanoseconds) return 0;
+    *nanoseconds = reg.board->now_ns();
     return 1;
 }

@@ -117,6 +117,10 @@ struct Options {
     std::string path; // the board file
     const FlashPart* part = &default_part();
     bool virtual_time = true;
+    // A bridge with the 60 MHz master clock (FT2232H, FT232H). Without it
+    // (an FT2232D) the commands only those chips have, 0x8A to 0x8D and
+    // 0x96/0x97, are answered as bad commands and the clock stays 12 MHz.
+    bool master_clock_60mhz = true;
     Faults faults;
 };
 
@@ -128,7 +132,8 @@ Board* attach(const Options& options);
 void detach();
 // The attached board, or nullptr. On first use attaches the board named by
 // the environment (FTD2XX_VIRTUAL_BOARD, FTD2XX_VIRTUAL_TIME,
-// FTD2XX_VIRTUAL_PART, FTD2XX_VIRTUAL_FAULTS) when one is named.
+// FTD2XX_VIRTUAL_PART, FTD2XX_VIRTUAL_BRIDGE, FTD2XX_VIRTUAL_FAULTS) when
+// one is named.
 Board* current();
 // Counts attaches; identifies the board attached now, so a handle opened on an
 // earlier board can be told apart from one on the current board.
@@ -149,4 +154,8 @@ extern "C" {
 // returns 0 when no board in virtual time is attached, so the caller sleeps
 // for real. Registered with the Windows-calls stand-in when a board attaches.
 int vboard_virtual_sleep(uint32_t milliseconds);
+// The clock of a board in virtual time, in nanoseconds, and 1; 0 when no
+// board in virtual time is attached. Registered with the Windows-calls
+// stand-in beside the Sleep.
+int vboard_virtual_clock(uint64_t* nanoseconds);
 }

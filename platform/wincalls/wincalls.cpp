@@ -15,6 +15,9 @@ namespace {
 // gets it once per drain of the queue, and it runs the host's pending events
 // when dispatched.
 constexpr UINT kPumpMessage = 0x8000u + 0x5A;
+// Ticks of the performance counter per second, as Windows commonly reports.
+constexpr int64_t kCounterFrequency = 10'000'000;
+constexpr int64_t kNanosecondsPerTick = 1'000'000'000 / kCounterFrequency;
 
 struct Hooks {
     WinMessageBoxHook message_box = nullptr;
@@ -25,6 +28,8 @@ struct Hooks {
     void* debug_context = nullptr;
     WinSleepHook sleep = nullptr;
     void* sleep_context = nullptr;
+    WinClockHook clock = nullptr;
+    void* clock_context = nullptr;
     bool pump_delivered = false;
 };
 
@@ -80,6 +85,25 @@ BOOL PeekMessageA(LPMSG lpMsg, HWND, UINT, UINT, UINT wRemoveMsg) {
     return 1;
 }
 
+BOOL QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount) {
+    if (!lpPerformanceCount) return 0;
+    Hooks& h = hooks();
+    uint64_t ns = 0;
+    if (!h.clock || !h.clock(h.clock_context, &ns)) {
+        auto since = std::chrono::steady_clock::now().time_since_epoch();
+        ns = static_cast<uint64_t>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(since).count());
+    }
+    lpPerformanceCount->QuadPart = static_cast<int64_t>(ns) / kNanosecondsPerTick;
+    return 1;
+}
+
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency) {
+    if (!lpFrequency) return 0;
+    lpFrequency->QuadPart = kCounterFrequency;
+    return 1;
+}
+
 BOOL TranslateMessage(const MSG*) {
     return 0;
 }
@@ -109,6 +133,11 @@ void WinAttachDebugOutput(WinDebugHook hook, void* context) {
 void WinAttachSleep(WinSleepHook hook, void* context) {
     hooks().sleep = hook;
     hooks().sleep_context = context;
+}
+
+void WinAttachClock(WinClockHook hook, void* context) {
+    hooks().clock = hook;
+    hooks().clock_context = context;
 }
 
 } // extern "C"

@@ -19,6 +19,14 @@ typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
 typedef const char* LPCSTR;
 
+typedef union _LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        int32_t HighPart;
+    } u;
+    int64_t QuadPart;
+} LARGE_INTEGER;
+
 typedef struct tagPOINT {
     int32_t x;
     int32_t y;
@@ -44,6 +52,8 @@ void Sleep(DWORD dwMilliseconds);
 BOOL PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
 BOOL TranslateMessage(const MSG* lpMsg);
 LRESULT DispatchMessageA(const MSG* lpMsg);
+BOOL QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount);
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency);
 
 /* Host attachment. Passing a null hook detaches it again. */
 typedef int (*WinMessageBoxHook)(void* context, const char* text, const char* caption,
@@ -53,6 +63,9 @@ typedef void (*WinDebugHook)(void* context, const char* text);
 /* Returns non-zero when it has accounted for the sleep itself (a board in
    virtual time); zero lets Sleep wait in real time. */
 typedef int (*WinSleepHook)(void* context, uint32_t milliseconds);
+/* Returns non-zero and the time in nanoseconds when it keeps the clock (a
+   board in virtual time); zero lets the performance counter run in real time. */
+typedef int (*WinClockHook)(void* context, uint64_t* nanoseconds);
 
 void WinAttachMessageBox(WinMessageBoxHook hook, void* context);
 void WinAttachEventPump(WinEventPumpHook hook, void* context);
@@ -60,6 +73,8 @@ void WinAttachDebugOutput(WinDebugHook hook, void* context);
 /* The virtual board registers its clock here when it attaches, so Sleep
    finds it however the libraries were loaded. */
 void WinAttachSleep(WinSleepHook hook, void* context);
+/* Likewise its clock, so the performance counter tells the board's time. */
+void WinAttachClock(WinClockHook hook, void* context);
 
 #ifdef __cplusplus
 }

@@ -199,6 +199,13 @@ TEST(BoardEnvironment, ReadsTheVariables) {
     EXPECT_TRUE(options.virtual_time);
     EXPECT_EQ(options.part, &vboard::other_part());
     EXPECT_TRUE(options.faults.write_protected);
+    EXPECT_TRUE(options.master_clock_60mhz);
+    setenv("FTD2XX_VIRTUAL_BRIDGE", "12mhz", 1);
+    ASSERT_TRUE(vboard::options_from_environment(options, named, error)) << error;
+    EXPECT_FALSE(options.master_clock_60mhz);
+    setenv("FTD2XX_VIRTUAL_BRIDGE", "30mhz", 1);
+    EXPECT_FALSE(vboard::options_from_environment(options, named, error));
+    unsetenv("FTD2XX_VIRTUAL_BRIDGE");
 
     setenv("FTD2XX_VIRTUAL_PART", "big", 1);
     EXPECT_FALSE(vboard::options_from_environment(options, named, error));

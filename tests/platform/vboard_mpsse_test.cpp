@@ -4,6 +4,7 @@
 #include "spi_bridge.h"
 #include "wincalls.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -85,6 +86,45 @@ TEST_F(MpsseTest, TransfersCostLatencyPlusWireTimeAtTheSetClock) {
     before = board().now_us();
     bridge.write(out_bytes(data));
     EXPECT_EQ(board().now_us() - before, 125u + 240u);
+}
+
+// An FT2232D has no 60 MHz clock: 0x8A is a bad command and the SPI clock
+// stays where the 12 MHz reference puts it.
+TEST_F(MpsseTest, ABridgeWithoutThe60MHzClockRefusesItsCommands) {
+    vboard::Options options;
+    options.master_clock_60mhz = false;
+    reattach(options);
+    Bridge bridge;
+    bridge.write({0x8A, 0x8B, 0x97, 0x87, 0x81});
+    EXPECT_EQ(bridge.read(7), (Stream{0xFA, 0x8A, 0xFA, 0x8B, 0xFA, 0x97, 0xFE}));
+    const uint64_t before = board().now_us();
+    bridge.write(out_bytes(Stream(300, 0x00)));
+    EXPECT_EQ(board().now_us() - before, 125u + 800u);
+}
+
+// A status read clocked on and on inside one chip select samples the part
+// byte by byte, so it shows the moment a program ends.
+TEST_F(MpsseTest, ALongStatusReadSeesTheBusyBitClear) {
+    Bridge bridge;
+    bridge.write_enable();
+    bridge.program(0, {0x00});
+    // 1.4 ms of programming is 525 bytes at 3 MHz; 600 bytes outlast it.
+    Stream status = bridge.transact(command(0x05, {}, {}, 600), 600);
+    ASSERT_EQ(status.size(), 600u);
+    const auto ready = std::find(status.begin(), status.end(), 0x00) - status.begin();
+    EXPECT_GT(ready, 450);
+    EXPECT_LT(ready, 525);
+    EXPECT_TRUE(
+        std::all_of(status.begin(), status.begin() + ready, [](uint8_t b) { return b == 1; }));
+}
+
+TEST_F(MpsseTest, ThePerformanceCounterKeepsTheBoardsTime) {
+    LARGE_INTEGER frequency, start, end;
+    ASSERT_TRUE(QueryPerformanceFrequency(&frequency));
+    ASSERT_TRUE(QueryPerformanceCounter(&start));
+    Sleep(250);
+    ASSERT_TRUE(QueryPerformanceCounter(&end));
+    EXPECT_EQ((end.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart, 250);
 }
 
 TEST_F(MpsseTest, SleepAdvancesOnlyAVirtualClock) {
