@@ -51,4 +51,15 @@ void sleep_ms(uint32_t milliseconds) {
     Sleep(milliseconds);
 }
 
+uint64_t now_us() {
+    LARGE_INTEGER frequency{}, count{};
+    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 ||
+        !QueryPerformanceCounter(&count) || count.QuadPart < 0)
+        return 0;
+    // Split, so that a counter running for weeks does not overflow.
+    const auto f = static_cast<uint64_t>(frequency.QuadPart);
+    const auto c = static_cast<uint64_t>(count.QuadPart);
+    return c / f * 1'000'000 + c % f * 1'000'000 / f;
+}
+
 } // namespace zintra::host

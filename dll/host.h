@@ -13,5 +13,8 @@ void show(const char* text);
 void debug(const char* text);
 [[gnu::format(printf, 1, 2)]] void debugf(const char* format, ...);
 void sleep_ms(uint32_t milliseconds);
+// A monotonic time in microseconds, from the performance counter (the
+// board's clock when a virtual board keeps one).
+uint64_t now_us();
 
 } // namespace zintra::host

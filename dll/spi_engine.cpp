@@ -6,11 +6,11 @@
 #include "texts.h"
 #include "wincalls.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
 #include <initializer_list>
-#include <optional>
 
 namespace zintra::spi {
 namespace {
@@ -71,11 +71,28 @@ constexpr uint8_t kLowDirection = 0xFB;
 constexpr uint8_t kSelected = 0xF6;
 constexpr uint8_t kReleased = 0xFE;
 
+constexpr uint8_t kSetupDivisor = 0x01;
+constexpr uint32_t kSetupClockHz = 3'000'000;
 constexpr std::array<std::array<uint8_t, 3>, 3> kSetupCommands = {{
-    {kSetDivisor, 0x01, 0x00}, // 12 MHz / ((1 + 1) * 2) = 3 MHz SPI clock
+    {kSetDivisor, kSetupDivisor, 0x00}, // 12 MHz / ((1 + 1) * 2) = 3 MHz SPI clock
     {kSetLowPins, kReleased, kLowDirection},
     {kSetHighPins, 0xFF, 0xFF},
 }};
+
+// The master clock: 0x8A switches the divide-by-5 off (60 MHz, on the
+// FT2232H and FT232H only), 0x8B back on (12 MHz). Both parts read at up to
+// 33 MHz or more; 15 MHz leaves room for the cable to the board.
+constexpr uint8_t kMasterClock60 = 0x8A;
+constexpr uint8_t kMasterClock12 = 0x8B;
+constexpr uint8_t kFastDivisor = 0x01; // 60 MHz / ((1 + 1) * 2) = 15 MHz
+constexpr uint32_t kFastClockHz = 15'000'000;
+// The bridge answers an opcode it does not know with 0xFA and the opcode.
+// No MPSSE knows these two, so their answer always comes and marks the end
+// of the replies to what was sent before them.
+constexpr uint8_t kBadCommand = 0xFA;
+constexpr uint8_t kMarkerA = 0xAA;
+constexpr uint8_t kMarkerB = 0xAB;
+constexpr int kMarkerReplies = 3;
 
 constexpr DWORD kListBySerial = FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER;
 constexpr std::size_t kSerialBufferSize = 60;
@@ -83,6 +100,7 @@ constexpr int kSettleIterations = 1000;
 
 std::array<uint8_t, kBufferSize> stream;
 std::array<uint8_t, kBufferSize> read_buffer;
+bool clock_raised = false;
 
 const Command* find_command(uint8_t opcode) {
     for (const Command& command : kCommands)
@@ -115,19 +133,16 @@ uint8_t length_high(uint32_t length) {
     return static_cast<uint8_t>(((length - 1) >> 8) & 0xFF);
 }
 
+// What a stream under construction asks of the driver.
 struct Plan {
-    std::size_t size = 0;
-    bool reads = false;
-    uint32_t delay_ms = 0;
+    uint32_t read_bytes = 0; // replies of every read phase, in order
 };
 
-// Builds the whole stream before anything is sent, so a request that does
-// not fit is refused with nothing on the wire. A zero-length read or write
-// phase is left out: the MPSSE length field cannot say "no bytes".
-std::optional<Plan> build(const Command& command, uint32_t address, uint32_t length,
-                          const uint8_t* buffer) {
-    Stream s;
-    Plan plan{.delay_ms = command.delay_ms};
+// Appends one command in its chip select, refusing what does not fit so
+// that nothing is sent. A zero-length read or write phase is left out: the
+// MPSSE length field cannot say "no bytes".
+bool append(Stream& s, Plan& plan, const Command& command, uint32_t address, uint32_t length,
+            const uint8_t* buffer) {
     bool ok = s.put({kSetLowPins, kSelected, kLowDirection}) &&
               s.put({kClockOut, 0x00, 0x00, command.opcode});
     for (Phase phase : command.phases) {
@@ -135,9 +150,9 @@ std::optional<Plan> build(const Command& command, uint32_t address, uint32_t len
         switch (phase) {
         case kReadPhase:
             if (length == 0) break;
-            if (length > read_buffer.size() || !buffer) return std::nullopt;
+            if (length > read_buffer.size() - plan.read_bytes || !buffer) return false;
             ok = s.put({kClockIn, length_low(length), length_high(length)});
-            plan.reads = true;
+            plan.read_bytes += length;
             break;
         case kAddressPhase:
             ok = s.put({kClockOut, 0x02, 0x00, static_cast<uint8_t>(address >> 16),
@@ -145,7 +160,7 @@ std::optional<Plan> build(const Command& command, uint32_t address, uint32_t len
             break;
         case kWritePhase:
             if (length == 0) break;
-            if (!buffer) return std::nullopt;
+            if (!buffer) return false;
             ok = s.put({kClockOut, length_low(length), length_high(length)}) &&
                  s.put(buffer, length);
             break;
@@ -156,9 +171,52 @@ std::optional<Plan> build(const Command& command, uint32_t address, uint32_t len
             break;
         }
     }
-    if (!ok || !s.put({kSetLowPins, kReleased, kLowDirection})) return std::nullopt;
-    plan.size = s.size();
-    return plan;
+    return ok && s.put({kSetLowPins, kReleased, kLowDirection});
+}
+
+// Sends the stream built, then reads its replies into the read buffer.
+Result send(const Stream& s, const Plan& plan) {
+    FT_HANDLE handle = state().device;
+    DWORD written = 0;
+    if (FT_Write(handle, stream.data(), static_cast<DWORD>(s.size()), &written) != FT_OK) {
+        host::show(text::kTransferFailed);
+        return Result::kWriteFailed;
+    }
+    if (plan.read_bytes == 0) return Result::kDone;
+    // A failed read must not hand back bytes of an earlier one.
+    std::memset(read_buffer.data(), 0, plan.read_bytes);
+    DWORD got = 0;
+    if (FT_Read(handle, read_buffer.data(), plan.read_bytes, &got) != FT_OK) {
+        host::show(text::kTransferFailed);
+        return Result::kReadFailed;
+    }
+    return Result::kDone;
+}
+
+void write_bytes(std::initializer_list<uint8_t> bytes) {
+    std::array<uint8_t, 8> out{};
+    std::copy(bytes.begin(), bytes.end(), out.begin());
+    DWORD written = 0;
+    FT_Write(state().device, out.data(), static_cast<DWORD>(bytes.size()), &written);
+}
+
+// Sends `command` and a marker, then reads two-byte answers until the
+// marker's arrives. True when it did, with `refused` telling whether the
+// bridge answered `command` as a bad command on the way.
+bool send_marked(uint8_t command, uint8_t marker, bool& refused) {
+    std::array<uint8_t, 2> out = {command, marker};
+    DWORD n = 0;
+    if (FT_Write(state().device, out.data(), static_cast<DWORD>(out.size()), &n) != FT_OK)
+        return false;
+    for (int i = 0; i < kMarkerReplies; ++i) {
+        std::array<uint8_t, 2> reply{};
+        if (FT_Read(state().device, reply.data(), static_cast<DWORD>(reply.size()), &n) != FT_OK)
+            return false;
+        if (reply[0] != kBadCommand) return false;
+        if (reply[1] == marker) return true;
+        if (reply[1] == command) refused = true;
+    }
+    return false;
 }
 
 // A short settle between leaving and entering MPSSE mode, without a timed
@@ -206,6 +264,7 @@ int open_sequence() {
         return fail_open(handle, text::kBitModeFailed);
     write_setup(handle);
     state().device = handle;
+    clock_raised = false;
     return 1;
 }
 
@@ -219,28 +278,61 @@ void close_device() {
 Result transaction(uint8_t opcode, uint32_t address, uint32_t length, uint8_t* buffer) {
     const Command* command = find_command(opcode);
     if (!command) return Result::kRefused;
-    std::optional<Plan> plan = build(*command, address, length, buffer);
-    if (!plan) return Result::kRefused;
-
-    FT_HANDLE handle = state().device;
-    DWORD written = 0;
-    if (FT_Write(handle, stream.data(), static_cast<DWORD>(plan->size), &written) != FT_OK) {
-        host::show(text::kTransferFailed);
-        return Result::kWriteFailed;
-    }
-    Result result = Result::kDone;
-    if (plan->reads) {
-        // A failed read must not hand back bytes of an earlier one.
-        std::memset(read_buffer.data(), 0, length);
-        DWORD got = 0;
-        if (FT_Read(handle, read_buffer.data(), length, &got) != FT_OK) {
-            host::show(text::kTransferFailed);
-            result = Result::kReadFailed;
-        }
-        std::memcpy(buffer, read_buffer.data(), length);
-    }
-    if (plan->delay_ms > 0) host::sleep_ms(plan->delay_ms);
+    Stream s;
+    Plan plan;
+    if (!append(s, plan, *command, address, length, buffer)) return Result::kRefused;
+    Result result = send(s, plan);
+    if (result == Result::kWriteFailed) return result;
+    if (plan.read_bytes) std::memcpy(buffer, read_buffer.data(), length);
+    if (command->delay_ms > 0) host::sleep_ms(command->delay_ms);
     return result;
+}
+
+Result burst(std::span<const Step> steps) {
+    Stream s;
+    Plan plan;
+    for (const Step& step : steps) {
+        const Command* command = find_command(step.opcode);
+        if (!command || !append(s, plan, *command, step.address, step.length, step.buffer))
+            return Result::kRefused;
+    }
+    Result result = send(s, plan);
+    if (result == Result::kWriteFailed) return result;
+    std::size_t at = 0;
+    for (const Step& step : steps) {
+        const Command& command = *find_command(step.opcode);
+        bool reads = step.length > 0 && std::find(command.phases.begin(), command.phases.end(),
+                                                  kReadPhase) != command.phases.end();
+        if (!reads) continue;
+        std::memcpy(step.buffer, read_buffer.data() + at, step.length);
+        at += step.length;
+    }
+    return result;
+}
+
+uint32_t raise_clock() {
+    bool refused = false;
+    if (send_marked(kMasterClock60, kMarkerA, refused) && !refused) {
+        write_bytes({kSetDivisor, kFastDivisor, 0x00});
+        clock_raised = true;
+        host::debugf(text::kClockRaised, kFastClockHz / 1'000'000);
+        return kFastClockHz;
+    }
+    if (refused) {
+        host::debugf(text::kClockKept, kSetupClockHz / 1'000'000);
+    } else {
+        // Whether 0x8A took effect is not known: the 12 MHz reference is put
+        // back, which a bridge without the 60 MHz clock refuses harmlessly.
+        send_marked(kMasterClock12, kMarkerB, refused);
+        host::debugf(text::kClockUnknown, kSetupClockHz / 1'000'000);
+    }
+    return kSetupClockHz;
+}
+
+void restore_clock() {
+    if (!clock_raised) return;
+    clock_raised = false;
+    write_bytes({kMasterClock12, kSetDivisor, kSetupDivisor, 0x00});
 }
 
 void pump_messages() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace zintra::spi {
 
@@ -49,6 +50,26 @@ inline bool sent(Result r) {
 // read phase) in one read, then the command's delay.
 [[nodiscard]] Result transaction(uint8_t opcode, uint32_t address, uint32_t length,
                                  uint8_t* buffer);
+// One command of a burst: as for transaction.
+struct Step {
+    uint8_t opcode;
+    uint32_t address = 0;
+    uint32_t length = 0;
+    uint8_t* buffer = nullptr;
+};
+// Several commands in one USB write, each in a chip select of its own, and
+// the replies of all of them in one USB read. No fixed delay follows any of
+// them: the caller polls the busy bit instead. Refused as a whole when one
+// opcode is unknown or the replies together exceed the read buffer.
+[[nodiscard]] Result burst(std::span<const Step> steps);
+
+// Raises the SPI clock to 15 MHz where the bridge has the 60 MHz master
+// clock (MPSSE command 0x8A answered, not refused as a bad command), and
+// says which in the debug output. The SPI clock in Hz it runs at now.
+uint32_t raise_clock();
+// Back to the open sequence's 3 MHz after raise_clock.
+void restore_clock();
+
 // Drains the host's message queue.
 void pump_messages();
 

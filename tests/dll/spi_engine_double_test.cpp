@@ -31,6 +31,7 @@ struct Double {
     std::deque<Bytes> read_data;
     int queued_messages = 0;
     int handle_token = 0;
+    int64_t clock_us = 0; // advanced by the sleeps alone
 };
 Double d;
 
@@ -97,6 +98,15 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
 void OutputDebugStringA(LPCSTR) {}
 void Sleep(DWORD ms) {
     d.sleeps.push_back(ms);
+    d.clock_us += ms * 1000;
+}
+BOOL QueryPerformanceCounter(LARGE_INTEGER* count) {
+    count->QuadPart = d.clock_us;
+    return 1;
+}
+BOOL QueryPerformanceFrequency(LARGE_INTEGER* frequency) {
+    frequency->QuadPart = 1'000'000;
+    return 1;
 }
 BOOL PeekMessageA(LPMSG msg, HWND window, UINT, UINT, UINT remove) {
     d.calls.push_back("peek " + std::to_string(window != nullptr) + " " + std::to_string(remove));
