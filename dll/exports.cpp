@@ -82,7 +82,7 @@ ZINTRA_API int32_t ZINTRA_CALL ZintraAction(int32_t action, int32_t b, int32_t c
         return close_programmer();
     case ZINTRA_PROGRAM_FLASH: {
         ProgrammingRun run;
-        return flash::program_flash(b);
+        return flash::program_flash(b, c == ZINTRA_PROGRAM_FAST);
     }
     case ZINTRA_SET_PORT_FIELD:
         return config::set_port_field(b, c, d);

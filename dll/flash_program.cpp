@@ -1,5 +1,6 @@
 #include "flash_program.h"
 
+#include "fast_program.h"
 #include "file_handle.h"
 #include "flash_io.h"
 #include "host.h"
@@ -15,14 +16,11 @@
 namespace zintra::flash {
 namespace {
 
-constexpr uint32_t kChunkSize = 4096;
 constexpr uint32_t kPagesPerChunk = kChunkSize / kPageSize;
-constexpr uint32_t kEraseBoundary = 0x10000;
 // Everything a 3-byte SPI address can reach; past it the address would wrap
 // onto the start of the flash.
 constexpr uint32_t kAddressSpace = 0x1000000;
 constexpr uint8_t kBusyBit = 0x01;
-constexpr uint8_t kBlank = 0xFF;
 constexpr int kEraseBudgetMs = 1000;
 constexpr uint32_t kEraseStepMs = 5;
 constexpr uint8_t kSmallBlockMaker = 0xC2;
@@ -98,16 +96,6 @@ bool fits_chip(int32_t start, long data_bytes) {
     return false;
 }
 
-enum class Check { kPassed, kRetry, kFailed };
-
-// One more restart of the chunk if the limit allows it.
-Check retry_or_fail(int& rewrites) {
-    if (rewrites >= kRewriteLimit) return Check::kFailed;
-    ++rewrites;
-    host::debugf(text::kRewriteCounter, rewrites);
-    return Check::kRetry;
-}
-
 // The first 4 KiB after each erase command: with two 32 KiB commands an
 // erase that did not happen in the second half shows here, before any of
 // the block is programmed over old bytes.
@@ -175,7 +163,28 @@ bool write_chunk(uint32_t base, std::array<uint8_t, kChunkSize>& chunk) {
     }
 }
 
+bool program_exact(std::FILE* file) {
+    LibraryState& s = state();
+    std::array<uint8_t, kChunkSize> chunk{};
+    for (;;) {
+        chunk.fill(0);
+        std::size_t n = std::fread(chunk.data(), 1, chunk.size(), file);
+        if (n == 0) break;
+        if (!write_chunk(static_cast<uint32_t>(s.progress), chunk)) return false;
+        s.progress += static_cast<int32_t>(kChunkSize);
+        if (n < chunk.size()) break;
+    }
+    return true;
+}
+
 } // namespace
+
+Check retry_or_fail(int& rewrites) {
+    if (rewrites >= kRewriteLimit) return Check::kFailed;
+    ++rewrites;
+    host::debugf(text::kRewriteCounter, rewrites);
+    return Check::kRetry;
+}
 
 int read_flash_id() {
     std::array<uint8_t, 3> id{};
@@ -210,7 +219,7 @@ Ready wait_until_ready() {
     return poll_busy(LostReply::kStop, false);
 }
 
-int program_flash(int32_t first_byte_check) {
+int program_flash(int32_t first_byte_check, bool fast) {
     LibraryState& s = state();
     // Only a plain file has a length to check the start address against.
     std::error_code ec;
@@ -229,19 +238,13 @@ int program_flash(int32_t first_byte_check) {
         host::showf(text::kStartAddressInvalid, static_cast<unsigned>(s.start_address));
         return 0;
     }
+    // A busy part answers the ID read with 0xFF, which names no size.
+    if (fast && !fast_wait_until_ready()) return 0;
     read_flash_id();
     if (!fits_chip(s.start_address, data_bytes)) return 0;
     s.progress = s.start_address;
 
-    std::array<uint8_t, kChunkSize> chunk{};
-    for (;;) {
-        chunk.fill(0);
-        std::size_t n = std::fread(chunk.data(), 1, chunk.size(), file.get());
-        if (n == 0) break;
-        if (!write_chunk(static_cast<uint32_t>(s.progress), chunk)) return 0;
-        s.progress += static_cast<int32_t>(kChunkSize);
-        if (n < chunk.size()) break;
-    }
+    if (!(fast ? program_fast(file.get()) : program_exact(file.get()))) return 0;
     // A read error looks like the end of the file to fread; it must not end
     // the run as a success with the rest of the file missing.
     if (std::ferror(file.get())) {

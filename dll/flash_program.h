@@ -9,6 +9,17 @@ namespace zintra::flash {
 // How often a failed check may start a piece of work over: a chunk of
 // program flash, a page or the erase of the serial record.
 constexpr int kRewriteLimit = 20;
+// Program flash reads, programs and verifies the file a chunk at a time and
+// erases where a chunk opens a block.
+constexpr uint32_t kChunkSize = 4096;
+constexpr uint32_t kEraseBoundary = 0x10000;
+constexpr uint8_t kBlank = 0xFF;
+
+// What a check of a chunk came to.
+enum class Check { kPassed, kRetry, kFailed };
+// One more restart of the chunk if the limit allows it (with its debug
+// line), otherwise kFailed.
+Check retry_or_fail(int& rewrites);
 
 int read_flash_id();
 // The chip's size as the capacity byte of the last ID gives it, 0 when the
@@ -38,7 +49,8 @@ enum class Ready {
 // Polls the busy bit, in the erase poll's steps and budget, without debug
 // lines; a run without faults sees one status read.
 Ready wait_until_ready();
-int program_flash(int32_t first_byte_check);
+// `fast` chooses fast programming (fast_program.h) for the same file.
+int program_flash(int32_t first_byte_check, bool fast);
 int probe_id_loop();
 
 } // namespace zintra::flash

@@ -21,6 +21,26 @@ inline constexpr const char* kRewriteCounter = "\nReWrite Counter=%i";
 inline constexpr const char* kPageProgrammed = "CD_PP Addr=%08x\n";
 inline constexpr const char* kEraseFailed = "Erase did not finish: Addr = %08x";
 
+// Fast programming.
+inline constexpr const char* kClockRaised =
+    "Fast programming: the bridge has the 60 MHz clock, SPI clock %u MHz\n";
+inline constexpr const char* kClockKept =
+    "Fast programming: the bridge answered 0x8A as a bad command, SPI clock stays %u MHz\n";
+inline constexpr const char* kClockUnknown =
+    "Fast programming: the bridge did not answer the clock probe, SPI clock %u MHz\n";
+inline constexpr const char* kFastBlock = "Fast programming: block %08x %s\n";
+inline constexpr const char* kFastBlockSame = "holds the bytes, left alone";
+inline constexpr const char* kFastBlockBlank = "is blank, not erased";
+inline constexpr const char* kFastBlockErased = "erased";
+inline constexpr const char* kFastBusyBefore =
+    "The flash stays busy; nothing was erased or programmed";
+inline constexpr const char* kFastNoStatus =
+    "The flash's status could not be read; nothing was erased or programmed";
+inline constexpr const char* kFastBusyAfter =
+    "The flash was still busy %u ms after the %s at %08x; programming stopped there";
+inline constexpr const char* kFastPageProgram = "page program";
+inline constexpr const char* kFastBlockErase = "block erase";
+
 // Configuration block and packed image files.
 inline constexpr const char* kLoadOpenFailed =
     "File open fail,%s may not exist or permission may not correct!";

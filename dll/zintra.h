@@ -24,12 +24,12 @@ extern "C" {
 /* The action codes of ZintraAction(action, b, c, d). Any other code does
    nothing and returns 1. */
 enum ZintraActionCode {
-    ZINTRA_PROBE_ID_LOOP = 1,       /* reads the JEDEC ID over and over (bounded) */
-    ZINTRA_OPEN_PROGRAMMER = 2,     /* 1 open, 0 failed; clears tables and paths */
-    ZINTRA_CLOSE_PROGRAMMER = 3,    /* 1 */
-    ZINTRA_PROGRAM_FLASH = 4,       /* b = 1: first-byte check; 1 done, 0 failed */
-    ZINTRA_SET_PORT_FIELD = 5,      /* b index, c value, d width (version 4); table 2 */
-    ZINTRA_READ_FLASH_ID = 6,       /* keeps the manufacturer byte; 1 */
+    ZINTRA_PROBE_ID_LOOP = 1,    /* reads the JEDEC ID over and over (bounded) */
+    ZINTRA_OPEN_PROGRAMMER = 2,  /* 1 open, 0 failed; clears tables and paths */
+    ZINTRA_CLOSE_PROGRAMMER = 3, /* 1 */
+    ZINTRA_PROGRAM_FLASH = 4,  /* b = 1: first-byte check; c: ZintraProgramMode; 1 done, 0 failed */
+    ZINTRA_SET_PORT_FIELD = 5, /* b index, c value, d width (version 4); table 2 */
+    ZINTRA_READ_FLASH_ID = 6,  /* keeps the manufacturer byte; 1 */
     ZINTRA_SET_HEADER_FIELD = 7,    /* as 5, table 0 */
     ZINTRA_SET_GROUP_FIELD = 8,     /* as 5, table 1 (version 3: b + group index) */
     ZINTRA_SELECT_GROUP = 9,        /* group index := b; 1 */
@@ -41,6 +41,12 @@ enum ZintraActionCode {
     ZINTRA_SET_TABLE6_FIELD = 15,
     ZINTRA_SET_TABLE7_FIELD = 16
 };
+
+/* c of ZINTRA_PROGRAM_FLASH. Any value but ZINTRA_PROGRAM_FAST programs
+   exactly as always; fast programming writes and verifies the same bytes,
+   polling the busy bit instead of fixed waits and leaving alone what the
+   flash already holds. */
+enum ZintraProgramMode { ZINTRA_PROGRAM_EXACT = 0, ZINTRA_PROGRAM_FAST = 1 };
 
 /* The table numbers of GetConf. */
 enum ZintraTable {

@@ -1,0 +1,245 @@
+// Fast programming against the exact mode on the virtual board.
+#include "board_fixture.h"
+#include "zintra.h"
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+using testing_support::Bytes;
+using testing_support::pattern;
+
+constexpr uint32_t kFlashSize = 2u << 20;
+
+struct Outcome {
+    int32_t result = 0;
+    Bytes flash;
+    int32_t progress = 0;
+    vboard::Counters counters;
+};
+
+class FastProgram : public testing_support::BoardTest {
+  protected:
+    // Programs `file` from `start` in `mode` on a fresh board of `part`
+    // that holds `before`.
+    Outcome run(int32_t mode, const Bytes& before, const Bytes& file, int32_t start,
+                const vboard::FlashPart& part = vboard::default_part(), bool clock_60mhz = true) {
+        ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
+        vboard::Options options;
+        options.part = &part;
+        options.master_clock_60mhz = clock_60mhz;
+        reattach(options);
+        board().write_raw(0, before);
+        EXPECT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
+        testing_support::write_file(temp("image.bin"), file);
+        EXPECT_EQ(SetupWriteParameter(start, temp("image.bin").c_str()), 1);
+        Outcome o;
+        o.result = ZintraAction(ZINTRA_PROGRAM_FLASH, 0, mode, 0);
+        o.flash = board().read(0, kFlashSize);
+        o.progress = GetFlashProgress();
+        o.counters = board().counters();
+        return o;
+    }
+    long lines(const std::string& prefix) const {
+        return std::count_if(debug_lines.begin(), debug_lines.end(),
+                             [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+    }
+};
+
+// The board as an earlier run of `file` from the block boundary `start`
+// left it: the rest of its last block erased. Other data everywhere else,
+// and behind the file as well unless `erased_behind`.
+Bytes holding(const Bytes& file, uint32_t start, bool erased_behind = true) {
+    Bytes b = pattern(kFlashSize, 9);
+    auto end = b.begin() + start + static_cast<std::ptrdiff_t>(file.size());
+    if (erased_behind) std::fill(end, b.begin() + ((end - b.begin() + 0xFFFF) & ~0xFFFF), 0xFF);
+    std::copy(file.begin(), file.end(), b.begin() + start);
+    return b;
+}
+
+// A file with whole pages of 0xFF among its data.
+Bytes with_blank_pages() {
+    Bytes f = pattern(0x14000, 5);
+    for (uint32_t page : {0x0u, 0x1100u, 0x10F00u})
+        std::fill_n(f.begin() + page, 256, 0xFF);
+    return f;
+}
+
+struct Board {
+    const char* name;
+    Bytes before;
+    Bytes file;
+    int32_t start;
+};
+
+TEST_F(FastProgram, LeavesTheFlashAsTheExactModeDoes) {
+    const Bytes file = pattern(0x21000, 3);
+    Bytes unaligned = pattern(kFlashSize, 9);
+    std::fill_n(unaligned.begin() + 0x1F000, 0x1000, 0xFF); // as an earlier erase left it
+    const Board boards[] = {
+        {"erased chip", Bytes(kFlashSize, 0xFF), file, 0},
+        {"other data", pattern(kFlashSize, 9), file, 0x30000},
+        {"the same data", holding(file, 0x30000), file, 0x30000},
+        {"the same data, other data behind it", holding(file, 0, false), file, 0},
+        {"unaligned start", unaligned, pattern(12 * 1024, 4), 0x1F000},
+        {"not a multiple of 4 KiB", pattern(kFlashSize, 9), pattern(10000, 6), 0x50000},
+        {"blank pages in the file", pattern(kFlashSize, 9), with_blank_pages(), 0x70000},
+    };
+    for (const vboard::FlashPart* part : {&vboard::default_part(), &vboard::other_part()})
+        for (const Board& b : boards) {
+            Outcome exact = run(ZINTRA_PROGRAM_EXACT, b.before, b.file, b.start, *part);
+            Outcome fast = run(ZINTRA_PROGRAM_FAST, b.before, b.file, b.start, *part);
+            EXPECT_EQ(exact.result, 1) << b.name;
+            EXPECT_EQ(fast.result, 1) << b.name;
+            EXPECT_TRUE(fast.flash == exact.flash)
+                << b.name << ", maker " << int(part->jedec_id[0]);
+            EXPECT_EQ(fast.progress, exact.progress) << b.name;
+        }
+    EXPECT_TRUE(messages.empty()) << messages.front();
+}
+
+TEST_F(FastProgram, ErasesAndProgramsOnlyWhatTheFlashDoesNotHold) {
+    const Bytes file = with_blank_pages(); // 20 chunks over two blocks, 3 blank pages
+    struct Case {
+        const char* name;
+        Bytes before;
+        uint64_t erases;
+        uint64_t programs;
+        uint64_t reads; // USB reads: 4 KiB chunks and status readings
+    };
+    const Case cases[] = {
+        {"erased chip", Bytes(kFlashSize, 0xFF), 0, 317, 0},
+        {"the same data", holding(file, 0x70000), 0, 0, 32},
+        {"other data", pattern(kFlashSize, 9), 2, 317, 0},
+    };
+    for (const Case& c : cases) {
+        Outcome o = run(ZINTRA_PROGRAM_FAST, c.before, file, 0x70000);
+        EXPECT_EQ(o.result, 1) << c.name;
+        EXPECT_EQ(o.counters.erases, c.erases) << c.name;
+        EXPECT_EQ(o.counters.page_programs, c.programs) << c.name;
+        if (c.reads) {
+            EXPECT_EQ(o.counters.usb_reads, c.reads + 3) << c.name << ": ready, ID, clock probe";
+        }
+    }
+}
+
+// A command that did not go out, a lost reply or a flipped read costs a
+// restart; a chip that never takes the bytes is reported, never passed.
+TEST_F(FastProgram, FaultsAreRestartedOrReportedLikeTheExactModes) {
+    struct Case {
+        const char* name;
+        vboard::Faults faults;
+        int32_t result;
+        std::string message; // the last box, when there is one
+    };
+    auto flips = [](uint32_t n) {
+        vboard::Faults f;
+        f.flipped_reads = n;
+        f.flip_begin = 0x41100;
+        f.flip_end = 0x41101;
+        return f;
+    };
+    vboard::Faults protect;
+    protect.write_protected = true;
+    vboard::Faults lost_write;
+    lost_write.write_fails_on_call = 9; // set-up 3, ready, ID, clock 2, first read, the erase
+    vboard::Faults lost_read;
+    lost_read.read_fails_on_call = 5; // ready, ID, clock, first read, the erase's first poll
+    const Case cases[] = {
+        {"one flipped read", flips(1), 1, ""},
+        {"flips that persist", flips(1000), 0, "Compare error: Addr = 00041100"},
+        {"write-protected", protect, 0, "Compare error: Addr = 00040000"},
+        {"the erase lost", lost_write, 1, "FT_Write fail!"},
+        {"a poll's reply lost", lost_read, 1, "FT_Write fail!"},
+    };
+    const Bytes file = pattern(0x3000, 8);
+    for (const Case& c : cases) {
+        messages.clear();
+        ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
+        reattach({});
+        board().write_raw(0, pattern(kFlashSize, 9));
+        board().faults() = c.faults;
+        ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
+        testing_support::write_file(temp("image.bin"), file);
+        SetupWriteParameter(0x40000, temp("image.bin").c_str());
+        EXPECT_EQ(ZintraAction(ZINTRA_PROGRAM_FLASH, 0, ZINTRA_PROGRAM_FAST, 0), c.result)
+            << c.name;
+        EXPECT_EQ(messages.empty() ? "" : messages.back(), c.message) << c.name;
+        if (c.result == 1) {
+            EXPECT_EQ(board().read(0x40000, 0x3000), file) << c.name;
+        }
+    }
+    EXPECT_EQ(lines("\nReWrite Counter=20"), 2) << "persistent flips and write protection";
+    EXPECT_EQ(std::count(debug_lines.begin(), debug_lines.end(), "\nReWrite Counter=1"), 4)
+        << "those two, one flip and the lost erase";
+}
+
+// Before the first read and after each command the wait ends within the
+// command's budget (twice the part's longest), with a message.
+TEST_F(FastProgram, AStuckBusyBitEndsTheRunWithinItsBudget) {
+    struct Case {
+        const char* name;
+        int pumps_before; // the busy bit sticks inside this pump; -1 before the run
+        uint64_t budget_us;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"before the run", -1, 4'000'000, "The flash stays busy; nothing was erased or programmed"},
+        {"at a page program", 5, 10'000,
+         "The flash was still busy 10 ms after the page program at 00040500; programming stopped "
+         "there"},
+    };
+    for (const Case& c : cases) {
+        messages.clear();
+        ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
+        reattach({});
+        ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
+        board().faults().busy_stuck = c.pumps_before < 0;
+        uint64_t stuck_at = board().now_us();
+        on_pump = [&] {
+            if (pumps == c.pumps_before + 1) {
+                board().faults().busy_stuck = true;
+                stuck_at = board().now_us();
+            }
+        };
+        testing_support::write_file(temp("image.bin"), pattern(0x3000, 8));
+        SetupWriteParameter(0x40000, temp("image.bin").c_str());
+        pumps = 0;
+        EXPECT_EQ(ZintraAction(ZINTRA_PROGRAM_FLASH, 0, ZINTRA_PROGRAM_FAST, 0), 0) << c.name;
+        EXPECT_EQ(messages, std::vector<std::string>{c.message}) << c.name;
+        const uint64_t spent = board().now_us() - stuck_at;
+        EXPECT_GE(spent, c.budget_us) << c.name;
+        EXPECT_LE(spent, c.budget_us + c.budget_us / 10) << c.name;
+        on_pump = nullptr;
+    }
+}
+
+TEST_F(FastProgram, RaisesTheClockOnlyWhereTheBridgeHasItAndPutsItBack) {
+    for (bool clock_60mhz : {true, false}) {
+        debug_lines.clear();
+        ASSERT_EQ(run(ZINTRA_PROGRAM_FAST, {}, pattern(100), 0, vboard::default_part(), clock_60mhz)
+                      .result,
+                  1);
+        EXPECT_EQ(lines(clock_60mhz ? "Fast programming: the bridge has the 60 MHz clock, SPI "
+                                      "clock 15 MHz"
+                                    : "Fast programming: the bridge answered 0x8A as a bad "
+                                      "command, SPI clock stays 3 MHz"),
+                  1);
+        // The ID read takes as long as before the run: 3 MHz again.
+        uint64_t before = board().now_us();
+        ZintraAction(ZINTRA_READ_FLASH_ID, 0, 0, 0);
+        EXPECT_NEAR(static_cast<double>(board().now_us() - before), 1261, 1) << clock_60mhz;
+        EXPECT_EQ(board().counters().bad_commands, clock_60mhz ? 1u : 2u);
+    }
+}
+
+TEST_F(FastProgram, EveryOtherModeValueIsTheExactMode) {
+    const uint64_t exact_sleeps = run(ZINTRA_PROGRAM_EXACT, {}, pattern(100), 0).counters.sleeps;
+    EXPECT_GT(exact_sleeps, 16u);
+    for (int32_t mode : {2, -1, 1000})
+        EXPECT_EQ(run(mode, {}, pattern(100), 0).counters.sleeps, exact_sleeps) << mode;
+    EXPECT_LT(run(ZINTRA_PROGRAM_FAST, {}, pattern(100), 0).counters.sleeps, 16u);
+}
+
+} // namespace
