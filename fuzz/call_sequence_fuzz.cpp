@@ -3,7 +3,8 @@
 // load that says it failed changes no table and one that succeeds holds the
 // board's block, a successful FlashSerial leaves the block in the flash and
 // programming leaves the file there, and nothing but the serial record's
-// erase block and the programmed range ever changes in the flash.
+// erase block and the programmed range ever changes in the flash, in either
+// mode of programming.
 #include "harness.h"
 #include "spi_engine.h"
 #include "virtual_board.h"
@@ -138,9 +139,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const Bytes before = board.read(0, flash_size);
             const int32_t start = state().start_address;
             const int32_t check = in.ConsumeIntegralInRange(0, 2);
+            const int32_t mode = in.ConsumeBool() ? ZINTRA_PROGRAM_FAST : ZINTRA_PROGRAM_EXACT;
             const std::size_t skip = check == 1 ? 1 : 0;
             const bool flips = flips_pending(board);
-            if (ZintraAction(ZINTRA_PROGRAM_FLASH, check, 0, 0) == 1 && file.size() > skip &&
+            if (ZintraAction(ZINTRA_PROGRAM_FLASH, check, mode, 0) == 1 && file.size() > skip &&
                 !flips) {
                 Bytes written = board.read(static_cast<uint32_t>(start),
                                            static_cast<uint32_t>(file.size() - skip));
