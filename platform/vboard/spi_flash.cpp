@@ -94,7 +94,8 @@ void SpiFlash::select() {
 }
 
 uint8_t SpiFlash::exchange(uint8_t mosi) {
-    if (!selected_) return 0xFF;
+    // With no chip on the bus nothing drives the data line: it reads high.
+    if (!selected_ || faults_.no_chip) return 0xFF;
     const uint32_t index = count_;
     if (count_ < kAnyLength) ++count_;
     if (index == 0) {
@@ -161,6 +162,7 @@ uint8_t SpiFlash::read_byte(uint32_t address) {
 void SpiFlash::deselect() {
     if (!selected_) return;
     selected_ = false;
+    if (faults_.no_chip) return;
     if (count_ > 0 && observer_)
         observer_({opcode_, address_, counters_.usb_writes, counters_.usb_reads + 1});
     if (ignored_ || count_ == 0) return;

@@ -372,6 +372,8 @@ bool parse_faults(const std::string& text, Faults& faults, std::string& error) {
                 parsed.busy_stuck = true;
             else if (key == "wp")
                 parsed.write_protected = true;
+            else if (key == "nochip")
+                parsed.no_chip = true;
             else
                 ok = false;
         } else if (key == "write") {

@@ -42,6 +42,7 @@ struct Faults {
     uint32_t flip_end = 0;
     uint8_t flip_mask = 0x01;     // ...return each byte in it XOR this mask
     bool write_protected = false; // program and erase are ignored
+    bool no_chip = false;         // nothing behind the bridge: every byte clocked in reads 0xFF
 };
 
 // What happened on the wire and in the chip since the board was attached.

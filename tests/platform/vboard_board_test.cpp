@@ -139,6 +139,22 @@ TEST_F(FaultTest, WriteProtectIgnoresProgramAndErase) {
     EXPECT_EQ(board().counters().erases + board().counters().page_programs, 0u);
 }
 
+// A bridge with nothing behind it: the data line floats high, so the ID,
+// the status and every read answer 0xFF; the bridge itself still works.
+TEST_F(FaultTest, NoChipReadsAllOnesAndChangesNothing) {
+    faults().no_chip = true;
+    Bridge bridge;
+    EXPECT_EQ(bridge.transact(command(0x9F, {}, {}, 3), 3), (Stream{0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(bridge.status(), 0xFF);
+    board().fill(0x00);
+    bridge.write_enable();
+    bridge.erase(0xD8, 0);
+    EXPECT_EQ(bridge.read_data(0, 2), (Stream{0xFF, 0xFF}));
+    EXPECT_EQ(board().read(0, 1), Bytes{0x00});
+    bridge.write({0x81});
+    EXPECT_EQ(bridge.read(1), Stream{0xFE}) << "the pins still answer";
+}
+
 // The numbers a run without faults reports are the ones write=N and read=N
 // take, so a second run can fail exactly the command chosen.
 TEST_F(FaultTest, TheObserverNamesTheTransfersOfEachCommand) {
@@ -162,11 +178,11 @@ TEST(FaultGrammar, ParsesEveryItemAndRefusesTheRest) {
     vboard::Faults f;
     std::string error;
     ASSERT_TRUE(vboard::parse_faults(
-        " nodevice,open,reset,bitmode,write=3,read=0x10,busy,wp,flip=2@0x1000-0x1100/0x40", f,
-        error))
+        " nodevice,open,reset,bitmode,write=3,read=0x10,busy,wp,nochip,flip=2@0x1000-0x1100/0x40",
+        f, error))
         << error;
     EXPECT_TRUE(f.no_device && f.open_fails && f.reset_fails && f.bitmode_fails && f.busy_stuck &&
-                f.write_protected);
+                f.write_protected && f.no_chip);
     EXPECT_EQ(f.write_fails_on_call, 3u);
     EXPECT_EQ(f.read_fails_on_call, 16u);
     EXPECT_EQ(f.flipped_reads, 2u);
