@@ -156,6 +156,7 @@ const std::vector<Fault>& faults() {
         {"one flipped read mid-run", "flip=1", Place::kMidRun},
         {"30 flipped reads in the write-back", "flip=30", Place::kWriteBack},
         {"write-protected", "wp", Place::kWholeRun},
+        {"no chip behind the bridge", "nochip", Place::kWholeRun},
     };
     return all;
 }
@@ -202,6 +203,7 @@ constexpr const char* kExpected[] = {
     "dadddd", // one flipped read mid-run
     "t-tttt", // 30 flipped reads in the write-back
     "adtata", // write-protected
+    "aaaaaa", // no chip behind the bridge
 };
 
 Bytes SerialBlockWrite::beside_flash(const std::filesystem::path& dir) {
