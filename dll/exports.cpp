@@ -1,10 +1,11 @@
-// The eleven exports and the action dispatch. Every export but
-// GetFlashProgress is refused while program flash runs: the host's handlers
+// The exports and the action dispatch. Every export but GetFlashProgress
+// and ZintraStop is refused while program flash runs: the host's handlers
 // run inside its message pump and must not change the file, tables or image
 // beneath it.
 #include "zintra.h"
 
 #include "config_block.h"
+#include "flash_backup.h"
 #include "flash_program.h"
 #include "host.h"
 #include "library_state.h"
@@ -25,10 +26,17 @@ bool busy() {
     return state().programming;
 }
 
+// A stop asked for during a run ends with it: the next run starts unstopped.
 class ProgrammingRun {
   public:
-    ProgrammingRun() { state().programming = true; }
-    ~ProgrammingRun() { state().programming = false; }
+    ProgrammingRun() {
+        state().programming = true;
+        state().stop_requested = false;
+    }
+    ~ProgrammingRun() {
+        state().programming = false;
+        state().stop_requested = false;
+    }
     ProgrammingRun(const ProgrammingRun&) = delete;
     ProgrammingRun& operator=(const ProgrammingRun&) = delete;
 };
@@ -168,6 +176,23 @@ ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFlashToBuffer(void) {
 ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFileToBuffer(const char* path, int32_t mode) {
     if (busy()) return 0;
     return config::load_from_file(path, mode);
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraChipId(uint8_t* id) {
+    if (busy() || !id || !state().opened) return 0;
+    return flash::chip_id(id);
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraBackupFlash(const char* path, int32_t address,
+                                                 int32_t length) {
+    if (busy()) return 0;
+    return backup::backup_flash(path, address, length);
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraStop(void) {
+    if (!busy()) return 0;
+    state().stop_requested = true;
+    return 1;
 }
 
 } // extern "C"

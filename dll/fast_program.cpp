@@ -94,8 +94,7 @@ Wait poll(const Deadline& deadline, uint32_t count, uint32_t pause_ms) {
 }
 
 bool read_chunk(uint32_t address, uint8_t* out) {
-    spi::Step step{spi::kRead, address, kChunkSize, out};
-    return spi::burst({&step, 1}) == spi::Result::kDone;
+    return read_burst(address, {out, kChunkSize});
 }
 
 // The SPI clock raised for the run and put back on every way out of it.
@@ -263,6 +262,7 @@ class FastRun {
         for (uint32_t p = 0; p < kPagesPerChunk; ++p) {
             spi::pump_messages();
             const uint32_t at = p * kPageSize;
+            if (stopped_at(address + at)) return Check::kFailed;
             if (is_blank(want + at, kPageSize) ||
                 (known && std::equal(want + at, want + at + kPageSize, have + at)))
                 continue;

@@ -39,6 +39,11 @@ Reading read_pages_twice(uint32_t address, std::span<uint8_t> out) {
     return {};
 }
 
+bool read_burst(uint32_t address, std::span<uint8_t> out) {
+    spi::Step step{spi::kRead, address, static_cast<uint32_t>(out.size()), out.data()};
+    return spi::burst({&step, 1}) == spi::Result::kDone;
+}
+
 void write_page(uint32_t address, uint8_t* data) {
     static_cast<void>(spi::transaction(spi::kWriteEnable, 0, 0, nullptr));
     static_cast<void>(spi::transaction(spi::kPageProgram, address, kPageSize, data));

@@ -32,6 +32,10 @@ struct Reading {
 };
 Reading read_pages_twice(uint32_t address, std::span<uint8_t> out);
 
+// Reads `out` (at most the read buffer) with one read command and no fixed
+// delay behind it; false when it did not arrive.
+bool read_burst(uint32_t address, std::span<uint8_t> out);
+
 // Write enable, then page program of the kPageSize bytes at `data`. Neither
 // result is looked at: what went wrong shows when the page is read back.
 void write_page(uint32_t address, uint8_t* data);

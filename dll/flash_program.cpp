@@ -123,6 +123,7 @@ Check program_and_verify(uint32_t base, std::array<uint8_t, kChunkSize>& chunk, 
         uint32_t address = base + p * kPageSize;
         uint8_t* data = chunk.data() + p * kPageSize;
         spi::pump_messages();
+        if (stopped_at(address)) return Check::kFailed;
         write_page(address, data);
         host::debugf(text::kPageProgrammed, static_cast<unsigned>(address));
         // A page that did not arrive fails the check at its first byte: its
@@ -186,13 +187,25 @@ Check retry_or_fail(int& rewrites) {
     return Check::kRetry;
 }
 
-int read_flash_id() {
-    std::array<uint8_t, 3> id{};
+bool stopped_at(uint32_t address) {
+    if (!state().stop_requested) return false;
+    host::showf(text::kStopped, address, static_cast<unsigned>(state().start_address));
+    return true;
+}
+
+int chip_id(uint8_t* id) {
+    std::array<uint8_t, 3>& read = state().jedec_id;
+    read.fill(0);
     // A failed read has been shown; its zeros name no maker and no size.
-    static_cast<void>(
-        spi::transaction(spi::kReadId, 0, static_cast<uint32_t>(id.size()), id.data()));
-    state().manufacturer = id[0];
-    state().jedec_id = id;
+    spi::Result r =
+        spi::transaction(spi::kReadId, 0, static_cast<uint32_t>(read.size()), read.data());
+    state().manufacturer = read[0];
+    if (id) std::copy(read.begin(), read.end(), id);
+    return r == spi::Result::kDone ? 1 : 0;
+}
+
+int read_flash_id() {
+    chip_id(nullptr);
     return 1;
 }
 

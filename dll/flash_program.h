@@ -20,8 +20,13 @@ enum class Check { kPassed, kRetry, kFailed };
 // One more restart of the chunk if the limit allows it (with its debug
 // line), otherwise kFailed.
 Check retry_or_fail(int& rewrites);
+// True, with the message that says where, when ZintraStop asked the run to
+// stop: at the page at `address`, which is not programmed.
+bool stopped_at(uint32_t address);
 
 int read_flash_id();
+// The same read into `id`; 1 when it arrived, 0 when a transfer failed (shown).
+int chip_id(uint8_t* id);
 // The chip's size as the capacity byte of the last ID gives it, 0 when the
 // byte names no plausible size.
 uint64_t chip_size();

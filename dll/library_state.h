@@ -55,6 +55,8 @@ struct LibraryState {
     // Set while program flash runs; the exports refuse every call but
     // GetFlashProgress then, since handlers run inside its message pump.
     bool programming = false;
+    // Asked for by ZintraStop during a run; the run stops at the next page.
+    bool stop_requested = false;
 };
 
 LibraryState& state();

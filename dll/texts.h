@@ -40,6 +40,8 @@ inline constexpr const char* kFastBusyAfter =
     "The flash was still busy %u ms after the %s at %08x; programming stopped there";
 inline constexpr const char* kFastPageProgram = "page program";
 inline constexpr const char* kFastBlockErase = "block erase";
+inline constexpr const char* kStopped =
+    "Stopped at %08x: the board holds a partial image from %08x";
 
 // Configuration block and packed image files.
 inline constexpr const char* kLoadOpenFailed =
@@ -97,5 +99,21 @@ inline constexpr const char* kSerialIncomplete =
     "The configuration block was not written completely: %u bytes of the flash block at %08x "
     "did not read back as written, from %08x to %08x. The block as it was before is saved in "
     "%s";
+
+// Flash backup.
+inline constexpr const char* kBackupRefused =
+    "Backup to %s refused: the address must not be negative and the length must be a positive "
+    "multiple of 256, inside the flash's %llu bytes";
+inline constexpr const char* kBackupNotOpen = "Backup to %s refused: no programmer is open";
+inline constexpr const char* kBackupCreateFailed =
+    "Could not create the backup %s; nothing was read";
+inline constexpr const char* kBackupBusy = "The flash stays busy; nothing was written to %s";
+inline constexpr const char* kBackupReadFailed =
+    "Could not read the flash at %08x; nothing was written to %s";
+inline constexpr const char* kBackupReadsDiffer =
+    "The flash reads differently twice at %08x, or the backup did not keep what was read; "
+    "nothing was written to %s";
+inline constexpr const char* kBackupWriteFailed =
+    "Could not write the backup %s whole; nothing was written to it";
 
 } // namespace zintra::text

@@ -1,5 +1,6 @@
-/* Zintra, the programmer library: the eleven exports. Arguments are 32-bit
-   integers and 8-bit strings; the caller owns every buffer. */
+/* Zintra, the programmer library: the eleven exports and the flash panel's
+   additions. Arguments are 32-bit integers and 8-bit strings; the caller
+   owns every buffer. */
 #ifndef ZINTRA_H
 #define ZINTRA_H
 
@@ -89,6 +90,14 @@ ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFlashToBuffer(void);
 /* Loads a packed image; mode 1 takes the version from its header, any other
    mode means version 4; 1 loaded, 0 refused. */
 ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFileToBuffer(const char* path, int32_t mode);
+
+/* Reads the JEDEC ID into id (3 bytes); 1 read, 0 failed (shown) or no programmer open. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraChipId(uint8_t* id);
+/* Writes flash [address, address + length) (length a multiple of 256), read twice, to path
+   whole and read back; 1 when the file holds the flash, 0 with a message naming path. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraBackupFlash(const char* path, int32_t address, int32_t length);
+/* Asks a running program flash to stop at its next page; 1 when one runs, 0 otherwise. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraStop(void);
 
 #ifdef __cplusplus
 }

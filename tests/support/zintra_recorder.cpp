@@ -91,4 +91,19 @@ ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFileToBuffer(const char* path, int32_
     return 1;
 }
 
+ZINTRA_API int32_t ZINTRA_CALL ZintraChipId(uint8_t* id) {
+    record("ZintraChipId");
+    if (id) id[0] = id[1] = id[2] = 0;
+    return 1;
+}
+ZINTRA_API int32_t ZINTRA_CALL ZintraBackupFlash(const char* path, int32_t address,
+                                                 int32_t length) {
+    record("ZintraBackupFlash " + text(path) + numbers({address, length}));
+    return 1;
+}
+ZINTRA_API int32_t ZINTRA_CALL ZintraStop(void) {
+    record("ZintraStop");
+    return 0;
+}
+
 } // extern "C"
