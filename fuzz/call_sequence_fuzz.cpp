@@ -4,7 +4,8 @@
 // board's block, a successful FlashSerial leaves the block in the flash and
 // programming leaves the file there, and nothing but the serial record's
 // erase block and the programmed range ever changes in the flash, in either
-// mode of programming.
+// mode of programming; a backup changes no flash and holds it when it
+// says so.
 #include "harness.h"
 #include "spi_engine.h"
 #include "virtual_board.h"
@@ -13,8 +14,10 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -112,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     for (int call = 0; call < kMaxCalls && in.remaining_bytes() > 0; ++call) {
         const zintra::Tables tables = state().tables;
-        switch (in.ConsumeIntegralInRange(0, 11)) {
+        switch (in.ConsumeIntegralInRange(0, 12)) {
         case 0: {
             int32_t action = in.ConsumeIntegralInRange<int32_t>(-1, 18);
             if (action == ZINTRA_PROBE_ID_LOOP || action == ZINTRA_PROGRAM_FLASH) action = 0;
@@ -213,6 +216,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ZintraAction(in.ConsumeBool() ? ZINTRA_OPEN_PROGRAMMER : ZINTRA_CLOSE_PROGRAMMER, 0, 0,
                          0);
             break;
+        case 11: {
+            // A backup changes no flash, and one that succeeds holds it.
+            const Bytes before = board.read(0, flash_size);
+            const int32_t address =
+                in.ConsumeBool() ? in.ConsumeIntegralInRange(0, 0x30) * 0x1000 : any_value(in);
+            const int32_t length =
+                in.ConsumeBool() ? in.ConsumeIntegralInRange(1, 0x40) * 0x100 : any_value(in);
+            const std::string backup = (harness::folder() / "backup.bin").string();
+            const bool flips = flips_pending(board);
+            if (ZintraBackupFlash(backup.c_str(), address, length) == 1 && !flips) {
+                std::ifstream saved(backup, std::ios::binary);
+                const Bytes got{std::istreambuf_iterator<char>(saved), {}};
+                FUZZ_CHECK(got == board.read(static_cast<uint32_t>(address),
+                                             static_cast<uint32_t>(length)));
+            }
+            FUZZ_CHECK(board.read(0, flash_size) == before);
+            std::remove(backup.c_str());
+            break;
+        }
         default: {
             Bytes bytes = in.ConsumeBytes<uint8_t>(in.ConsumeIntegralInRange(1, 600));
             board.write_raw(in.ConsumeIntegralInRange<uint32_t>(0, 0x30000), bytes);
