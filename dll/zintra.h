@@ -91,12 +91,13 @@ ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFlashToBuffer(void);
    mode means version 4; 1 loaded, 0 refused. */
 ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFileToBuffer(const char* path, int32_t mode);
 
-/* Reads the JEDEC ID into id (3 bytes); 1 read, 0 failed (shown) or no programmer open. */
+/* Additions beside the eleven; a caller binds them by name and goes on
+   without them where a library lacks them. */
+/* The JEDEC ID, 3 bytes into id; 1 read, 0 failed (shown), no programmer open or programming. */
 ZINTRA_API int32_t ZINTRA_CALL ZintraChipId(uint8_t* id);
-/* Writes flash [address, address + length) (length a multiple of 256), read twice, to path
-   whole and read back; 1 when the file holds the flash, 0 with a message naming path. */
+/* Flash [address, address + length) into path, read twice, read back; 1 exact, 0 with a message. */
 ZINTRA_API int32_t ZINTRA_CALL ZintraBackupFlash(const char* path, int32_t address, int32_t length);
-/* Asks a running program flash to stop at its next page; 1 when one runs, 0 otherwise. */
+/* Asks a running program flash to stop at its next page; 1 when one was running, 0 otherwise. */
 ZINTRA_API int32_t ZINTRA_CALL ZintraStop(void);
 
 #ifdef __cplusplus
