@@ -124,6 +124,8 @@ class FlashForm {
     bool versionHasMemos() const;
     void showGroupBoxes(int32_t s);
     void storeGroupBoxes(int32_t s);
+    // The boxes and memo into group iGroupIndex, as a group switch does.
+    void storeShownGroup();
 
     // Presets: whether their stride is the group's, told once an operation;
     // one field of group h at a stride; a bandplan column into group h; a
