@@ -275,6 +275,14 @@ std::optional<Arguments> ParseArguments(const Command& c, int argc, char** argv,
         status = Usage("--yes and --no contradict each other", &c);
         return std::nullopt;
     }
+    // A pack ends with a question; it is asked for before anything is
+    // written, not after.
+    if (std::string(c.name) == "pack" && !args.has("--yes") && !args.has("--no")) {
+        status = Usage("pack asks \"" + std::string(text::kReplaceFlashFile) +
+                           "\" at its end: answer it with --yes or --no",
+                       &c);
+        return std::nullopt;
+    }
     return args;
 }
 
