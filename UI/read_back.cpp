@@ -181,6 +181,7 @@ void FlashForm::btnLoadFlash_Click(const EventArgs&) {
         message(text::kPressInitFirst);
         return;
     }
+    if (!chipAnswered()) return;
     // A read the library could not trust has been told; the tables are not
     // the board's and are not shown as if they were.
     if (zintra_.LoadConfFromFlashToBuffer() == 0) return;

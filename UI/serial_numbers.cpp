@@ -63,7 +63,7 @@ void FlashForm::btnSerial_Click(const EventArgs&) {
         message(text::kPressInitFirst);
         return;
     }
-    if (!StoreEdits()) return;
+    if (!chipAnswered() || !StoreEdits()) return;
     ShowCaption(text::kFlashStart);
     if (!PackMIBConf()) return;
     // The block is written or it is not; the caption says which.

@@ -54,6 +54,9 @@ enum ZintraTable {
     ZINTRA_TABLE_7 = 7
 };
 
+/* c of ZINTRA_PROGRAM_FLASH: the fast mode; any other value the exact one. */
+#define ZINTRA_PROGRAM_FAST 1
+
 /* The kind of ZintraActionStr that stores a path; any other kind does nothing. */
 #define ZINTRA_STORE_PATH 1
 
@@ -83,6 +86,15 @@ ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFlashToBuffer(void);
 /* Loads a packed image; mode 1 takes the version from its header, any other
    mode means version 4; 1 loaded, 0 refused. */
 ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFileToBuffer(const char* path, int32_t mode);
+
+/* Additions beside the eleven; a caller binds them by name and goes on
+   without them where a library lacks them. */
+/* The chip's JEDEC ID, 3 bytes into id; 1 read, 0 failed or no programmer open. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraChipId(uint8_t* id);
+/* Flash [address, address + length) into path, read twice and read back; 1 whole, 0 not. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraBackupFlash(const char* path, int32_t address, int32_t length);
+/* Asks a running program flash to stop at the next page; 1 when one was running. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraStop(void);
 
 #ifdef __cplusplus
 }
