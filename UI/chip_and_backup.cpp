@@ -111,12 +111,7 @@ bool FlashForm::backUpBeforeWriting(int32_t address, int64_t length) {
 }
 
 void FlashForm::btnRestore_Click(const EventArgs&) {
-    if (flash_busy_) return;
-    if (!st_.bInit) {
-        message(text::kPressInitFirst);
-        return;
-    }
-    if (!chipAnswered()) return;
+    if (!boardReady()) return;
     const std::string path = services_.openFileDialog(std::string(text::kBackupFilter));
     if (path.empty()) return;
     // The name records where the bytes came from; a file whose size does

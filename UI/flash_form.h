@@ -126,6 +126,8 @@ class FlashForm {
     int32_t programFlash(int32_t first_byte_check);
     void finishFlashOperation();
     void runFlash(const std::string& path, int32_t address, bool back_up);
+    // Not in a run, the programmer open and a chip behind it; else told.
+    bool boardReady();
     // The progress bar and the time left of the run in progress.
     void startProgress(int32_t start, int64_t length);
     void showProgress(int32_t address);

@@ -35,15 +35,19 @@ void FlashForm::Command2_Click(const EventArgs&) {
     }
 }
 
-void FlashForm::Command3_Click(const EventArgs&) {
-    // A click queued before the buttons were locked must not start a second
-    // run from inside the first.
-    if (flash_busy_) return;
+// A click queued before the buttons were locked must not start a second run
+// from inside the first; the rest is told.
+bool FlashForm::boardReady() {
+    if (flash_busy_) return false;
     if (!st_.bInit) {
         message(text::kPressInitFirst);
-        return;
+        return false;
     }
-    if (!chipAnswered()) return;
+    return chipAnswered();
+}
+
+void FlashForm::Command3_Click(const EventArgs&) {
+    if (!boardReady()) return;
     std::optional<int32_t> address = startAddress();
     if (!address) return;
     runFlash(control("txtPath").text(), *address, true);
