@@ -96,6 +96,9 @@ void BuildControls(ControlSet& set) {
         set("cmbBit").addItem(std::string(item));
     set("Timer1").setInterval(1000);
     set("Timer1").setEnabled(false);
+    // Nothing on the board is lost unless the user chose so.
+    set("chkBackup").setValue(1);
+    set("btnStop").setEnabled(false);
 
     AddArrays(set);
 }

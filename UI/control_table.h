@@ -29,6 +29,10 @@ inline constexpr std::array<std::string_view, 5> kLockedButtons = {
 inline constexpr std::array<std::string_view, 5> kUnlockOrder = {
     "Command3", "Command2", "btnSerial", "cmdParse", "btnLoadFlash"};
 
+// What else a run locks: the other run buttons and its options.
+inline constexpr std::array<std::string_view, 3> kLockedAdditions = {"btnRestore", "chkFast",
+                                                                     "chkBackup"};
+
 namespace layout {
 
 // One control: where it sits (parent frame, or the tab control with a tab
@@ -74,19 +78,32 @@ inline constexpr Row kRows[] = {
      "Released Firmware filename"},
     {"txtPath", kNoIndex, Kind::TextBox, "FmeFWSelect", 0, 2700, 400, 5700, kLine},
     {"btnChoose", 0, Kind::Button, "FmeFWSelect", 0, 8500, 370, 550, kButtonH, "..."},
-    {"FmeOrvoFlash", kNoIndex, Kind::Frame, kTabs, kTabFlash, 90, 1260, 9200, 2000, "Orvo Flash"},
+    {"FmeOrvoFlash", kNoIndex, Kind::Frame, kTabs, kTabFlash, 90, 1260, 9200, 3500, "Orvo Flash"},
     {"Command2", kNoIndex, Kind::Button, "FmeOrvoFlash", 0, 150, 400, 1500, kTall, "Init"},
     {"Command3", kNoIndex, Kind::Button, "FmeOrvoFlash", 0, 1800, 400, 1500, kTall, "Flash"},
     {"btnLoadFlash", kNoIndex, Kind::Button, "FmeOrvoFlash", 0, 3450, 400, 1800, kTall,
      "Load from Flash"},
     {"btnSerial", kNoIndex, Kind::Button, "FmeOrvoFlash", 0, 5400, 400, 1800, kTall,
      "Flash Setting"},
-    {"Label5", kNoIndex, Kind::Label, "FmeOrvoFlash", 0, 150, 1270, 1400, kLabelH,
+    {"btnStop", kNoIndex, Kind::Button, "FmeOrvoFlash", 0, 7350, 400, 1500, kTall, "Stop"},
+    // Which chip answered Init, or that none did.
+    {"lblChip", kNoIndex, Kind::Label, "FmeOrvoFlash", 0, 150, 960, 8700, kLabelH},
+    {"Label5", kNoIndex, Kind::Label, "FmeOrvoFlash", 0, 150, 1420, 1400, kLabelH,
      "Serial Number:"},
-    {"txtSerial", kNoIndex, Kind::TextBox, "FmeOrvoFlash", 0, 1600, 1230, 2400, kLine,
+    {"txtSerial", kNoIndex, Kind::TextBox, "FmeOrvoFlash", 0, 1600, 1380, 2400, kLine,
      "QV060904001"},
-    {"btnGenerate", kNoIndex, Kind::Button, "FmeOrvoFlash", 0, 4150, 1200, 1800, kButtonH,
+    {"btnGenerate", kNoIndex, Kind::Button, "FmeOrvoFlash", 0, 4150, 1350, 1800, kButtonH,
      "Generate Serial"},
+    {"chkFast", kNoIndex, Kind::CheckBox, "FmeOrvoFlash", 0, 150, 1900, 2300, 300,
+     "Fast programming"},
+    {"chkBackup", kNoIndex, Kind::CheckBox, "FmeOrvoFlash", 0, 2550, 1900, 3900, 300,
+     "Back up the flash before writing"},
+    {"btnRestore", kNoIndex, Kind::Button, "FmeOrvoFlash", 0, 6600, 1860, 2250, kButtonH,
+     "Restore backup..."},
+    // Progress a person can read: a bar, the time left, at the end the
+    // time taken and the rate.
+    {"pgbFlash", kNoIndex, Kind::ProgressBar, "FmeOrvoFlash", 0, 150, 2450, 5000, kLine},
+    {"lblProgress", kNoIndex, Kind::Label, "FmeOrvoFlash", 0, 5300, 2480, 3550, kLabelH},
 
     // "Setting" tab: the two product frames share one place.
     {"fmeQuarnLite", kNoIndex, Kind::Frame, kTabs, kTabSetting, 90, 120, 9200, 6750,

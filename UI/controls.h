@@ -26,6 +26,7 @@ enum class Kind {
     CheckBox,
     Timer,
     FileDialog,
+    ProgressBar, // its value in thousandths of the whole
 };
 
 enum class Event { Click, Timer, KeyPress, GotFocus };

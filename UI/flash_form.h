@@ -3,7 +3,10 @@
 // The members are defined in one file per area of the window:
 //   shell.cpp            start-up, caption, products and system versions,
 //                        close, event dispatch
-//   flash_panel.cpp      Init, Flash, the progress tick, the debug write
+//   flash_panel.cpp      Init, Flash, the progress tick and bar, Stop, the
+//                        debug write
+//   chip_and_backup.cpp  the chip's identity, the backup before writing,
+//                        Restore backup
 //   firmware_inputs.cpp  FW DIP count, firmware entries, stamps, file
 //                        choosers, StoreEdits
 //   field_table.cpp      FieldDef
@@ -23,6 +26,7 @@
 #include "zintra_link.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -95,6 +99,16 @@ class FlashForm {
     // The handlers by control name and event, in list order.
     static std::vector<std::pair<std::string, Event>> HandlerNames();
 
+    // Where Flash puts the backup of what it will erase: the program's
+    // folder, beside the settings file, unless a front end names another.
+    void setBackupFolder(std::string folder) {
+        backup_folder_ = std::move(folder);
+    }
+    // The backup the last Flash wrote, empty when it wrote none.
+    const std::string& lastBackup() const {
+        return last_backup_;
+    }
+
     // The message number every status caption starts with.
     static constexpr int kMessageNumber = 0;
 
@@ -111,6 +125,20 @@ class FlashForm {
     std::optional<int32_t> startAddress();
     int32_t programFlash(int32_t first_byte_check);
     void finishFlashOperation();
+    void runFlash(const std::string& path, int32_t address, bool back_up);
+    // Not in a run, the programmer open and a chip behind it; else told.
+    bool boardReady();
+    // The progress bar and the time left of the run in progress.
+    void startProgress(int32_t start, int64_t length);
+    void showProgress(int32_t address);
+    void endProgress(bool ok);
+
+    // The chip that answered Init: shown, and a missing one refused.
+    void readChipIdentity();
+    uint64_t chipSize() const;
+    bool chipAnswered();
+    std::string backupFolder();
+    bool backUpBeforeWriting(int32_t address, int64_t length);
 
     // Firmware entries: the boxes into entry iFWIndex, entry k into the boxes.
     void keepShownFirmwareEntry();
@@ -124,6 +152,8 @@ class FlashForm {
     bool versionHasMemos() const;
     void showGroupBoxes(int32_t s);
     void storeGroupBoxes(int32_t s);
+    // The boxes and memo into group iGroupIndex, as a group switch does.
+    void storeShownGroup();
 
     // Presets: whether their stride is the group's, told once an operation;
     // one field of group h at a stride; a bandplan column into group h; a
@@ -160,6 +190,16 @@ class FlashForm {
     bool flash_busy_ = false;
     bool close_deferred_ = false;
     bool stride_told_ = false;
+    enum class ChipState { kUnknown, kAnswered, kNone } chip_ = ChipState::kUnknown;
+    std::array<uint8_t, 3> chip_id_{};
+    std::string backup_folder_;
+    std::string last_backup_;
+    struct Progress {
+        std::chrono::steady_clock::time_point started;
+        int32_t start = 0;
+        int64_t length = 0;
+        int permille = 0;
+    } progress_;
     std::string last_status_;
 };
 

@@ -1,5 +1,5 @@
 // The flash panel: Init and Uninit, Flash with its progress tick and the
-// locked buttons, and the debug write.
+// locked buttons, the progress bar and Stop, and the debug write.
 #include "flash_form.h"
 
 #include "control_table.h"
@@ -8,6 +8,8 @@
 #include "texts.h"
 #include "zintra.h"
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <system_error>
 
@@ -20,31 +22,45 @@ void FlashForm::Command2_Click(const EventArgs&) {
         zintra_.ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
         button.setCaption(std::string(text::kInitAfterClose));
         st_.bInit = false;
+        chip_ = ChipState::kUnknown;
+        control("lblChip").setCaption("");
         return;
     }
     st_.bInit = zintra_.ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0) != 0;
     zintra_.ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
     st_.bInit = zintra_.ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0) != 0;
-    if (st_.bInit) button.setCaption(std::string(text::kUninit));
+    if (st_.bInit) {
+        button.setCaption(std::string(text::kUninit));
+        readChipIdentity();
+    }
+}
+
+// A click queued before the buttons were locked must not start a second run
+// from inside the first; the rest is told.
+bool FlashForm::boardReady() {
+    if (flash_busy_) return false;
+    if (!st_.bInit) {
+        message(text::kPressInitFirst);
+        return false;
+    }
+    return chipAnswered();
 }
 
 void FlashForm::Command3_Click(const EventArgs&) {
-    // A click queued before the buttons were locked must not start a second
-    // run from inside the first.
-    if (flash_busy_) return;
-    if (!st_.bInit) {
-        message(text::kPressInitFirst);
-        return;
-    }
+    if (!boardReady()) return;
     std::optional<int32_t> address = startAddress();
     if (!address) return;
+    runFlash(control("txtPath").text(), *address, true);
+}
 
+// Flash: the caption, the write parameters, the file, the locks, the
+// progress, a backup of what the run will erase, the run and its outcome.
+void FlashForm::runFlash(const std::string& path, int32_t address, bool back_up) {
     flash_busy_ = true;
     ShowCaption(text::kRunning);
     services_.processEvents();
 
-    const std::string path = control("txtPath").text();
-    zintra_.SetupWriteParameter(*address, path);
+    zintra_.SetupWriteParameter(address, path);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
         message(path + std::string(text::kFileDoesntExist));
@@ -57,16 +73,25 @@ void FlashForm::Command3_Click(const EventArgs&) {
     control("Timer1").setEnabled(true);
     for (std::string_view name : kLockedButtons)
         control(name).setEnabled(false);
+    for (std::string_view name : kLockedAdditions)
+        control(name).setEnabled(false);
+    startProgress(address, st_.lFlashLen);
 
-    int32_t result = programFlash(0);
+    const bool backed_up = !back_up || backUpBeforeWriting(address, st_.lFlashLen);
+    control("btnStop").setEnabled(true);
+    int32_t result = backed_up ? programFlash(0) : 0;
+    control("btnStop").setEnabled(false);
     // A waiting close is asked for again now; it is carried out once this
     // handler has shown the outcome.
     finishFlashOperation();
 
     for (std::string_view name : kUnlockOrder)
         control(name).setEnabled(true);
+    for (std::string_view name : kLockedAdditions)
+        control(name).setEnabled(true);
     ShowCaption(result != 0 ? text::kFlashComplete : text::kFlashError);
     control("Timer1").setEnabled(false);
+    endProgress(result != 0);
 }
 
 void FlashForm::Timer1_Timer(const EventArgs&) {
@@ -77,6 +102,11 @@ void FlashForm::Timer1_Timer(const EventArgs&) {
     }
     float share = static_cast<float>(progress) / static_cast<float>(st_.lFlashLen);
     ShowCaption(std::string(text::kProgressPrefix) + FormatPercent(share));
+    showProgress(progress);
+}
+
+void FlashForm::btnStop_Click(const EventArgs&) {
+    zintra_.ZintraStop();
 }
 
 void FlashForm::Command4_Click(const EventArgs&) {
@@ -85,7 +115,9 @@ void FlashForm::Command4_Click(const EventArgs&) {
     if (!address) return;
     flash_busy_ = true;
     zintra_.SetupWriteParameter(*address, control("txtPath2").text());
+    control("btnStop").setEnabled(true);
     programFlash(control("chkIgnore").value() == 1 ? 1 : 0);
+    control("btnStop").setEnabled(false);
     finishFlashOperation();
 }
 
@@ -98,8 +130,47 @@ std::optional<int32_t> FlashForm::startAddress() {
     return address;
 }
 
+// The fast mode only where the user chose it; the library's exact mode
+// otherwise, delay for delay.
 int32_t FlashForm::programFlash(int32_t first_byte_check) {
-    return zintra_.ZintraAction(ZINTRA_PROGRAM_FLASH, first_byte_check, 0, 0);
+    const int32_t mode = control("chkFast").value() == 1 ? ZINTRA_PROGRAM_FAST : 0;
+    return zintra_.ZintraAction(ZINTRA_PROGRAM_FLASH, first_byte_check, mode, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Progress a person can read
+
+void FlashForm::startProgress(int32_t start, int64_t length) {
+    progress_ = {std::chrono::steady_clock::now(), start, length, 0};
+    control("pgbFlash").setValue(0);
+    control("lblProgress").setCaption("");
+}
+
+// From the progress address and the rate so far; never backwards, since the
+// address only grows and a shown share is not taken back.
+void FlashForm::showProgress(int32_t address) {
+    if (progress_.length <= 0) return;
+    const int64_t done =
+        std::clamp<int64_t>(int64_t{address} - progress_.start, 0, progress_.length);
+    progress_.permille =
+        std::max(progress_.permille, static_cast<int>(done * 1000 / progress_.length));
+    control("pgbFlash").setValue(progress_.permille);
+    const double spent =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - progress_.started).count();
+    if (done <= 0 || spent <= 0) return;
+    const double left =
+        spent * static_cast<double>(progress_.length - done) / static_cast<double>(done);
+    control("lblProgress").setCaption(FormatSeconds(left) + std::string(text::kTimeLeft));
+}
+
+void FlashForm::endProgress(bool ok) {
+    if (!ok || progress_.length <= 0) return;
+    const double spent =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - progress_.started).count();
+    control("pgbFlash").setValue(1000);
+    const double rate = spent > 0 ? static_cast<double>(progress_.length) / spent : 0;
+    control("lblProgress")
+        .setCaption(std::string(text::kTook) + FormatSeconds(spent) + ", " + FormatRate(rate));
 }
 
 void FlashForm::finishFlashOperation() {

@@ -34,6 +34,9 @@
     X(Command3, Click)                                                                             \
     X(Command4, Click)                                                                             \
     X(Timer1, Timer)                                                                               \
+    X(btnStop, Click)                                                                              \
+    /* chip_and_backup.cpp */                                                                      \
+    X(btnRestore, Click)                                                                           \
     /* settings_file.cpp */                                                                        \
     X(btnSaveCfg, Click)                                                                           \
     X(btnLoadCfg, Click)

@@ -49,13 +49,16 @@ void FlashForm::storeGroupBoxes(int32_t s) {
     }
 }
 
+void FlashForm::storeShownGroup() {
+    if (st_.iGroupIndex <= 0) return;
+    storeGroupBoxes(st_.iGroupIndex);
+    if (versionHasMemos() && st_.iGroupIndex <= kMemos)
+        st_.strMemo[static_cast<std::size_t>(st_.iGroupIndex - 1)] = control("txtMemo").text();
+}
+
 void FlashForm::cmbGroup_Click(const EventArgs&) {
     if (!versionKnown()) return;
-    if (st_.iGroupIndex > 0) {
-        storeGroupBoxes(st_.iGroupIndex);
-        if (versionHasMemos() && st_.iGroupIndex <= kMemos)
-            st_.strMemo[static_cast<std::size_t>(st_.iGroupIndex - 1)] = control("txtMemo").text();
-    }
+    storeShownGroup();
     const int32_t s = WholeNumber(control("cmbGroup").text());
     if (s < 1 || s > kMemos) return;
     showGroupBoxes(s);

@@ -169,4 +169,36 @@ std::string FormatPercent(float r) {
     return buffer;
 }
 
+std::string FormatSeconds(double seconds) {
+    if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
+    const long s = std::lround(seconds);
+    char buffer[32];
+    if (s < 60) {
+        std::snprintf(buffer, sizeof buffer, "%ld s", s);
+    } else if (s < 3600) {
+        std::snprintf(buffer, sizeof buffer, "%ld min %02ld s", s / 60, s % 60);
+    } else {
+        std::snprintf(buffer, sizeof buffer, "%ld h %02ld min", s / 3600, s / 60 % 60);
+    }
+    return buffer;
+}
+
+std::string FormatRate(double rate) {
+    if (!std::isfinite(rate) || rate < 0) rate = 0;
+    char buffer[32];
+    if (rate < 1024) {
+        std::snprintf(buffer, sizeof buffer, "%.0f B/s", rate);
+    } else if (rate < 1024.0 * 1024) {
+        std::snprintf(buffer, sizeof buffer, "%.1f KiB/s", rate / 1024);
+    } else {
+        std::snprintf(buffer, sizeof buffer, "%.1f MiB/s", rate / 1024 / 1024);
+    }
+    return buffer;
+}
+
+std::string FormatSize(uint64_t bytes) {
+    if (bytes >= (uint64_t{1} << 20)) return std::to_string(bytes >> 20) + " MiB";
+    return std::to_string(bytes >> 10) + " KiB";
+}
+
 } // namespace plexmoor

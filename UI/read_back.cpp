@@ -177,10 +177,7 @@ void FlashForm::ShowConf() {
 }
 
 void FlashForm::btnLoadFlash_Click(const EventArgs&) {
-    if (!st_.bInit) {
-        message(text::kPressInitFirst);
-        return;
-    }
+    if (!boardReady()) return;
     // A read the library could not trust has been told; the tables are not
     // the board's and are not shown as if they were.
     if (zintra_.LoadConfFromFlashToBuffer() == 0) return;

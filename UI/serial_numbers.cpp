@@ -58,12 +58,7 @@ void FlashForm::btnGenerate_Click(const EventArgs&) {
 }
 
 void FlashForm::btnSerial_Click(const EventArgs&) {
-    if (flash_busy_) return;
-    if (!st_.bInit) {
-        message(text::kPressInitFirst);
-        return;
-    }
-    if (!StoreEdits()) return;
+    if (!boardReady() || !StoreEdits()) return;
     ShowCaption(text::kFlashStart);
     if (!PackMIBConf()) return;
     // The block is written or it is not; the caption says which.

@@ -73,6 +73,10 @@ inline constexpr SettingsKey kSettingsKeys[] = {
     {"SerialNumber",   KeyKind::Text,          Written::Always,       "txtSerial", kNoIndex, 0, 0, {}, "SERIAL"},
     {"AL",             KeyKind::BoxArray,      Written::Always,       "txtAL", 1, kALFields, 2},
     {"ACTIVEAL",       KeyKind::BoxArray,      Written::Always,       "txtALActive", 0, kActiveLines, 2},
+    // Added later: files of older builds lack them, and the boxes keep their
+    // start values (fast mode off, backup on).
+    {"FASTPROGRAM",    KeyKind::Check,         Written::Always,       "chkFast"},
+    {"BACKUP",         KeyKind::Check,         Written::Always,       "chkBackup"},
 };
 // clang-format on
 

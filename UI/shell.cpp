@@ -156,7 +156,12 @@ bool FlashForm::Form_QueryUnload() {
     return true;
 }
 
+// What the boxes show is what the user left: the shown group and firmware
+// entry are stored first, so edits not yet carried over by a group switch
+// or a pack survive the restart.
 void FlashForm::Form_Unload() {
+    if (versionKnown()) storeShownGroup();
+    keepShownFirmwareEntry();
     SaveINI("");
 }
 

@@ -54,6 +54,16 @@ inline constexpr std::string_view kAddressNotNumber =
     "Address must be a whole decimal number from -2147483648 to 2147483647, wrong value is ";
 // Added to the status while a close waits for the run.
 inline constexpr std::string_view kClosingAfterRun = ", closing when programming has ended";
+// The chip, the backup, the progress.
+inline constexpr std::string_view kNoChip =
+    "No flash chip answered: check the cable, the board's power and the chip select";
+inline constexpr std::string_view kChipIdUnread = "The chip's ID could not be read";
+inline constexpr std::string_view kTimeLeft = " left";
+inline constexpr std::string_view kTook = "took ";
+inline constexpr std::string_view kBackupFilter = "Backup (*.bin)|*.bin";
+inline constexpr std::string_view kNotABackup =
+    "Not a backup this program wrote (the name must end in -FIRST-LAST.bin, the size fit that "
+    "range): ";
 inline constexpr std::string_view kMapFileFilter = "Map File (*.b)|*.b";
 
 // Firmware inputs and configuration boxes.

@@ -12,9 +12,9 @@ namespace plexmoor {
 namespace {
 
 constexpr const char* kLibraryFile = "libZintra.so";
-// The one call that is safe while program flash pumps the window's events:
-// it reads a single integer.
-constexpr std::string_view kSafeDuringProgramming = "GetFlashProgress";
+// The calls that are safe while program flash pumps the window's events:
+// one reads a single integer, the other sets a flag the run looks at.
+constexpr std::string_view kSafeDuringProgramming[] = {"GetFlashProgress", "ZintraStop"};
 
 // The library stays loaded for the life of the process, like its static
 // state; a failed load is tried again on the next call.
@@ -30,7 +30,7 @@ Library& library() {
 
 } // namespace
 
-void* ZintraLink::bind(const char* name) {
+void* ZintraLink::bind(const char* name, bool quiet) {
     Library& lib = library();
     if (auto it = lib.exports.find(name); it != lib.exports.end()) return it->second;
     if (!lib.handle) {
@@ -48,7 +48,7 @@ void* ZintraLink::bind(const char* name) {
     }
     void* address = dlsym(lib.handle, name);
     if (!address) {
-        services_.messageBox(std::string(text::kExportMissing) + name);
+        if (!quiet) services_.messageBox(std::string(text::kExportMissing) + name);
         return nullptr;
     }
     lib.exports.emplace(name, address);
@@ -56,7 +56,9 @@ void* ZintraLink::bind(const char* name) {
 }
 
 bool ZintraLink::refusedWhileProgramming(const char* name) {
-    if (!programming_ || name == kSafeDuringProgramming) return false;
+    if (!programming_) return false;
+    for (std::string_view safe : kSafeDuringProgramming)
+        if (name == safe) return false;
     services_.messageBox(std::string(text::kLibraryBusy) + name);
     return true;
 }
@@ -124,6 +126,32 @@ int32_t ZintraLink::LoadConfFromFlashToBuffer() {
 
 int32_t ZintraLink::LoadConfFromFileToBuffer(const std::string& path, int32_t mode) {
     return call<&::LoadConfFromFileToBuffer>("LoadConfFromFileToBuffer", false, path.c_str(), mode);
+}
+
+template <auto Export, typename... Args>
+int32_t ZintraLink::callAddition(const char* name, Args... args) {
+    if (!available(name) || refusedWhileProgramming(name)) return 0;
+    auto fn = reinterpret_cast<decltype(Export)>(bind(name, true));
+    return fn ? fn(args...) : 0;
+}
+
+bool ZintraLink::available(const char* name) {
+    Library& lib = library();
+    if (lib.exports.count(name)) return true;
+    if (!lib.handle && !bind("ZintraAction")) return false;
+    return bind(name, true) != nullptr;
+}
+
+int32_t ZintraLink::ZintraChipId(uint8_t* id) {
+    return callAddition<&::ZintraChipId>("ZintraChipId", id);
+}
+
+int32_t ZintraLink::ZintraBackupFlash(const std::string& path, int32_t address, int32_t length) {
+    return callAddition<&::ZintraBackupFlash>("ZintraBackupFlash", path.c_str(), address, length);
+}
+
+int32_t ZintraLink::ZintraStop() {
+    return callAddition<&::ZintraStop>("ZintraStop");
 }
 
 } // namespace plexmoor

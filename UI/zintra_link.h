@@ -31,12 +31,20 @@ class ZintraLink {
     int32_t LoadConfFromFlashToBuffer();
     int32_t LoadConfFromFileToBuffer(const std::string& path, int32_t mode);
 
+    // The additions beside the eleven. A library without one gives 0 and
+    // no message; available() tells beforehand.
+    int32_t ZintraChipId(uint8_t* id);
+    int32_t ZintraBackupFlash(const std::string& path, int32_t address, int32_t length);
+    int32_t ZintraStop();
+    bool available(const char* name);
+
     // True while program flash (action 4) runs; the window's handlers then
     // run only from the library's message pump.
     bool programming() const { return programming_; }
 
-    // The export's address, or nullptr after telling the user why not.
-    void* bind(const char* name);
+    // The export's address, or nullptr after telling the user why not (or
+    // quietly, for an addition).
+    void* bind(const char* name, bool quiet = false);
 
   private:
     // Program flash pumps the window's events; a handler that reached the
@@ -44,6 +52,7 @@ class ZintraLink {
     bool refusedWhileProgramming(const char* name);
     template <auto Export, typename... Args>
     int32_t call(const char* name, bool starts_run, Args... args);
+    template <auto Export, typename... Args> int32_t callAddition(const char* name, Args... args);
 
     Services& services_;
     bool programming_ = false;

@@ -101,6 +101,12 @@ int Program(FlashForm& form, CliServices& services, const Arguments& args) {
     const std::string image = std::filesystem::absolute(args.words[0]).string();
     form.control("txtPath").setText(image);
     form.control("txtAddr").setText(args.value("--address").value_or("0"));
+    form.control("chkFast").setValue(args.has("--fast") ? 1 : 0);
+    // A production line backs boards up only where it asks to, into a
+    // folder of its choice.
+    const std::optional<std::string> backup = args.value("--backup");
+    form.control("chkBackup").setValue(backup ? 1 : 0);
+    if (backup) form.setBackupFolder(std::filesystem::absolute(*backup).string());
     services.reset();
     if (!Init(form)) return kFailure;
     ProgressReport progress(isatty(STDERR_FILENO) != 0);
@@ -108,8 +114,16 @@ int Program(FlashForm& form, CliServices& services, const Arguments& args) {
     const auto size = std::filesystem::file_size(image, ec);
     const int32_t start = 0;
     bool started = false;
+    bool stop_asked = false;
     services.onPump([&] {
         if (!form.zintra().programming()) return;
+        // Ctrl+C stops at the next page where the library can stop; where
+        // it cannot, the run goes on to its end.
+        if (interrupted && !stop_asked) {
+            stop_asked = true;
+            if (form.zintra().ZintraStop() == 0)
+                std::fprintf(stderr, "\nplexmoor-cli: interrupted; the run goes on to its end\n");
+        }
         if (!started) {
             started = true;
             progress.start(ec ? 0 : static_cast<int64_t>(size));
@@ -275,6 +289,14 @@ std::optional<Arguments> ParseArguments(const Command& c, int argc, char** argv,
         status = Usage("--yes and --no contradict each other", &c);
         return std::nullopt;
     }
+    // A pack ends with a question; it is asked for before anything is
+    // written, not after.
+    if (std::string(c.name) == "pack" && !args.has("--yes") && !args.has("--no")) {
+        status = Usage("pack asks \"" + std::string(text::kReplaceFlashFile) +
+                           "\" at its end: answer it with --yes or --no",
+                       &c);
+        return std::nullopt;
+    }
     return args;
 }
 
@@ -293,7 +315,7 @@ int Main(int argc, char** argv) {
     std::optional<Arguments> args = ParseArguments(*command, argc, argv, status);
     if (!args) return status;
 
-    // Ctrl+C never cuts a run short: the board would hold half an image.
+    // Ctrl+C never cuts a run short in the middle of a page or a file.
     struct sigaction action {};
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -144,6 +145,13 @@ void QtWindow::create(Control& c) {
     }
     case Kind::FileDialog:
         break;
+    case Kind::ProgressBar: {
+        auto* bar = new QProgressBar(parent);
+        bar->setRange(0, 1000);
+        bar->setFormat("%p%");
+        widget = bar;
+        break;
+    }
     }
     if (widget) {
         widget->setObjectName(Q(c.key()));
@@ -217,6 +225,7 @@ void QtWindow::update(const Control& c, Property property) {
         break;
     case Property::Value:
         if (auto* check = qobject_cast<QCheckBox*>(object)) check->setChecked(c.value() == 1);
+        if (auto* bar = qobject_cast<QProgressBar*>(object)) bar->setValue(c.value());
         break;
     case Property::BackColor:
         if (auto* label = qobject_cast<QLabel*>(object)) {

@@ -53,6 +53,8 @@ std::vector<std::string> Carried(FlashForm& f) {
         bool v34 = n == "cmbBit" || n == "txtFWStart" || n == "txtCfgUnit" ||
                    box.kind() == Kind::MultiLineTextBox;
         if (always || (v2 ? n == "txtFile3" : v34)) out.push_back(box.key() + "=" + box.text());
+        if (n == "chkFast" || n == "chkBackup")
+            out.push_back(box.key() + "=" + std::to_string(box.value()));
     }
     for (int k = 1; !v2 && k <= st.lFWCount; ++k)
         out.push_back("tFW" + std::to_string(k) + "=" + st.tFW[k].strPath);
@@ -76,7 +78,13 @@ TEST_F(SettingsFileTest, EveryVersionAndDipCountSurvivesARestart) {
             WindowState& st = form->state();
             const std::string tag = std::to_string(version * 10 + dip);
             for (Control& box : form->controls().all()) {
-                if (box.kind() == Kind::TextBox) box.setText(box.key() + " " + tag + " \xe4|");
+                // The shown group's boxes go into the group at the close, so
+                // they hold numbers.
+                if (box.name() == "txtMIBConf") {
+                    box.setText(tag + std::to_string(box.index()));
+                } else if (box.kind() == Kind::TextBox) {
+                    box.setText(box.key() + " " + tag + " \xe4|");
+                }
                 if (box.kind() == Kind::MultiLineTextBox)
                     box.setText("1 2 #" + box.key() + "\r\n0 0 #End " + tag + "\r\n");
             }
@@ -84,6 +92,8 @@ TEST_F(SettingsFileTest, EveryVersionAndDipCountSurvivesARestart) {
             for (int i = 0; i < 3; ++i)
                 c("txtCfgUnit", i).setText(fixed[i]);
             c("txtFWStart").setText("20000");
+            c("chkFast").setValue(dip % 2);
+            c("chkBackup").setValue(version % 2);
             for (int i = 0; i < kConfEntries; ++i)
                 st.lConf[i] = i == 7 ? INT32_MIN : (i % 3 - 1) * (i * 1009 + version);
             for (int k = 1; k <= kFWEntries; ++k)
@@ -113,6 +123,7 @@ TEST_F(SettingsFileTest, EveryVersionAndDipCountSurvivesARestart) {
                 keys.push_back("AL" + Two(i));
             for (int i = 0; i <= 8; ++i)
                 keys.push_back("ACTIVEAL" + Two(i));
+            keys.insert(keys.end(), {"FASTPROGRAM", "BACKUP"});
             EXPECT_EQ(KeysOf(written), keys);
 
             const std::vector<std::string> carried = Carried(*form);
@@ -286,6 +297,36 @@ TEST_F(SettingsFileTest, AnUnreadableSettingsFileIsToldOnceAndTheDefaultsStay) {
     form->Form_Unload();
     EXPECT_EQ(services.messages.back(), "Save data to ini fail");
     EXPECT_TRUE(fs::is_directory(settingsPath()));
+}
+
+// The two keys added later: a file of an older build lacks them and the
+// boxes keep their start values; a value other than 0 or 1 is passed over.
+TEST_F(SettingsFileTest, TheCheckBoxKeysOfLaterBuilds) {
+    WriteText(settingsPath(), "SYSVER=3\r\nMEMOALL=old\r\n");
+    StartForm();
+    EXPECT_EQ(c("chkFast").value(), 0);
+    EXPECT_EQ(c("chkBackup").value(), 1);
+    WriteText(settingsPath(), "FASTPROGRAM=1\r\nBACKUP=0\r\nBACKUP=7\r\n");
+    StartForm();
+    EXPECT_EQ(c("chkFast").value(), 1);
+    EXPECT_EQ(c("chkBackup").value(), 0);
+    form->SaveINI("");
+    const std::string text = ReadText(settingsPath());
+    EXPECT_EQ(text.substr(text.size() - 25), "FASTPROGRAM=1\r\nBACKUP=0\r\n");
+}
+
+// The close keeps what the boxes show, also edits no group switch carried
+// over yet.
+TEST_F(SettingsFileTest, TheCloseKeepsTheEditsOfTheShownGroupAndEntry) {
+    c("cmbGroup").setListIndex(2);
+    c("txtMIBConf", 4).setText("444");
+    c("txtMemo").setText("third");
+    c("txtFile3", 1).setText("/fw/shown.b");
+    form->Form_Unload();
+    StartForm();
+    EXPECT_EQ(form->state().lConf[2 * 48 + 4], 444);
+    EXPECT_EQ(form->state().strMemo[2], "third");
+    EXPECT_EQ(c("txtFile3", 1).text(), "/fw/shown.b");
 }
 
 // A save stopped between the temporary file and the rename, as by a crash,

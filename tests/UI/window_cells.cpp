@@ -47,7 +47,20 @@ bool SaysComplete(plexmoor::FlashForm& form) {
     return form.control("Flash").caption().find(kComplete) != std::string::npos;
 }
 
-class WindowFlash : public Programming {
+// A window run as a cell: closed by Uninit, its folder the cell's own.
+template <typename Base> class WindowCell : public Base {
+  public:
+    void close() override {
+        if (form_->state().bInit) form_->controls().userClick(form_->control("Command2"));
+        form_.reset();
+    }
+
+  protected:
+    CellServices services_;
+    std::unique_ptr<plexmoor::FlashForm> form_;
+};
+
+class WindowFlash : public WindowCell<Programming> {
   public:
     const char* name() const override { return "window Flash"; }
     // Init, the file and the address; Flash is the run.
@@ -63,18 +76,10 @@ class WindowFlash : public Programming {
         form_->controls().userClick(form_->control("Command3"));
         return SaysComplete(*form_) ? 1 : 0;
     }
-    void close() override {
-        if (form_->state().bInit) form_->controls().userClick(form_->control("Command2"));
-        form_.reset();
-    }
-
-  private:
-    CellServices services_;
-    std::unique_ptr<plexmoor::FlashForm> form_;
 };
 
 // Flash Setting: the window's configuration and a serial into the block.
-class WindowFlashSetting : public SerialBlockWrite {
+class WindowFlashSetting : public WindowCell<SerialBlockWrite> {
   public:
     const char* name() const override { return "window Flash Setting"; }
     void open(const std::filesystem::path& dir) override {
@@ -88,14 +93,6 @@ class WindowFlashSetting : public SerialBlockWrite {
         form_->controls().userClick(form_->control("btnSerial"));
         return SaysComplete(*form_) ? 1 : 0;
     }
-    void close() override {
-        if (form_->state().bInit) form_->controls().userClick(form_->control("Command2"));
-        form_.reset();
-    }
-
-  private:
-    CellServices services_;
-    std::unique_ptr<plexmoor::FlashForm> form_;
 };
 
 } // namespace
