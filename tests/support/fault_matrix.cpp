@@ -192,14 +192,14 @@ constexpr const char* kExpected[] = {
     "aaaaaa", // open fails
     "aaaaaa", // reset fails
     "aaaaaa", // bit mode fails
-    "daadad", // write fails at set-up
+    "daaaad", // write fails at set-up
     "d-dddd", // write fails at the erase
     "dadddd", // write fails mid-run
-    "daadad", // read fails at set-up
+    "daaaad", // read fails at set-up
     "d-dddd", // read fails at the erase
     "dadddd", // read fails mid-run
     "aaaaaa", // busy bit stuck
-    "daadad", // one flipped read at set-up
+    "daaaad", // one flipped read at set-up
     "dadddd", // one flipped read mid-run
     "t-tttt", // 30 flipped reads in the write-back
     "adtata", // write-protected
