@@ -110,13 +110,14 @@ class RaisedClock {
     uint32_t hz_;
 };
 
-// The run's chunks inside one 64 KiB block.
+// Up to 16 of the run's chunks from `base` on: a whole 64 KiB block when
+// the run opens it at its start, otherwise the chunks up to the next one
+// that does (none, for a start that is not a multiple of 4 KiB).
 struct Block {
     uint32_t base = 0;
-    uint32_t first = 0; // offset in the block of the run's first chunk there,
-    uint32_t end = 0;   // and past its last one
-    // The run opens the block at its start, so program flash erases it:
-    // afterwards it holds the chunks and 0xFF behind them.
+    uint32_t end = 0; // offset past the last chunk
+    // Program flash erases the block: afterwards it holds the chunks and
+    // 0xFF behind them.
     bool erasable = false;
     bool last = false; // the file ends in it
 };
@@ -131,11 +132,11 @@ std::array<uint8_t, kBlockSize> flash;
 // file.
 Block load_block(std::FILE* file, uint32_t address) {
     Block b;
-    b.base = address & ~(kBlockSize - 1);
-    b.first = b.end = address - b.base;
-    b.erasable = b.first == 0;
+    b.base = address;
+    b.erasable = address % kBlockSize == 0;
     target.fill(kBlank);
-    for (uint32_t off = b.first; off < kBlockSize; off += kChunkSize) {
+    for (uint32_t off = 0; off < kBlockSize; off += kChunkSize) {
+        if (off > 0 && (address + off) % kBlockSize == 0) break;
         uint8_t* chunk = target.data() + off;
         std::memset(chunk, 0, kChunkSize);
         std::size_t n = std::fread(chunk, 1, kChunkSize, file);
@@ -165,7 +166,7 @@ class FastRun {
         if (b.erasable && found != Found::kOther)
             host::debugf(text::kFastBlock, b.base,
                          found == Found::kSame ? text::kFastBlockSame : text::kFastBlockBlank);
-        for (uint32_t off = b.first; off < b.end; off += kChunkSize) {
+        for (uint32_t off = 0; off < b.end; off += kChunkSize) {
             int rewrites = 0;
             bool erase_first = b.erasable && off == 0 && found == Found::kOther;
             for (;;) {
@@ -188,10 +189,9 @@ class FastRun {
     // neither blank nor the target: it is erased then anyway.
     Found survey(const Block& b) {
         known_.fill(false);
-        const uint32_t from = b.erasable ? 0 : b.first;
         const uint32_t to = b.erasable ? kBlockSize : b.end;
         bool blank = true, same = true;
-        for (uint32_t off = from; off < to && (!b.erasable || blank || same); off += kChunkSize) {
+        for (uint32_t off = 0; off < to && (!b.erasable || blank || same); off += kChunkSize) {
             uint8_t* at = flash.data() + off;
             bool& known = known_[off / kChunkSize];
             known = read_chunk(b.base + off, at);
@@ -313,7 +313,7 @@ bool program_fast(std::FILE* file) {
     FastRun run(clock.hz());
     for (;;) {
         Block b = load_block(file, static_cast<uint32_t>(state().progress));
-        if (b.end == b.first) return true;
+        if (b.end == 0) return true;
         if (!run.write_block(b)) return false;
         if (b.last) return true;
     }

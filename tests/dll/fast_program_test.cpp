@@ -83,6 +83,7 @@ TEST_F(FastProgram, LeavesTheFlashAsTheExactModeDoes) {
         {"the same data", holding(file, 0x30000), file, 0x30000},
         {"the same data, other data behind it", holding(file, 0, false), file, 0},
         {"unaligned start", unaligned, pattern(12 * 1024, 4), 0x1F000},
+        {"a start inside a chunk", Bytes(kFlashSize, 0xFF), pattern(0x12345, 7), 0x1F100},
         {"not a multiple of 4 KiB", pattern(kFlashSize, 9), pattern(10000, 6), 0x50000},
         {"blank pages in the file", pattern(kFlashSize, 9), with_blank_pages(), 0x70000},
     };
