@@ -150,7 +150,7 @@ TEST_F(FastProgram, FaultsAreRestartedOrReportedLikeTheExactModes) {
     const Case cases[] = {
         {"one flipped read", flips(1), 1, ""},
         {"flips that persist", flips(1000), 0, "Compare error: Addr = 00041100"},
-        {"write-protected", protect, 0, "Compare error: Addr = 00040000"},
+        {"write-protected", protect, 0, "Blank error: Addr = 00040000"},
         {"the erase lost", lost_write, 1, "FT_Write fail!"},
         {"a poll's reply lost", lost_read, 1, "FT_Write fail!"},
     };
