@@ -78,7 +78,7 @@ inline constexpr Row kRows[] = {
      "Released Firmware filename"},
     {"txtPath", kNoIndex, Kind::TextBox, "FmeFWSelect", 0, 2700, 400, 5700, kLine},
     {"btnChoose", 0, Kind::Button, "FmeFWSelect", 0, 8500, 370, 550, kButtonH, "..."},
-    {"FmeOrvoFlash", kNoIndex, Kind::Frame, kTabs, kTabFlash, 90, 1260, 9200, 3500, "Orvo Flash"},
+    {"FmeOrvoFlash", kNoIndex, Kind::Frame, kTabs, kTabFlash, 90, 1260, 9200, 3000, "Orvo Flash"},
     {"Command2", kNoIndex, Kind::Button, "FmeOrvoFlash", 0, 150, 400, 1500, kTall, "Init"},
     {"Command3", kNoIndex, Kind::Button, "FmeOrvoFlash", 0, 1800, 400, 1500, kTall, "Flash"},
     {"btnLoadFlash", kNoIndex, Kind::Button, "FmeOrvoFlash", 0, 3450, 400, 1800, kTall,

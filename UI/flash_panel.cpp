@@ -57,6 +57,7 @@ void FlashForm::Command3_Click(const EventArgs&) {
 // progress, a backup of what the run will erase, the run and its outcome.
 void FlashForm::runFlash(const std::string& path, int32_t address, bool back_up) {
     flash_busy_ = true;
+    last_backup_.clear();
     ShowCaption(text::kRunning);
     services_.processEvents();
 

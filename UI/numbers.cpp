@@ -173,7 +173,9 @@ std::string FormatSeconds(double seconds) {
     if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
     const long s = std::lround(seconds);
     char buffer[32];
-    if (s < 60) {
+    if (seconds < 9.95) {
+        std::snprintf(buffer, sizeof buffer, "%.1f s", seconds);
+    } else if (s < 60) {
         std::snprintf(buffer, sizeof buffer, "%ld s", s);
     } else if (s < 3600) {
         std::snprintf(buffer, sizeof buffer, "%ld min %02ld s", s / 60, s % 60);

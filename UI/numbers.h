@@ -47,7 +47,7 @@ int32_t WholeNumber(std::string_view text);
 // it: 0.4096 gives "41.0%", 0 gives "00.0%".
 std::string FormatPercent(float r);
 
-// A duration as a person reads it: "42 s", "3 min 05 s", "1 h 02 min".
+// A duration as a person reads it: "0.4 s", "42 s", "3 min 05 s", "1 h 02 min".
 std::string FormatSeconds(double seconds);
 // Bytes per second in the largest unit that keeps a number above 1:
 // "812 B/s", "51.2 KiB/s", "1.4 MiB/s".

@@ -106,7 +106,11 @@ int Program(FlashForm& form, CliServices& services, const Arguments& args) {
     // folder of its choice.
     const std::optional<std::string> backup = args.value("--backup");
     form.control("chkBackup").setValue(backup ? 1 : 0);
-    if (backup) form.setBackupFolder(std::filesystem::absolute(*backup).string());
+    if (backup) {
+        std::error_code made;
+        std::filesystem::create_directories(*backup, made);
+        form.setBackupFolder(std::filesystem::absolute(*backup).string());
+    }
     services.reset();
     if (!Init(form)) return kFailure;
     ProgressReport progress(isatty(STDERR_FILENO) != 0);
@@ -134,8 +138,8 @@ int Program(FlashForm& form, CliServices& services, const Arguments& args) {
     services.onPump(nullptr);
     const bool ok = CaptionSays(form, text::kFlashComplete);
     if (started) progress.finish(ok);
-    if (interrupted)
-        std::fprintf(stderr, "plexmoor-cli: interrupted; the run was finished first\n");
+    if (backup && !form.lastBackup().empty())
+        std::fprintf(stderr, "backup of the erased blocks: %s\n", form.lastBackup().c_str());
     if (!ok && services.messages() == 0) return Fail(Caption(form));
     return ok ? kSuccess : kFailure;
 }
@@ -185,10 +189,11 @@ const std::vector<Command>& Commands() {
          0,
          Pack},
         {"program",
-         "program IMAGE [--address N] [--config FILE.ini]",
-         "opens the programmer and programs IMAGE into the board's flash from address N (0)",
-         {"--address", "--config"},
-         {},
+         "program IMAGE [--address N] [--fast] [--backup DIR] [--config FILE.ini]",
+         "opens the programmer and programs IMAGE into the board's flash from address N (0); "
+         "--fast in the fast mode, --backup DIR first backs up every block it will erase",
+         {"--address", "--config", "--backup"},
+         {"--fast"},
          1,
          Program},
         {"serial",

@@ -142,6 +142,14 @@ TEST_F(CliTest, PackProgramAndReadGiveBackThePackedConfiguration) {
     const std::string image = ReadText(path("image.b"));
     EXPECT_EQ(ReadText(path("board.bin")).substr(0, image.size()), image);
 
+    // The fast mode writes the same bytes, after a backup of what it erases.
+    Outcome fast = cli("program image.b --fast --backup kept");
+    ASSERT_EQ(fast.status, 0) << fast.err;
+    EXPECT_NE(fast.err.find("backup of the erased blocks: " + path("kept").string() + "/backup-"),
+              std::string::npos)
+        << fast.err;
+    EXPECT_EQ(ReadText(path("board.bin")).substr(0, image.size()), image);
+
     Outcome read = cli("read --config " + config + " --out back.ini");
     ASSERT_EQ(read.status, 0) << read.err;
     const std::string before = ReadText(config), after = ReadText(path("back.ini"));

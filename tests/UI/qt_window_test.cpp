@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -214,6 +215,40 @@ class QtWindowTest : public QObject {
         QVERIFY(window_->close());
         QCOMPARE(read(ini), expected);
         QVERIFY(services_->messages.empty());
+    }
+
+    // The chip, the bar and the time left during a run, the time and rate
+    // after it; PLEXMOOR_SHOTS=folder keeps a picture of both.
+    void flashPanelDuringAndAfterARun() {
+        QString path = dir_.filePath("run.b");
+        std::ofstream(path.toStdString(), std::ios::binary) << std::string(0x30000, 'z');
+        form_->control("txtPath").setText(path.toStdString());
+        QTest::mouseClick(find<QPushButton>("Command2"), Qt::LeftButton);
+        QCOMPARE(find<QLabel>("lblChip")->text(), QString("C2 20 15, 2 MiB"));
+        const QString shots = qEnvironmentVariable("PLEXMOOR_SHOTS");
+        int seen = -1;
+        QString left;
+        services_->on_pump = [&] {
+            // In virtual time a run is over before a second passes: every
+            // pump stands for a tick of the timer.
+            Control& timer = form_->control("Timer1");
+            if (timer.enabled()) form_->controls().raise(timer, Event::Timer);
+            auto* bar = find<QProgressBar>("pgbFlash");
+            if (bar->value() >= 500 && seen < 0) {
+                seen = bar->value();
+                left = find<QLabel>("lblProgress")->text();
+                QVERIFY(find<QPushButton>("btnStop")->isEnabled());
+                if (!shots.isEmpty()) window_->grab().save(shots + "/plexmoor-running.png");
+            }
+        };
+        QTest::mouseClick(find<QPushButton>("Command3"), Qt::LeftButton);
+        services_->on_pump = nullptr;
+        QVERIFY(seen >= 500 && seen < 1000);
+        QVERIFY2(left.endsWith(" left"), qPrintable(left));
+        QCOMPARE(find<QProgressBar>("pgbFlash")->value(), 1000);
+        QVERIFY(find<QLabel>("lblProgress")->text().startsWith("took "));
+        QVERIFY(!find<QPushButton>("btnStop")->isEnabled());
+        if (!shots.isEmpty()) window_->grab().save(shots + "/plexmoor-done.png");
     }
 
     void initAndFlashThroughTheWidgets() {

@@ -98,6 +98,20 @@ TEST(TextFunctions, JoinLinesReplaceRunsAndTokens) {
     EXPECT_EQ(ReplaceRuns("", '\r', ""), "");
 }
 
+TEST(Numbers, DurationsRatesAndSizesAsAPersonReadsThem) {
+    EXPECT_EQ(FormatSeconds(0.04), "0.0 s");
+    EXPECT_EQ(FormatSeconds(3.21), "3.2 s");
+    EXPECT_EQ(FormatSeconds(42.4), "42 s");
+    EXPECT_EQ(FormatSeconds(185), "3 min 05 s");
+    EXPECT_EQ(FormatSeconds(3725), "1 h 02 min");
+    EXPECT_EQ(FormatSeconds(-1), "0.0 s");
+    EXPECT_EQ(FormatRate(812), "812 B/s");
+    EXPECT_EQ(FormatRate(52429), "51.2 KiB/s");
+    EXPECT_EQ(FormatRate(1468006), "1.4 MiB/s");
+    EXPECT_EQ(FormatSize(2u << 20), "2 MiB");
+    EXPECT_EQ(FormatSize(64u << 10), "64 KiB");
+}
+
 TEST(Numbers, FormatPercentOfProgress) {
     EXPECT_EQ(FormatPercent(0.0f), "00.0%");
     EXPECT_EQ(FormatPercent(4096.0f / 10000.0f), "41.0%");
