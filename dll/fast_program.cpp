@@ -21,7 +21,7 @@ constexpr uint8_t kBusyBit = 0x01;
 
 // The longest a command may take: twice the datasheet maximum of the
 // maker's parts, so that USB latency and a part at the edge of its
-// specification never end a good run.
+// datasheet limits never end a good run.
 struct Budget {
     uint8_t maker;
     uint32_t page_program_ms;
