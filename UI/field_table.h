@@ -165,6 +165,16 @@ inline constexpr std::array<ActiveLine, kActiveLines> kActiveTable = {{
 }};
 // clang-format on
 
+// Where the window's values lie in the library's tables, for the transfer
+// and the read-back alike: a version-4 field or active-line entry is a
+// record of its four descriptor bytes and a 32-bit value; a group's memo
+// takes 64 bytes of table 7; the firmware entries' version, date and time
+// are version-3 header fields from 14 on, three an entry.
+inline constexpr int32_t kRecordBytes = 8;
+inline constexpr int32_t kValueByte = 4;
+inline constexpr int32_t kMemoBytes = 64;
+inline constexpr int32_t kV3FirstFirmwareField = 14;
+
 // The global boxes txtGlobal(0) ... txtGlobal(15); only the first takes part
 // in any operation.
 inline constexpr int kGlobalBoxes = 16;

@@ -13,10 +13,6 @@
 namespace plexmoor {
 namespace {
 
-constexpr int32_t kMemoBytes = 64;
-constexpr int32_t kRecordBytes = 8;
-constexpr int32_t kValueByte = 4;
-constexpr int32_t kV3FirstFWField = 14;
 constexpr std::size_t kSerialBuffer = 48;
 constexpr int kSysVerEntryOfVersion4 = 3;
 
@@ -109,7 +105,7 @@ void FlashForm::ShowConf() {
         control("txtFWStart").setText(Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, 6, 3), 6));
         for (int k = 0; k < kFWEntries; ++k) {
             FWInfo& fw = st_.tFW[static_cast<std::size_t>(k + 1)];
-            const int32_t at = kV3FirstFWField + 3 * k;
+            const int32_t at = kV3FirstFirmwareField + 3 * k;
             fw.strVer = Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, at, 3), 6);
             fw.strDate = Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, at + 1, 3), 6);
             fw.strTime = Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, at + 2, 3), 6);

@@ -18,10 +18,6 @@ namespace plexmoor {
 namespace {
 
 constexpr std::size_t kMaxSerial = 45;
-constexpr int32_t kV3HeaderFirstFW = 14;
-constexpr int32_t kMemoBytes = 64;
-constexpr int32_t kRecordBytes = 8; // descriptor bytes, then a 32-bit value
-constexpr int32_t kValueByte = 4;
 constexpr int kListNumbers = 5;
 
 // One library call of the transfer.
@@ -91,9 +87,17 @@ std::string FirmwareName(std::string_view part, int k) {
     return std::string(part) + " of firmware entry " + std::to_string(k);
 }
 
-bool PlanVersion2(Planner& p) {
+// The serial as the library takes it, or nothing after saying it is too long.
+std::optional<std::string> Serial(Planner& p) {
     std::string serial = Trim(p.box("txtSerial").text());
-    if (serial.size() > kMaxSerial) return p.fail(std::string(text::kSerialTooLong));
+    if (serial.size() <= kMaxSerial) return serial;
+    p.fail(std::string(text::kSerialTooLong));
+    return std::nullopt;
+}
+
+bool PlanVersion2(Planner& p) {
+    const std::optional<std::string> serial = Serial(p);
+    if (!serial) return false;
     for (int i = 0; i < 3; ++i) {
         const Control& b = p.box("txtFWVer", i);
         auto v =
@@ -111,7 +115,7 @@ bool PlanVersion2(Planner& p) {
             if (at >= kConfEntries) return false;
             p.action(ZINTRA_SET_PORT_FIELD, at, st.lConf[static_cast<std::size_t>(at)], 0);
         }
-    p.serial(serial);
+    p.serial(*serial);
     return true;
 }
 
@@ -123,8 +127,8 @@ bool PlanPaths(Planner& p) {
 }
 
 bool PlanVersion3(Planner& p) {
-    std::string serial = Trim(p.box("txtSerial").text());
-    if (serial.size() > kMaxSerial) return p.fail(std::string(text::kSerialTooLong));
+    const std::optional<std::string> serial = Serial(p);
+    if (!serial) return false;
     const WindowState& st = p.st();
     auto dip = p.decimal(Named("FW DIP count", "cmbBit"), p.box("cmbBit").text());
     if (!dip) return false;
@@ -147,7 +151,7 @@ bool PlanVersion3(Planner& p) {
         for (int w = 0; w < 3; ++w) {
             auto v = p.hex(FirmwareName(words[w].first, k + 1), *words[w].second);
             if (!v) return false;
-            p.action(ZINTRA_SET_HEADER_FIELD, kV3HeaderFirstFW + 3 * k + w, *v, 0);
+            p.action(ZINTRA_SET_HEADER_FIELD, kV3FirstFirmwareField + 3 * k + w, *v, 0);
         }
     }
     for (int32_t g = 0; g < st.lGroupCount; ++g)
@@ -157,7 +161,7 @@ bool PlanVersion3(Planner& p) {
             p.action(ZINTRA_SET_PORT_FIELD, g * st.lGroupStride + q,
                      st.lConf[static_cast<std::size_t>(at)], 0);
         }
-    p.serial(serial);
+    p.serial(*serial);
     return PlanPaths(p);
 }
 
