@@ -6,6 +6,7 @@
 #include "program_folder.h"
 #include "qt_services.h"
 #include "qt_window.h"
+#include "widget_find.h"
 
 #include <QApplication>
 #include <QDir>
@@ -50,11 +51,7 @@ class ProductRoadTest : public QObject {
     std::unique_ptr<FlashForm> form_;
     std::unique_ptr<QtWindow> window_;
 
-    template <typename W> W* find(const char* key) {
-        W* w = window_->findChild<W*>(key);
-        if (!w) qFatal("no widget %s", key);
-        return w;
-    }
+    template <typename W> W* find(const char* key) { return FindWidget<W>(*window_, key); }
 
     // A modal box stops the test as it would stop a user; it is read and
     // answered with its default button.

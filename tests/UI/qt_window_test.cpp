@@ -4,6 +4,7 @@
 #include "qt_services.h"
 #include "qt_window.h"
 #include "virtual_board.h"
+#include "widget_find.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -56,11 +57,7 @@ class QtWindowTest : public QObject {
     std::unique_ptr<FlashForm> form_;
     std::unique_ptr<QtWindow> window_;
 
-    template <typename W> W* find(const char* key) {
-        W* w = window_->findChild<W*>(key);
-        if (!w) qFatal("no widget %s", key);
-        return w;
-    }
+    template <typename W> W* find(const char* key) { return FindWidget<W>(*window_, key); }
     bool shown(const char* key) { return !find<QWidget>(key)->isHidden(); }
 
     // The window as the program starts it, from what its folder holds.
