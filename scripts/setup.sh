@@ -4,7 +4,8 @@
 # Safe to run again: apt-get skips what is already there.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev libftdi1-dev
-          libgtest-dev xvfb xauth clang libclang-rt-dev)
+          libgtest-dev xvfb xauth clang libclang-rt-dev libsqlite3-dev libpq-dev nettle-dev
+          postgresql)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
