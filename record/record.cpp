@@ -244,10 +244,14 @@ std::vector<Entry> Record::history(const Filter& filter) {
         where +=
             std::string(where.empty() ? " WHERE " : " AND ") + "result IN ('failed', 'stopped')";
     std::string sql = std::string("SELECT ") + kColumns + " FROM operations" + where;
+    // Ordered by start where the start is filtered, so the store walks that
+    // index rather than every row in id order.
+    const bool by_start = !filter.since.empty();
     if (filter.limit > 0)
-        sql += " ORDER BY id DESC LIMIT " + std::to_string(filter.limit);
+        sql += std::string(by_start ? " ORDER BY started DESC, id DESC" : " ORDER BY id DESC") +
+               " LIMIT " + std::to_string(filter.limit);
     else
-        sql += " ORDER BY id";
+        sql += by_start ? " ORDER BY started, id" : " ORDER BY id";
     std::vector<Entry> out;
     for (const Row& r : db_->query(sql, params))
         out.push_back(EntryOf(r));
