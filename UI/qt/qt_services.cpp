@@ -1,5 +1,6 @@
 #include "qt_services.h"
 
+#include "binding_support.h"
 #include "texts.h"
 
 #include <QCoreApplication>
@@ -12,16 +13,9 @@
 namespace plexmoor {
 
 QString QtFileFilter(const std::string& filter) {
-    const QStringList parts = QString::fromStdString(filter).split('|');
     QStringList out;
-    for (qsizetype i = 0; i < parts.size(); i += 2) {
-        QString description = parts[i];
-        QString pattern = i + 1 < parts.size() ? parts[i + 1] : QString();
-        if (!pattern.isEmpty() && !description.contains('(')) {
-            description += " (" + pattern + ")";
-        }
-        out << description;
-    }
+    for (const auto& [description, pattern] : FileFilterEntries(filter))
+        out << QString::fromStdString(description);
     return out.join(";;");
 }
 

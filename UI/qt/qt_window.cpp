@@ -1,7 +1,5 @@
 #include "qt_window.h"
 
-#include "control_table.h"
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -56,7 +54,7 @@ QtWindow::~QtWindow() {
 }
 
 int QtWindow::pixels(int twips) const {
-    return static_cast<int>(twips * dpi_ / kTwipsPerInch + 0.5);
+    return TwipsToPixels(twips, dpi_);
 }
 
 QWidget* QtWindow::widgetOf(const std::string& key) const {
@@ -94,12 +92,8 @@ void QtWindow::create(Control& c) {
         break;
     case Kind::TextBox: {
         auto* edit = new QLineEdit(parent);
-        // Every change reaches the form, typed or not (a screen reader or a
-        // test tool sets the text directly); the form's own changes are not
-        // echoed back.
-        connect(edit, &QLineEdit::textChanged, this, [this, &c](const QString& text) {
-            if (!pushing_) c.setText(text.toStdString());
-        });
+        connect(edit, &QLineEdit::textChanged, this,
+                [this, &c](const QString& text) { sync_.widgetText(c, text.toStdString()); });
         connect(edit, &QLineEdit::returnPressed, this,
                 [this, &c] { form_.controls().userKeyPress(c, 13); });
         edit->installEventFilter(this);
@@ -110,9 +104,8 @@ void QtWindow::create(Control& c) {
         auto* edit = new QPlainTextEdit(parent);
         // A wrapped line would read as two records of the list.
         edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-        connect(edit, &QPlainTextEdit::textChanged, this, [this, edit, &c] {
-            if (!pushing_) c.setText(FromEditor(edit->toPlainText()));
-        });
+        connect(edit, &QPlainTextEdit::textChanged, this,
+                [this, edit, &c] { sync_.widgetText(c, FromEditor(edit->toPlainText())); });
         widget = edit;
         break;
     }
@@ -176,8 +169,7 @@ void QtWindow::applyGeometry(const Control& c) {
     if (c.kind() == Kind::Window) {
         // The form gives the outer size; the widget is sized by its client
         // area, which the standard caption and borders take from it.
-        resize(pixels(c.width() - (kWindowWidth - kClientWidth)),
-               pixels(c.height() - (kWindowHeight - kClientHeight)));
+        resize(pixels(ClientWidthTwips(c)), pixels(ClientHeightTwips(c)));
         return;
     }
     if (QWidget* w = widgetOf(c.key())) {
@@ -189,7 +181,7 @@ void QtWindow::update(const Control& c, Property property) {
     auto found = objects_.find(&c);
     if (found == objects_.end()) return;
     QObject* object = found->second;
-    pushing_ = true;
+    WidgetSync::Push push(sync_);
     switch (property) {
     case Property::Geometry:
         applyGeometry(c);
@@ -248,7 +240,7 @@ void QtWindow::update(const Control& c, Property property) {
                 timer->stop();
             }
         } else if (object != this) {
-            setWidgetEnabled(static_cast<QWidget*>(object), c.enabled());
+            setWidgetEnabled(c, static_cast<QWidget*>(object));
         }
         break;
     case Property::Visible:
@@ -257,23 +249,14 @@ void QtWindow::update(const Control& c, Property property) {
         }
         break;
     }
-    pushing_ = false;
 }
 
-// Qt hands the focus of a widget being disabled to the next one in the tab
-// chain, and a line edit taking focus that way selects its whole text: after
-// a run the next keystroke would overwrite, say, the serial number. The focus
-// waits on the window instead and goes back when the widget is enabled.
-void QtWindow::setWidgetEnabled(QWidget* widget, bool enabled) {
-    if (!enabled && widget->hasFocus()) {
-        parked_focus_ = widget;
-        setFocus(Qt::OtherFocusReason);
-    }
-    widget->setEnabled(enabled);
-    if (enabled && parked_focus_ == widget) {
-        parked_focus_ = nullptr;
-        if (QWidget* now = QApplication::focusWidget(); !now || now == this)
-            widget->setFocus(Qt::OtherFocusReason);
+void QtWindow::setWidgetEnabled(const Control& c, QWidget* widget) {
+    if (!c.enabled() && sync_.parkFocus(c, widget->hasFocus())) setFocus(Qt::OtherFocusReason);
+    widget->setEnabled(c.enabled());
+    if (c.enabled()) {
+        QWidget* now = QApplication::focusWidget();
+        if (sync_.unparkFocus(c, !now || now == this)) widget->setFocus(Qt::OtherFocusReason);
     }
 }
 

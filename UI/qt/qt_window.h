@@ -3,9 +3,9 @@
 // handed to the form's handlers.
 #pragma once
 
+#include "binding_support.h"
 #include "flash_form.h"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <map>
@@ -36,7 +36,7 @@ class QtWindow : public QWidget {
     void update(const Control& c, Property property);
     void updateAll(const Control& c);
     void applyGeometry(const Control& c);
-    void setWidgetEnabled(QWidget* widget, bool enabled);
+    void setWidgetEnabled(const Control& c, QWidget* widget);
 
     FlashForm& form_;
     QWidget* central_ = nullptr;
@@ -44,8 +44,7 @@ class QtWindow : public QWidget {
     std::map<const Control*, QObject*> objects_;
     std::map<std::string, QWidget*> widgets_;
     std::map<QObject*, Control*> controls_;
-    QPointer<QWidget> parked_focus_;
-    bool pushing_ = false; // model to widget, so widget signals are not echoed back
+    WidgetSync sync_;
     double dpi_ = 96.0;
 };
 
