@@ -1,0 +1,51 @@
+#!/bin/sh
+# Plexmoor.exe as a user runs it under Wine on a virtual X display: copied
+# into a folder of its own with the libraries and the stand-in ftd2xx.dll,
+# driven from inside through its own controls (PLEXMOOR_DRIVE), the virtual
+# board chosen by the environment. It starts with the start caption and the
+# four tabs and writes its settings file at close; Init and Flash program
+# the demo image into the board. With a folder as last argument, it also
+# saves the four tabs as PNG files there.
+#   window_road_test.sh WINE-RUN WINE64 PREFIX BIN [SHOTS]
+set -eu
+if [ -z "${PLEXMOOR_XVFB:-}" ]; then
+    PLEXMOOR_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+# A prefix of the test's own: its desktop process lives on this display.
+prefix="$3-window"
+run="$1 $2 $prefix"
+bin=$4
+shots=${5:-}
+work=$(mktemp -d "${TMPDIR:-/tmp}/plexmoor-window-XXXXXX")
+trap 'WINEPREFIX="$prefix" "$(dirname "$2")/wineserver" -w; rm -rf "$work"' EXIT
+windows() { printf 'Z:%s' "$1" | tr / '\\'; }
+fail() { echo "FAILED: $*" >&2; exit 1; }
+mkdir "$work/program"
+cp "$bin/Plexmoor.exe" "$bin"/*.dll "$work/program/"
+plexmoor() { PLEXMOOR_DRIVE="$1" timeout 120 $run "$work/program/Plexmoor.exe" | tr -d '\r'; }
+start_caption="caption: Solvanti Plexmoor ( Ver: 1.17 ) "
+
+out=$(plexmoor "print;close")
+echo "$out" | grep -qxF "$start_caption" || fail "start: $out"
+echo "$out" | grep -qxF "tabs: Flash|Setting|MIB|Design" || fail "tabs: $out"
+[ -f "$work/program/Glinterra.ini" ] || fail "close: no settings file written"
+
+export FTD2XX_VIRTUAL_BOARD="$(windows "$work/board.bin")" FTD2XX_VIRTUAL_TIME=1
+$run "$bin/plexmoor-demo-image.exe" "$(windows "$work/demo.b")" >/dev/null
+out=$(plexmoor "text txtPath $(windows "$work/demo.b");click Command2;click Command3;print;click Command2;close")
+echo "$out" | grep -qxF "caption: 0: Msg = Flash Complete, Solvanti Plexmoor ( Ver: 1.17 )" ||
+    fail "flash: $out"
+size=$(stat -c %s "$work/demo.b")
+cmp -n "$size" "$work/demo.b" "$work/board.bin" || fail "flash: the board does not hold the image"
+
+if [ -n "$shots" ]; then
+    steps="print" n=0
+    for tab in flash setting mib design; do
+        steps="$steps;tab $n;shot $(windows "$work/$tab.bmp")" n=$((n + 1))
+    done
+    plexmoor "$steps;close" >/dev/null
+    for tab in flash setting mib design; do
+        convert "$work/$tab.bmp" "$shots/plexmoor-windows-$tab.png"
+    done
+fi
+echo "Plexmoor.exe started, closed with its settings written, and flashed the demo image"
