@@ -134,8 +134,8 @@ std::optional<int32_t> FlashForm::startAddress() {
 // The fast mode only where the user chose it; the library's exact mode
 // otherwise, delay for delay.
 int32_t FlashForm::programFlash(int32_t first_byte_check) {
-    const int32_t mode = control("chkFast").value() == 1 ? ZINTRA_PROGRAM_FAST : 0;
-    return zintra_.ZintraAction(ZINTRA_PROGRAM_FLASH, first_byte_check, mode, 0);
+    if (control("chkFast").value() == 1) return zintra_.ZintraProgramFast(first_byte_check, 0);
+    return zintra_.ZintraAction(ZINTRA_PROGRAM_FLASH, first_byte_check, 0, 0);
 }
 
 // ---------------------------------------------------------------------------

@@ -150,6 +150,11 @@ int32_t ZintraLink::ZintraBackupFlash(const std::string& path, int32_t address, 
     return callAddition<&::ZintraBackupFlash>("ZintraBackupFlash", path.c_str(), address, length);
 }
 
+int32_t ZintraLink::ZintraProgramFast(int32_t first_byte_check, int32_t clock_mhz) {
+    if (!available("ZintraProgramFast")) return 0;
+    return call<&::ZintraProgramFast>("ZintraProgramFast", true, first_byte_check, clock_mhz);
+}
+
 int32_t ZintraLink::ZintraStop() {
     return callAddition<&::ZintraStop>("ZintraStop");
 }

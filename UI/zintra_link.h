@@ -36,6 +36,8 @@ class ZintraLink {
     int32_t ZintraChipId(uint8_t* id);
     int32_t ZintraBackupFlash(const std::string& path, int32_t address, int32_t length);
     int32_t ZintraStop();
+    // A programming run like action 4, in the fast mode.
+    int32_t ZintraProgramFast(int32_t first_byte_check, int32_t clock_mhz);
     bool available(const char* name);
 
     // True while program flash (action 4) runs; the window's handlers then

@@ -1,7 +1,8 @@
 #include "flash_backup.h"
 
+#include "flash_chip.h"
 #include "flash_io.h"
-#include "flash_program.h"
+#include "flash_parts.h"
 #include "host.h"
 #include "library_state.h"
 #include "texts.h"
@@ -21,8 +22,6 @@
 namespace zintra::backup {
 namespace {
 
-// Everything a 3-byte SPI address can reach.
-constexpr uint64_t kAddressSpace = 0x1000000;
 constexpr uint32_t kPiece = 4096;
 
 std::array<uint8_t, kPiece> from_flash;
@@ -90,7 +89,7 @@ class TempFile {
 
 uint64_t flash_size() {
     uint64_t size = flash::chip_size();
-    return size ? size : kAddressSpace;
+    return size ? size : parts::kAddressSpace;
 }
 
 // What went wrong in a pass over the range, and where.

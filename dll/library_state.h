@@ -42,7 +42,6 @@ struct LibraryState {
     int32_t system_version = 0;
     int32_t fields_per_port = 0;
     int32_t group_index = 0;
-    uint8_t manufacturer = 0;
     // The whole JEDEC ID read last: maker, type, capacity (2^n bytes).
     std::array<uint8_t, 3> jedec_id{};
     std::array<Path, kSlotCount> slots{};

@@ -134,7 +134,7 @@ void place_v3_block() {
 
 int pack_v2(const char* boot, const char* ot, int32_t ot_offset, const char* rt, int32_t rt_offset,
             const char* output) {
-    File files[] = {open_read(boot), open_read(ot), open_read(rt)};
+    File files[] = {open_regular(boot), open_regular(ot), open_regular(rt)};
     if (!files[0] || !files[1] || !files[2]) {
         host::showf(text::kPackOpenFailedV2, shown(boot), shown(ot), shown(rt));
         return 0;
@@ -168,7 +168,7 @@ int pack_v3(const char* output) {
     int count = 1 << exponent;
     std::vector<File> files;
     for (int slot = kV3BootSlot; slot <= count; ++slot) {
-        files.push_back(open_read(slot_path(slot)));
+        files.push_back(open_regular(slot_path(slot)));
         if (!files.back()) {
             host::showf(text::kPackOpenFailed, slot_path(slot));
             return 0;
@@ -214,8 +214,8 @@ int repack_v3(const char* output) {
 }
 
 bool read_v4_parts() {
-    File ot = open_read(slot_path(kV4OtSlot));
-    File rt = open_read(slot_path(kV4RtSlot));
+    File ot = open_regular(slot_path(kV4OtSlot));
+    File rt = open_regular(slot_path(kV4RtSlot));
     if (!ot || !rt) {
         host::showf(text::kPackOpenFailed, slot_path(ot ? kV4RtSlot : kV4OtSlot));
         return false;

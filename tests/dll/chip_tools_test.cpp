@@ -22,6 +22,9 @@ class ChipTools : public testing_support::BoardTest {
         reattach(options);
         ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
     }
+    int32_t program(bool fast) {
+        return fast ? ZintraProgramFast(0, 0) : ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0);
+    }
 };
 
 TEST_F(ChipTools, ChipIdReadsThePartsIdAndAllOnesWithoutAChip) {
@@ -61,6 +64,27 @@ TEST_F(ChipTools, BackupOfTwoBlocksHoldsExactlyTheFlash) {
     EXPECT_TRUE(messages.empty());
 }
 
+// The window's chip line: the family where the parts table knows the ID,
+// the capacity from the table or the capacity byte, and never a cut name.
+TEST_F(ChipTools, ChipFamilyNamesKnownPartsAndGivesTheCapacity) {
+    struct Case {
+        std::array<uint8_t, 3> id;
+        int32_t size;
+        const char* family;
+        int32_t kib;
+    };
+    for (Case c : {Case{{0xC2, 0x20, 0x15}, 32, "MX25L16-class", 2048},
+                   Case{{0xEF, 0x40, 0x15}, 32, "W25Q16-class", 2048},
+                   Case{{0xC2, 0x20, 0x18}, 32, "", 16384}, Case{{0x12, 0x34, 0x16}, 32, "", 4096},
+                   Case{{0xFF, 0xFF, 0xFF}, 32, "", 0}, Case{{0xC2, 0x20, 0x15}, 13, "", 2048}}) {
+        char family[32];
+        std::fill(std::begin(family), std::end(family), 'x');
+        EXPECT_EQ(ZintraChipFamily(c.id.data(), family, c.size), c.kib) << c.family;
+        EXPECT_STREQ(family, c.family);
+    }
+    EXPECT_EQ(ZintraChipFamily(nullptr, nullptr, 0), 0);
+}
+
 TEST_F(ChipTools, BackupThatCannotBeWrittenStopsBeforeReadingTheFlash) {
     open();
     const auto path = temp("missing") / "backup.bin";
@@ -78,7 +102,7 @@ TEST_F(ChipTools, BackupThatCannotBeWrittenStopsBeforeReadingTheFlash) {
 TEST_F(ChipTools, StopFromThePumpEndsTheRunAtThatPage) {
     const Bytes old_data = pattern(0x100000, 9);
     const Bytes file = pattern(0x40000, 4);
-    for (int32_t mode : {ZINTRA_PROGRAM_EXACT, ZINTRA_PROGRAM_FAST}) {
+    for (bool fast : {false, true}) {
         messages.clear();
         ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
         open();
@@ -92,7 +116,7 @@ TEST_F(ChipTools, StopFromThePumpEndsTheRunAtThatPage) {
                 stopped_before = GetFlashProgress();
             }
         };
-        EXPECT_EQ(ZintraAction(ZINTRA_PROGRAM_FLASH, 0, mode, 0), 0) << mode;
+        EXPECT_EQ(program(fast), 0) << fast;
         on_pump = nullptr;
         ASSERT_EQ(stopped_before, 0x34000) << "the first chunk at or past 30 %";
         EXPECT_EQ(messages, std::vector<std::string>{"Stopped at 00034000: the board holds a "
@@ -100,7 +124,7 @@ TEST_F(ChipTools, StopFromThePumpEndsTheRunAtThatPage) {
         EXPECT_EQ(board().read(0x34000, 0x100), Bytes(0x100, 0xFF)) << "erased, not programmed";
         EXPECT_EQ(board().read(0x40000, 0xC0000),
                   Bytes(old_data.begin() + 0x40000, old_data.end()));
-        EXPECT_EQ(ZintraAction(ZINTRA_PROGRAM_FLASH, 0, mode, 0), 1) << mode;
+        EXPECT_EQ(program(fast), 1) << fast;
         EXPECT_EQ(board().read(0x20000, 0x40000), file);
     }
     EXPECT_EQ(ZintraStop(), 0) << "nothing runs";

@@ -197,3 +197,12 @@ TEST_F(ExactStreams, EveryRunPutsOnTheWireWhatWasRecorded) {
 }
 
 } // namespace
+
+// c and d of action 4 choose nothing: a caller that passes 1 gets the exact
+// mode, stream for stream and in the same board time.
+TEST_F(ExactStreams, AnyCOfActionFourRunsTheExactMode) {
+    auto expected = golden();
+    for (int32_t c : {1, 2, -1})
+        for (const StreamRun& run : {kRuns[0], kRuns[7], kRuns[16]})
+            EXPECT_EQ(record(run, c), expected[run.name]) << run.name << ", c = " << c;
+}

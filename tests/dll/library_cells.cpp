@@ -20,21 +20,21 @@ void reopen(int32_t version) {
 
 class ProgramFlash : public Programming {
   public:
-    explicit ProgramFlash(int32_t mode = ZINTRA_PROGRAM_EXACT) : mode_(mode) {}
-    const char* name() const override {
-        return mode_ == ZINTRA_PROGRAM_FAST ? "program flash, fast" : "program flash";
-    }
+    explicit ProgramFlash(bool fast = false) : fast_(fast) {}
+    const char* name() const override { return fast_ ? "program flash, fast" : "program flash"; }
     void open(const std::filesystem::path& dir) override {
         reopen(0);
         std::string path = (dir / "image.bin").string();
         testing_support::write_file(path, program_file());
         SetupWriteParameter(kProgramStart, path.c_str());
     }
-    int32_t run() override { return ZintraAction(ZINTRA_PROGRAM_FLASH, 0, mode_, 0); }
+    int32_t run() override {
+        return fast_ ? ZintraProgramFast(0, 0) : ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0);
+    }
     void close() override { ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0); }
 
   private:
-    int32_t mode_;
+    bool fast_;
 };
 
 // Judged on the tables it fills as well: they must hold the board's block
@@ -84,7 +84,7 @@ std::vector<std::unique_ptr<Operation>> library_operations() {
     ops.push_back(std::make_unique<ProgramFlash>());
     ops.push_back(std::make_unique<LoadFromFlash>());
     ops.push_back(std::make_unique<FlashSerialRun>());
-    ops.push_back(std::make_unique<ProgramFlash>(ZINTRA_PROGRAM_FAST));
+    ops.push_back(std::make_unique<ProgramFlash>(true));
     return ops;
 }
 
