@@ -13,6 +13,7 @@
 #include "host.h"
 #include "library_state.h"
 #include "packed_image.h"
+#include "recovery_file.h"
 #include "serial_record.h"
 #include "spi_engine.h"
 #include "texts.h"
@@ -21,6 +22,8 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <optional>
+#include <string>
 
 namespace zintra {
 namespace {
@@ -229,6 +232,14 @@ ZINTRA_API int32_t ZINTRA_CALL ZintraChipFamily(const uint8_t* id, char* family,
         family[n] = '\0';
     }
     return static_cast<int32_t>(std::min<uint64_t>(bytes / 1024, INT32_MAX));
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraRecoveryCopy(char* path, int32_t size) {
+    if (busy() || !path || size <= 0) return 0;
+    std::optional<std::string> copy = recovery::oldest();
+    if (!copy || copy->size() >= static_cast<std::size_t>(size)) return 0;
+    std::memcpy(path, copy->c_str(), copy->size() + 1);
+    return 1;
 }
 
 } // extern "C"

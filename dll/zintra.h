@@ -106,6 +106,11 @@ ZINTRA_API int32_t ZINTRA_CALL ZintraProgramFast(int32_t first_byte_check, int32
    not fit); the capacity in KiB from the parts table or the capacity byte, 0
    when neither gives one. */
 ZINTRA_API int32_t ZINTRA_CALL ZintraChipFamily(const uint8_t* id, char* family, int32_t size);
+/* The full path of the oldest copy of a flash block an interrupted
+   FlashSerial left (zintra-flash-ADDRESS-DATE-TIME.bin, beside the library or
+   in the user's state folder) into path; 1, or 0 when there is none or its
+   path does not fit in size bytes with the terminator. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraRecoveryCopy(char* path, int32_t size);
 
 #ifdef __cplusplus
 }
