@@ -103,9 +103,11 @@ bool FlashForm::backUpBeforeWriting(int32_t address, int64_t length) {
     const std::string path = (std::filesystem::path(backupFolder()) /
                               ("backup-" + id + "-" + Timestamp() + "-" + range + ".bin"))
                                  .string();
-    if (zintra_.ZintraBackupFlash(path, static_cast<int32_t>(first),
-                                  static_cast<int32_t>(end - first)) == 0)
-        return false;
+    backing_up_ = true;
+    const int32_t backed_up = zintra_.ZintraBackupFlash(path, static_cast<int32_t>(first),
+                                                        static_cast<int32_t>(end - first));
+    backing_up_ = false;
+    if (backed_up == 0) return false;
     last_backup_ = path;
     return true;
 }

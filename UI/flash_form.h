@@ -194,6 +194,9 @@ class FlashForm {
     std::array<uint8_t, 3> chip_id_{};
     std::string backup_folder_;
     std::string last_backup_;
+    // While the backup before a run reads: the library's progress address
+    // is the backup's then, not the run's.
+    bool backing_up_ = false;
     struct Progress {
         std::chrono::steady_clock::time_point started;
         int32_t start = 0;

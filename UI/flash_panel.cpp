@@ -96,6 +96,7 @@ void FlashForm::runFlash(const std::string& path, int32_t address, bool back_up)
 }
 
 void FlashForm::Timer1_Timer(const EventArgs&) {
+    if (backing_up_) return;
     int32_t progress = zintra_.GetFlashProgress();
     if (st_.lFlashLen <= 0) {
         ShowCaption(text::kProgressEmptyFile);

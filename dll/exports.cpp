@@ -1,7 +1,7 @@
 // The exports and the action dispatch. Every export but GetFlashProgress
-// and ZintraStop is refused while program flash runs: the host's handlers
-// run inside its message pump and must not change the file, tables or image
-// beneath it.
+// and ZintraStop is refused while program flash or a backup runs: the
+// host's handlers run inside its message pump and must not change the
+// device, file, tables or image beneath it.
 #include "zintra.h"
 
 #include "config_block.h"
@@ -196,6 +196,7 @@ ZINTRA_API int32_t ZINTRA_CALL ZintraChipId(uint8_t* id) {
 ZINTRA_API int32_t ZINTRA_CALL ZintraBackupFlash(const char* path, int32_t address,
                                                  int32_t length) {
     if (busy()) return 0;
+    ProgrammingRun run;
     return backup::backup_flash(path, address, length);
 }
 

@@ -6,6 +6,7 @@
 #include "flash_parts.h"
 #include "host.h"
 #include "library_state.h"
+#include "spi_engine.h"
 #include "texts.h"
 
 #include <algorithm>
@@ -31,6 +32,16 @@ struct Failure {
     const char* format = nullptr;
     uint32_t at = 0;
 };
+
+// Before each piece read: the host's messages (so its window repaints and
+// its timers tick), the progress address, and a stop asked for meanwhile.
+bool stopped_before(uint32_t at, Failure& failure) {
+    state().progress = static_cast<int32_t>(at);
+    spi::pump_messages();
+    if (!state().stop_requested) return false;
+    failure = {text::kBackupStopped, at};
+    return true;
+}
 
 } // namespace
 
@@ -70,6 +81,7 @@ int backup_flash(const char* path, int32_t address, int32_t length) {
     Failure failure;
     for (uint32_t at = begin; at < end && !failure.format; at += kPiece) {
         std::span<uint8_t> piece(from_flash.data(), std::min(kPiece, end - at));
+        if (stopped_before(at, failure)) break;
         if (!flash::read_burst(at, piece))
             failure = {text::kBackupReadFailed, at};
         else if (!file.write(piece))
@@ -79,6 +91,7 @@ int backup_flash(const char* path, int32_t address, int32_t length) {
     for (uint32_t at = begin; at < end && !failure.format; at += kPiece) {
         const uint32_t n = std::min(kPiece, end - at);
         std::span<uint8_t> flash_piece(from_flash.data(), n), file_piece(from_file.data(), n);
+        if (stopped_before(at, failure)) break;
         if (!flash::read_burst(at, flash_piece)) {
             failure = {text::kBackupReadFailed, at};
         } else if (!file.read(file_piece)) {

@@ -120,6 +120,8 @@ inline constexpr const char* kBackupReadFailed =
 inline constexpr const char* kBackupReadsDiffer =
     "The flash reads differently twice at %08x, or the backup did not keep what was read; "
     "nothing was written to %s";
+inline constexpr const char* kBackupStopped =
+    "Backup stopped at %08x: nothing was written to %s and nothing was erased";
 inline constexpr const char* kBackupWriteFailed =
     "Could not write the backup %s whole; nothing was written to it";
 

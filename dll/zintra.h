@@ -89,7 +89,9 @@ ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFileToBuffer(const char* path, int32_
    without them where a library lacks them. */
 /* The JEDEC ID, 3 bytes into id; 1 read, 0 failed (shown), no programmer open or programming. */
 ZINTRA_API int32_t ZINTRA_CALL ZintraChipId(uint8_t* id);
-/* Flash [address, address + length) into path, read twice, read back; 1 exact, 0 with a message. */
+/* Flash [address, address + length) into path, read twice, read back; 1 exact, 0 with a message.
+   Pumps messages while it reads; GetFlashProgress gives the address being read (through the
+   range once to write, once more to compare); other exports but ZintraStop are refused. */
 ZINTRA_API int32_t ZINTRA_CALL ZintraBackupFlash(const char* path, int32_t address, int32_t length);
 /* Asks a running program flash or backup to stop at its next page, erase or
    read; 1 when one was running, 0 otherwise. */

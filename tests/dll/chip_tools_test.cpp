@@ -96,6 +96,39 @@ TEST_F(ChipTools, BackupThatCannotBeWrittenStopsBeforeReadingTheFlash) {
     EXPECT_FALSE(std::filesystem::exists(path.parent_path()));
 }
 
+// The backup keeps the host's window alive: it pumps, tells the address it
+// reads, refuses other calls from the pump, and a stop ends it with no file
+// and nothing erased.
+TEST_F(ChipTools, BackupPumpsTellsItsProgressAndEndsAtAStop) {
+    open();
+    board().write_raw(0, pattern(0x20000, 6));
+    const auto path = temp("backup.bin");
+    std::vector<int32_t> progress;
+    int32_t refused = 0;
+    on_pump = [&] {
+        progress.push_back(GetFlashProgress());
+        std::array<uint8_t, 3> id{};
+        refused += ZintraChipId(id.data()) + ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 2, 0, 0);
+        if (GetFlashProgress() == 0x15000) {
+            EXPECT_EQ(ZintraStop(), 1);
+        }
+    };
+    EXPECT_EQ(ZintraBackupFlash(path.c_str(), 0x10000, 0x10000), 0);
+    on_pump = nullptr;
+    EXPECT_EQ(messages, std::vector<std::string>{"Backup stopped at 00015000: nothing was "
+                                                 "written to " +
+                                                 path.string() + " and nothing was erased"});
+    EXPECT_EQ(progress,
+              (std::vector<int32_t>{0x10000, 0x11000, 0x12000, 0x13000, 0x14000, 0x15000}));
+    EXPECT_EQ(refused, 0);
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(board().counters().erases, 0u);
+    EXPECT_EQ(ZintraStop(), 0) << "nothing runs";
+    EXPECT_EQ(ZintraBackupFlash(path.c_str(), 0x10000, 0x10000), 1) << "the stop ended with it";
+    const Bytes board_bytes = pattern(0x20000, 6);
+    EXPECT_EQ(read_file(path), Bytes(board_bytes.begin() + 0x10000, board_bytes.end()));
+}
+
 // From the pump at 30 % of the run: the page the pump came before is not
 // programmed, every block behind it is as it was, and the next run is
 // not stopped.
