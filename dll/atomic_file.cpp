@@ -42,6 +42,18 @@ void sync_folder(const std::string& target) {
     ::close(fd);
 }
 
+// Moves all of `bytes` with `io` (read or write), however few bytes each
+// call takes.
+template <typename Bytes, typename Io> bool whole(int fd, Bytes bytes, Io io) {
+    while (!bytes.empty()) {
+        ssize_t n = io(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes = bytes.subspan(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
 } // namespace
 
 AtomicFile::AtomicFile(const std::string& path) {
@@ -84,13 +96,7 @@ AtomicFile::~AtomicFile() {
 }
 
 bool AtomicFile::write(std::span<const uint8_t> bytes) {
-    while (fd_ >= 0 && !bytes.empty()) {
-        ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
-    }
-    return fd_ >= 0;
+    return fd_ >= 0 && whole(fd_, bytes, ::write);
 }
 
 bool AtomicFile::sync() {
@@ -98,13 +104,7 @@ bool AtomicFile::sync() {
 }
 
 bool AtomicFile::read(std::span<uint8_t> out) {
-    while (fd_ >= 0 && !out.empty()) {
-        ssize_t n = ::read(fd_, out.data(), out.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        out = out.subspan(static_cast<std::size_t>(n));
-    }
-    return fd_ >= 0;
+    return fd_ >= 0 && whole(fd_, out, ::read);
 }
 
 bool AtomicFile::finish(bool renamed) {

@@ -14,13 +14,13 @@
 
 namespace {
 
+constexpr int32_t kV4BlockSize = 13888;
+
 namespace fs = std::filesystem;
 using testing_support::Bytes;
 using testing_support::pattern;
 using testing_support::read_file;
 using testing_support::write_file;
-
-constexpr int32_t kV4BlockSize = 13888;
 
 class FileWrite : public testing_support::BoardTest {
   protected:
