@@ -68,8 +68,8 @@ bool FileReplacement::write(std::string_view contents) {
     // A folder, a pipe or a device node is never replaced by a plain file.
     if (exists && !S_ISREG(old.st_mode)) return false;
     // A file the user has made read-only stays as it is, although the
-    // rename could replace it.
-    if (exists && ::access(target_.c_str(), W_OK) != 0) return false;
+    // rename could replace it; for root too, whom access() lets write.
+    if (exists && (::access(target_.c_str(), W_OK) != 0 || (old.st_mode & 0222) == 0)) return false;
     // A name no other writer uses, created here or not at all: a file or a
     // link planted under it is never followed or reused.
     int fd = -1;
