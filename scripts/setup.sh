@@ -8,8 +8,8 @@
 #   fuzz     clang with its libFuzzer runtime, for the fuzz preset
 set -euo pipefail
 product=(cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev libftdi1-dev
-         libcli11-dev)
-test=("${product[@]}" libgtest-dev xvfb xauth dpkg-dev)
+         libcli11-dev libsqlite3-dev libpq-dev nettle-dev)
+test=("${product[@]}" libgtest-dev xvfb xauth dpkg-dev postgresql)
 fuzz=(cmake ninja-build pkg-config libftdi1-dev clang libclang-rt-dev)
 packages=()
 for set in "${@:-product}"; do
