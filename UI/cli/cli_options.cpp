@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -35,15 +36,22 @@ std::string Absolute(const std::string& path) {
     return ec ? path : absolute.string();
 }
 
+// A path as a message shows it: a very long one by its two ends.
+std::string Shown(const std::string& path) {
+    constexpr std::size_t kEnd = 40;
+    if (path.size() <= 2 * kEnd + 3) return path;
+    return path.substr(0, kEnd) + "..." + path.substr(path.size() - kEnd);
+}
+
 // Each check answers with an empty text for a good path, with the refusal
 // otherwise; stat() never throws, whatever the path, a too long one too.
 std::string ReadableFile(std::string& path) {
     if (path.empty()) return std::string(text::kEmptyPath);
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
-        return path + (errno == ENOENT ? std::string(text::kNoSuchFile)
-                                       : ": " + std::string(std::strerror(errno)));
-    if (!S_ISREG(st.st_mode)) return path + std::string(text::kNotPlainFile);
+        return Shown(path) + (errno == ENOENT ? std::string(text::kNoSuchFile)
+                                              : ": " + std::string(std::strerror(errno)));
+    if (!S_ISREG(st.st_mode)) return Shown(path) + std::string(text::kNotPlainFile);
     path = Absolute(path);
     return {};
 }
@@ -53,13 +61,13 @@ std::string WritableFile(std::string& path) {
     if (path.empty()) return std::string(text::kEmptyPath);
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode)) return path + std::string(text::kNotPlainFile);
+        if (!S_ISREG(st.st_mode)) return Shown(path) + std::string(text::kNotPlainFile);
     } else if (errno != ENOENT) {
-        return path + ": " + std::strerror(errno);
+        return Shown(path) + ": " + std::strerror(errno);
     } else {
         const fs::path folder = fs::path(Absolute(path)).parent_path();
         if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-            return path + std::string(text::kNoFolder);
+            return Shown(path) + std::string(text::kNoFolder);
     }
     path = Absolute(path);
     return {};
@@ -70,15 +78,17 @@ std::string Folder(std::string& path) {
     std::error_code ec;
     fs::create_directories(path, ec);
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return path + ": " + std::strerror(errno);
-    if (!S_ISDIR(st.st_mode)) return path + std::string(text::kNotFolder);
+    if (::stat(path.c_str(), &st) != 0) return Shown(path) + ": " + std::strerror(errno);
+    if (!S_ISDIR(st.st_mode)) return Shown(path) + std::string(text::kNotFolder);
     path = Absolute(path);
     return {};
 }
 
 // A check that rewrites the option's value into the checked path.
 template <std::string (*Check)(std::string&)> CLI::Validator Path(const char* what) {
-    return CLI::Validator([](std::string& value) { return Check(value); }, what);
+    CLI::Validator check([](std::string& value) { return Check(value); }, "");
+    check.name(what);
+    return check;
 }
 
 std::string Help(std::string_view text) {
@@ -93,7 +103,7 @@ CLI::App* AddCommand(CLI::App& app, const char* name, std::string_view summary) 
 
 void AddConfig(CLI::App* command, Options& o, bool required, std::string_view help) {
     CLI::Option* option = command->add_option("--config", o.config, Help(help));
-    option->type_name("FILE.ini")->check(Path<ReadableFile>("FILE.ini"));
+    option->type_name("FILE.ini")->transform(Path<ReadableFile>("FILE.ini"));
     if (required) option->required();
 }
 
@@ -101,13 +111,14 @@ void AddOut(CLI::App* command, Options& o) {
     command->add_option("--out", o.out, Help(text::kOutHelp))
         ->type_name("FILE")
         ->required()
-        ->check(Path<WritableFile>("FILE"));
+        ->transform(Path<WritableFile>("FILE"));
 }
 
 void AddImage(CLI::App* command, Options& o) {
     command->add_option("IMAGE", o.image, Help(text::kImageHelp))
+        ->type_name("FILE")
         ->required()
-        ->check(Path<ReadableFile>("IMAGE"));
+        ->transform(Path<ReadableFile>("IMAGE"));
 }
 
 void AddKeepRecovery(CLI::App* command, Options& o) {
@@ -162,7 +173,7 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
     AddConfig(pack, o, true, text::kConfigHelp);
     pack->add_option("--released", o.released, Help(text::kReleasedHelp))
         ->type_name("IMAGE")
-        ->check(Path<ReadableFile>("IMAGE"));
+        ->transform(Path<ReadableFile>("IMAGE"));
     AddOut(pack, o);
     // A pack ends with a question, answered before anything is written.
     CLI::Option_group* answer =
@@ -183,11 +194,11 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
                 return ParseAddress(value, a) ? std::string()
                                               : std::string(text::kNotAddress) + value;
             },
-            "N"));
+            ""));
     program->add_flag("--fast", o.fast, Help(text::kFastHelp));
     program->add_option("--backup", o.backup, Help(text::kBackupHelp))
         ->type_name("DIR")
-        ->check(Path<Folder>("DIR"));
+        ->transform(Path<Folder>("DIR"));
     AddConfig(program, o, false, text::kConfigHelp);
     AddKeepRecovery(program, o);
 
@@ -213,7 +224,13 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
             app.exit(e); // --help or --version, on standard output
             return kSuccess;
         }
-        std::fprintf(stderr, "%s: %s\n%s\n", std::string(text::kProgram).c_str(), e.what(),
+        // A mistyped command is named, not taken for a missing one.
+        std::string why = e.what();
+        const auto named = [&](const CLI::App* c) { return c->get_name() == argv[1]; };
+        const auto all = app.get_subcommands({});
+        if (argc > 1 && argv[1][0] != '-' && std::none_of(all.begin(), all.end(), named))
+            why = std::string(text::kUnknownCommand) + argv[1];
+        std::fprintf(stderr, "%s: %s\n%s\n", std::string(text::kProgram).c_str(), why.c_str(),
                      std::string(text::kMoreHelp).c_str());
         return kUsage;
     }

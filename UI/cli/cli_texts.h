@@ -57,6 +57,22 @@ inline constexpr std::string_view kNoFolder = ": its folder does not exist";
 inline constexpr std::string_view kNotFolder = ": not a folder";
 inline constexpr std::string_view kNotAddress =
     "not an address (decimal, or hexadecimal after 0x, from 0 to 2147483647): ";
+inline constexpr std::string_view kUnknownCommand = "unknown command ";
 inline constexpr std::string_view kMoreHelp = "Run with --help for more information.";
+
+// What a run tells beside the window's and the library's messages.
+inline constexpr std::string_view kEmptyImage = ": the image is empty; nothing was programmed";
+inline constexpr std::string_view kRunGoesOn =
+    "plexmoor-cli: interrupted; the run goes on to its end";
+inline constexpr std::string_view kBackupKept = "backup of the erased blocks: ";
+inline constexpr std::string_view kSerialNotReserved =
+    "the new serial number could not be saved into the configuration file; nothing was written "
+    "to the board";
+inline constexpr std::string_view kInterruptedBeforeWrite =
+    "interrupted; nothing was written to the board (the serial number saved stays used)";
+inline constexpr std::string_view kBlockBeingWritten =
+    "plexmoor-cli: interrupted; the configuration block is being written, the run ends after it";
+inline constexpr std::string_view kNoRecovery =
+    "this Zintra cannot tell recovery copies; nothing was written";
 
 } // namespace plexmoor::cli::text
