@@ -50,7 +50,7 @@ int Outcome(const CliServices& services) {
 }
 
 std::string Caption(FlashForm& form) {
-    return form.control("Flash").caption();
+    return form.control(C::Flash).caption();
 }
 
 bool CaptionSays(FlashForm& form, std::string_view status) {
@@ -61,18 +61,18 @@ bool CaptionSays(FlashForm& form, std::string_view status) {
 
 bool Init(FlashForm& form) {
     if (form.state().bInit) return true;
-    form.controls().raise(form.control("Command2"), Event::Click);
+    form.controls().raise(form.control(C::Command2), Event::Click);
     return form.state().bInit;
 }
 
 int Pack(FlashForm& form, CliServices& services, const Options& o) {
-    form.control("txtPath2").setText(o.out);
+    form.control(C::txtPath2).setText(o.out);
     services.reset();
     if (!o.released.empty()) {
-        form.control("txtReSrc").setText(o.released);
-        form.controls().raise(form.control("btnPackByPack"), Event::Click);
+        form.control(C::txtReSrc).setText(o.released);
+        form.controls().raise(form.control(C::btnPackByPack), Event::Click);
     } else {
-        form.controls().raise(form.control("btnPack"), Event::Click);
+        form.controls().raise(form.control(C::btnPack), Event::Click);
     }
     const int outcome = Outcome(services);
     if (outcome == kSuccess) std::printf("%s\n", o.out.c_str());
@@ -95,12 +95,12 @@ int Program(FlashForm& form, CliServices& services, const Options& o) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(o.image, ec);
     if (ec || size == 0) return Fail(o.image + std::string(text::kEmptyImage));
-    form.control("txtPath").setText(o.image);
-    form.control("txtAddr").setText(std::to_string(o.address));
-    form.control("chkFast").setValue(o.fast ? 1 : 0);
+    form.control(C::txtPath).setText(o.image);
+    form.control(C::txtAddr).setText(std::to_string(o.address));
+    form.control(C::chkFast).setValue(o.fast ? 1 : 0);
     // A production line backs boards up only where it asks to, into a
     // folder of its choice.
-    form.control("chkBackup").setValue(o.backup.empty() ? 0 : 1);
+    form.control(C::chkBackup).setValue(o.backup.empty() ? 0 : 1);
     if (!o.backup.empty()) form.setBackupFolder(o.backup);
     services.reset();
     if (!Init(form)) return kFailure;
@@ -117,7 +117,7 @@ int Program(FlashForm& form, CliServices& services, const Options& o) {
         // The library's progress is an address; the run counts from its start.
         progress.update(form.zintra().GetFlashProgress() - int64_t{o.address});
     });
-    form.controls().raise(form.control("Command3"), Event::Click);
+    form.controls().raise(form.control(C::Command3), Event::Click);
     services.onPump(nullptr);
     const bool ok = CaptionSays(form, plexmoor::text::kFlashComplete);
     if (started) progress.finish(ok);
@@ -137,7 +137,7 @@ int Serial(FlashForm& form, CliServices& services, const Options& o,
            std::optional<FileLock>& config_lock) {
     services.reset();
     if (!Init(form)) return kFailure;
-    form.controls().raise(form.control("btnGenerate"), Event::Click);
+    form.controls().raise(form.control(C::btnGenerate), Event::Click);
     if (services.messages() != 0) return kFailure;
     form.SaveINI(o.config);
     if (services.messages() != 0) return Fail(std::string(text::kSerialNotReserved));
@@ -149,27 +149,27 @@ int Serial(FlashForm& form, CliServices& services, const Options& o,
         told = true;
         std::fprintf(stderr, "%s\n", std::string(text::kBlockBeingWritten).c_str());
     });
-    form.controls().raise(form.control("btnSerial"), Event::Click);
+    form.controls().raise(form.control(C::btnSerial), Event::Click);
     services.onPump(nullptr);
     if (!CaptionSays(form, plexmoor::text::kFlashComplete) || services.messages() != 0)
         return kFailure;
-    std::printf("%s\n", form.control("txtSerial").text().c_str());
+    std::printf("%s\n", form.control(C::txtSerial).text().c_str());
     return kSuccess;
 }
 
 int Read(FlashForm& form, CliServices& services, const Options& o) {
     services.reset();
     if (!Init(form)) return kFailure;
-    form.controls().raise(form.control("btnLoadFlash"), Event::Click);
+    form.controls().raise(form.control(C::btnLoadFlash), Event::Click);
     if (Outcome(services) != kSuccess) return kFailure;
     form.SaveINI(o.out);
     return Outcome(services);
 }
 
 int Parse(FlashForm& form, CliServices& services, const Options& o) {
-    form.control("txtPath2").setText(o.image);
+    form.control(C::txtPath2).setText(o.image);
     services.reset();
-    form.controls().raise(form.control("cmdParse"), Event::Click);
+    form.controls().raise(form.control(C::cmdParse), Event::Click);
     if (Outcome(services) != kSuccess) return kFailure;
     form.SaveINI(o.out);
     return Outcome(services);

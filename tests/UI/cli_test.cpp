@@ -113,10 +113,10 @@ class CliTest : public ::testing::Test {
     std::string prepare() {
         auto form = window();
         auto& c = form->controls();
-        c("cmbBit").setListIndex(1);
-        c("txtCfgUnit", 1).setText("40");
+        c(C::cmbBit).setListIndex(1);
+        c(C::txtCfgUnit, 1).setText("40");
         std::ofstream(path("boot.b"), std::ios::binary) << std::string(0x101, 'B');
-        c("txtFile3", 0).setText(path("boot.b").string());
+        c(C::txtFile3, 0).setText(path("boot.b").string());
         form->state().iFWIndex = 0;
         for (int k = 1; k <= 4; ++k) {
             const fs::path fw = path("fw" + std::to_string(k) + ".b");
@@ -126,9 +126,9 @@ class CliTest : public ::testing::Test {
         for (int i = 0; i < kConfEntries; ++i)
             form->state().lConf[static_cast<std::size_t>(i)] = 1000 + i;
         for (int p = 0; p < 48; ++p)
-            c("txtMIBConf", p).setText(std::to_string(1000 + p));
-        c("txtSerial").setText("QV060904001");
-        c("txtMemoAll").setText("line 3");
+            c(C::txtMIBConf, p).setText(std::to_string(1000 + p));
+        c(C::txtSerial).setText("QV060904001");
+        c(C::txtMemoAll).setText("line 3");
         form->SaveINI(path("line.ini").string());
         return path("line.ini").string();
     }
@@ -265,24 +265,24 @@ TEST_F(CliTest, ProgramFromAnAddressCountsFromIt) {
 // A hang-up, a kill and Ctrl+C stop a run at the next page with its
 // message; a closed pipe on the output does not stop it.
 TEST_F(CliTest, SignalsStopARunAtAPageAndAClosedPipeDoesNot) {
-    WriteText(path("image.b"), std::string(0x40000, 'I'));
+    WriteText(path("image.b"), std::string(0x100000, 'I'));
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         fs::remove(path("board.bin"));
-        const pid_t pid = start("program image.b", "FTD2XX_VIRTUAL_TIME=0");
-        usleep(1500 * 1000);
+        const pid_t pid = start("program image.b --fast", "FTD2XX_VIRTUAL_TIME=0");
+        usleep(500 * 1000);
         kill(pid, signal);
         Outcome r = finish(pid);
         EXPECT_EQ(r.status, 1) << signal << r.err;
         EXPECT_NE(r.err.find("\nStopped at "), std::string::npos) << signal << r.err;
     }
     fs::remove(path("board.bin"));
-    WriteText(path("small.b"), std::string(0x6000, 'S'));
+    WriteText(path("small.b"), std::string(0x40000, 'S'));
     WriteText(path("pipe.sh"), "set -o pipefail; FTD2XX_VIRTUAL_BOARD=board.bin '" +
                                    (bin_ / "plexmoor-cli").string() +
-                                   "' program small.b 2>&1 | head -1 >/dev/null");
+                                   "' program small.b --fast 2>&1 | head -1 >/dev/null");
     const int raw = std::system(("cd '" + dir_.string() + "' && bash pipe.sh").c_str());
     EXPECT_EQ(WEXITSTATUS(raw), 0);
-    EXPECT_EQ(ReadText(path("board.bin")).substr(0, 0x6000), std::string(0x6000, 'S'));
+    EXPECT_EQ(ReadText(path("board.bin")).substr(0, 0x40000), std::string(0x40000, 'S'));
 }
 
 // Stations on one configuration file, through a link to it, each with a
@@ -329,7 +329,7 @@ TEST_F(CliTest, PackWritesTheImageTheWindowWrites) {
     const std::string config = prepare();
     ASSERT_EQ(cli("pack --config " + config + " --out cli.b --yes").status, 0);
     auto form = window(config);
-    form->control("txtPath2").setText(path("window.b").string());
+    form->control(C::txtPath2).setText(path("window.b").string());
     form->PackFW(0);
     EXPECT_EQ(services_.messages.back(), "Replace current flash filename");
     EXPECT_EQ(ReadText(path("cli.b")), ReadText(path("window.b")));
