@@ -3,6 +3,7 @@
 #include "spi_bridge.h"
 
 #include <cstdlib>
+#include <sys/wait.h>
 
 using namespace testing_support;
 
@@ -253,6 +254,39 @@ TEST(BoardEnvironment, AttachesOnFirstUse) {
     unsetenv("FTD2XX_VIRTUAL_TIME");
     EXPECT_EQ(std::filesystem::file_size(path), 2u << 20) << "saved at exit";
     std::filesystem::remove(path);
+}
+
+} // namespace
+
+namespace {
+
+// A second station on a board whose bridge this process holds is told the
+// bridge is busy; once the holder closes, the same command goes through.
+TEST(BoardLock, ASecondProcessFindsTheBridgeBusy) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("vboard-lock-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    vboard::Options options;
+    options.path = (dir / "board.bin").string();
+    ASSERT_NE(vboard::attach(options), nullptr);
+    const std::string cli =
+        (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "plexmoor-cli").string();
+    const std::string run = "cd " + dir.string() +
+                            " && FTD2XX_VIRTUAL_TIME=1 FTD2XX_VIRTUAL_BOARD=" + options.path + " " +
+                            cli + " read --out read.ini 2>err.txt";
+    auto told_busy = [&] {
+        std::system(run.c_str());
+        const Bytes said = read_file(dir / "err.txt");
+        return std::string(said.begin(), said.end()).find("Open usb device error") !=
+               std::string::npos;
+    };
+    {
+        Bridge holder;
+        EXPECT_TRUE(told_busy());
+    }
+    EXPECT_FALSE(told_busy());
+    vboard::detach();
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
