@@ -36,7 +36,7 @@ class Headless : public plexmoor::Services {
     std::string saveFileDialog(const std::string&) override { return {}; }
     void processEvents() override {}
     std::string programFolder() override {
-        return fs::read_symlink("/proc/self/exe").parent_path().string();
+        return PLEXMOOR_PRODUCT_BIN; // the window loads its library from there
     }
     plexmoor::Date today() override { return {2026, 12, 7}; }
     void requestClose() override {}

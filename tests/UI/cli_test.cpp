@@ -65,7 +65,7 @@ class CliTest : public ::testing::Test {
         std::string templ = (fs::temp_directory_path() / "plexmoor-cli-XXXXXX").string();
         ASSERT_NE(mkdtemp(templ.data()), nullptr);
         dir_ = templ;
-        bin_ = fs::read_symlink("/proc/self/exe").parent_path();
+        bin_ = ProductFolder();
     }
     void TearDown() override { fs::remove_all(dir_); }
 

@@ -73,7 +73,7 @@ class ProductRoadTest : public QObject {
         qputenv("FTD2XX_VIRTUAL_BOARD", board_.toLocal8Bit());
         qputenv("FTD2XX_VIRTUAL_TIME", "1");
         QProcess tool;
-        tool.start(QCoreApplication::applicationDirPath() + "/plexmoor-demo-image", {image_});
+        tool.start(QString(PLEXMOOR_PRODUCT_BIN) + "/plexmoor-demo-image", {image_});
         QVERIFY(tool.waitForFinished(30000));
         QCOMPARE(tool.exitCode(), 0);
         QVERIFY(QFile::exists(image_));
