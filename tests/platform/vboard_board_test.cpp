@@ -269,16 +269,15 @@ TEST(BoardLock, ASecondProcessFindsTheBridgeBusy) {
     vboard::Options options;
     options.path = (dir / "board.bin").string();
     ASSERT_NE(vboard::attach(options), nullptr);
-    const std::string cli =
-        (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "plexmoor-cli").string();
+    const std::string cli = (std::filesystem::path(PLEXMOOR_PRODUCT_BIN) / "plexmoor-cli").string();
     const std::string run = "cd " + dir.string() +
                             " && FTD2XX_VIRTUAL_TIME=1 FTD2XX_VIRTUAL_BOARD=" + options.path + " " +
                             cli + " read --out read.ini 2>err.txt";
     auto told_busy = [&] {
         std::system(run.c_str());
-        const Bytes said = read_file(dir / "err.txt");
-        return std::string(said.begin(), said.end()).find("Open usb device error") !=
-               std::string::npos;
+        const Bytes bytes = read_file(dir / "err.txt");
+        const std::string said(bytes.begin(), bytes.end());
+        return said.find("Open usb device error") != std::string::npos;
     };
     {
         Bridge holder;
