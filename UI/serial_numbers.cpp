@@ -33,7 +33,7 @@ std::string FlashForm::serialPrefix() {
 }
 
 int FlashForm::todaysSerialCounter() {
-    const std::string serial = Trim(control("txtSerial").text());
+    const std::string serial = Trim(control(C::txtSerial).text());
     if (serial.size() != kSerialLength || serial.compare(0, kPrefixLength, serialPrefix()) != 0)
         return 0;
     const std::string counter = serial.substr(kPrefixLength);
@@ -41,7 +41,7 @@ int FlashForm::todaysSerialCounter() {
 }
 
 void FlashForm::btnGenerate_Click(const EventArgs&) {
-    Control& box = control("txtSerial");
+    Control& box = control(C::txtSerial);
     const std::string serial = Trim(box.text());
     if (serial.size() != kSerialLength) {
         message(text::kSerialFormat);

@@ -1,12 +1,13 @@
 #include "recovery_file.h"
 
+#include "date_stamp.h"
+
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 
 namespace zintra::recovery {
@@ -28,16 +29,13 @@ std::filesystem::path folder() {
 }
 
 std::string file_name(uint32_t address, int suffix) {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string stamp = DateStamp();
     char name[96];
     if (suffix == 0)
-        std::snprintf(name, sizeof name, "zintra-flash-%08x-%s.bin", address, stamp);
+        std::snprintf(name, sizeof name, "zintra-flash-%08x-%s.bin", address, stamp.c_str());
     else
-        std::snprintf(name, sizeof name, "zintra-flash-%08x-%s-%d.bin", address, stamp, suffix);
+        std::snprintf(name, sizeof name, "zintra-flash-%08x-%s-%d.bin", address, stamp.c_str(),
+                      suffix);
     return name;
 }
 

@@ -82,7 +82,7 @@ int Outcome(const CliServices& services) {
 }
 
 std::string Caption(FlashForm& form) {
-    return form.control("Flash").caption();
+    return form.control(C::Flash).caption();
 }
 
 bool CaptionSays(FlashForm& form, std::string_view status) {
@@ -93,19 +93,19 @@ bool CaptionSays(FlashForm& form, std::string_view status) {
 
 bool Init(FlashForm& form) {
     if (form.state().bInit) return true;
-    form.controls().raise(form.control("Command2"), Event::Click);
+    form.controls().raise(form.control(C::Command2), Event::Click);
     return form.state().bInit;
 }
 
 int Pack(FlashForm& form, CliServices& services, const Arguments& args, BoardRecord&) {
     const std::string out = std::filesystem::absolute(*args.value("--out")).string();
-    form.control("txtPath2").setText(out);
+    form.control(C::txtPath2).setText(out);
     services.reset();
     if (auto released = args.value("--released")) {
-        form.control("txtReSrc").setText(std::filesystem::absolute(*released).string());
-        form.controls().raise(form.control("btnPackByPack"), Event::Click);
+        form.control(C::txtReSrc).setText(std::filesystem::absolute(*released).string());
+        form.controls().raise(form.control(C::btnPackByPack), Event::Click);
     } else {
-        form.controls().raise(form.control("btnPack"), Event::Click);
+        form.controls().raise(form.control(C::btnPack), Event::Click);
     }
     const int outcome = Outcome(services);
     if (outcome == kSuccess) std::printf("%s\n", out.c_str());
@@ -114,13 +114,13 @@ int Pack(FlashForm& form, CliServices& services, const Arguments& args, BoardRec
 
 int Program(FlashForm& form, CliServices& services, const Arguments& args, BoardRecord& rec) {
     const std::string image = std::filesystem::absolute(args.words[0]).string();
-    form.control("txtPath").setText(image);
-    form.control("txtAddr").setText(args.value("--address").value_or("0"));
-    form.control("chkFast").setValue(args.has("--fast") ? 1 : 0);
+    form.control(C::txtPath).setText(image);
+    form.control(C::txtAddr).setText(args.value("--address").value_or("0"));
+    form.control(C::chkFast).setValue(args.has("--fast") ? 1 : 0);
     // A production line backs boards up only where it asks to, into a
     // folder of its choice.
     const std::optional<std::string> backup = args.value("--backup");
-    form.control("chkBackup").setValue(backup ? 1 : 0);
+    form.control(C::chkBackup).setValue(backup ? 1 : 0);
     if (backup) {
         std::error_code made;
         std::filesystem::create_directories(*backup, made);
@@ -157,7 +157,7 @@ int Program(FlashForm& form, CliServices& services, const Arguments& args, Board
         }
         progress.update(form.zintra().GetFlashProgress() - start);
     });
-    form.controls().raise(form.control("Command3"), Event::Click);
+    form.controls().raise(form.control(C::Command3), Event::Click);
     services.onPump(nullptr);
     const bool ok = CaptionSays(form, text::kFlashComplete);
     if (started) progress.finish(ok);
@@ -180,12 +180,12 @@ int Serial(FlashForm& form, CliServices& services, const Arguments& args, BoardR
     if (rec.active()) {
         const std::optional<std::string> serial = rec.reserveSerial();
         if (!serial) return kFailure;
-        form.control("txtSerial").setText(*serial);
+        form.control(C::txtSerial).setText(*serial);
     } else {
-        form.controls().raise(form.control("btnGenerate"), Event::Click);
+        form.controls().raise(form.control(C::btnGenerate), Event::Click);
         if (services.messages() != 0) return kFailure;
     }
-    form.controls().raise(form.control("btnSerial"), Event::Click);
+    form.controls().raise(form.control(C::btnSerial), Event::Click);
     if (!CaptionSays(form, text::kFlashComplete) || services.messages() != 0) {
         rec.finish(Unfinished());
         return kFailure;
@@ -195,7 +195,7 @@ int Serial(FlashForm& form, CliServices& services, const Arguments& args, BoardR
     // written, whole or not at all.
     form.SaveINI(config);
     if (services.messages() != 0) return kFailure;
-    std::printf("%s\n", form.control("txtSerial").text().c_str());
+    std::printf("%s\n", form.control(C::txtSerial).text().c_str());
     return kSuccess;
 }
 
@@ -206,10 +206,10 @@ int Read(FlashForm& form, CliServices& services, const Arguments& args, BoardRec
         rec.finish(record::Result::Failed);
         return kFailure;
     }
-    form.controls().raise(form.control("btnLoadFlash"), Event::Click);
+    form.controls().raise(form.control(C::btnLoadFlash), Event::Click);
     const bool ok = Outcome(services) == kSuccess;
     rec.finish(ok ? record::Result::Done : record::Result::Failed,
-               ok ? form.control("txtSerial").text() : std::string());
+               ok ? form.control(C::txtSerial).text() : std::string());
     if (!ok) return kFailure;
     form.SaveINI(*args.value("--out"));
     return Outcome(services);
@@ -229,9 +229,9 @@ int History(FlashForm& form, CliServices&, const Arguments& args, BoardRecord&) 
 }
 
 int Parse(FlashForm& form, CliServices& services, const Arguments& args, BoardRecord&) {
-    form.control("txtPath2").setText(std::filesystem::absolute(args.words[0]).string());
+    form.control(C::txtPath2).setText(std::filesystem::absolute(args.words[0]).string());
     services.reset();
-    form.controls().raise(form.control("cmdParse"), Event::Click);
+    form.controls().raise(form.control(C::cmdParse), Event::Click);
     if (Outcome(services) != kSuccess) return kFailure;
     form.SaveINI(*args.value("--out"));
     return Outcome(services);

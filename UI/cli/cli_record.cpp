@@ -101,7 +101,7 @@ void BoardRecord::finish(record::Result result, const std::string& serial) {
     if (!record_ || row_ == 0) return;
     std::string message = services_.lastMessage();
     if (message.empty() || result == record::Result::Done)
-        message = form_.control("Flash").caption();
+        message = form_.control(C::Flash).caption();
     try {
         record_->finish(row_, result, message, serial, form_.chipIdText(),
                         form_.chipSize() != 0
