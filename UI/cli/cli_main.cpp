@@ -2,6 +2,7 @@
 // Each command does what the window's buttons do, through the same
 // procedures; message boxes become lines on standard error.
 #include "cli_options.h"
+#include "cli_record.h"
 #include "cli_services.h"
 #include "cli_texts.h"
 #include "file_replacement.h"
@@ -35,6 +36,11 @@ void CatchSignals() {
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
         sigaction(signal, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+// The outcome of a run that did not complete: stopped when the user asked.
+record::Result Unfinished() {
+    return interrupted ? record::Result::Stopped : record::Result::Failed;
 }
 
 int Fail(const std::string& why) {
@@ -91,7 +97,7 @@ void AskToStop(FlashForm& form, bool& stop_taken, bool& told) {
     }
 }
 
-int Program(FlashForm& form, CliServices& services, const Options& o) {
+int Program(FlashForm& form, CliServices& services, const Options& o, BoardRecord& rec) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(o.image, ec);
     if (ec || size == 0) return Fail(o.image + std::string(text::kEmptyImage));
@@ -103,7 +109,11 @@ int Program(FlashForm& form, CliServices& services, const Options& o) {
     form.control(C::chkBackup).setValue(o.backup.empty() ? 0 : 1);
     if (!o.backup.empty()) form.setBackupFolder(o.backup);
     services.reset();
-    if (!Init(form)) return kFailure;
+    if (!rec.begin(record::Operation::Program, o.image, o.address, o.fast)) return kFailure;
+    if (!Init(form)) {
+        rec.finish(record::Result::Failed);
+        return kFailure;
+    }
     ProgressReport progress(isatty(STDERR_FILENO) != 0);
     bool started = false, stop_taken = false, told = false;
     services.beforeMessage([&] { progress.breakLine(); });
@@ -122,6 +132,7 @@ int Program(FlashForm& form, CliServices& services, const Options& o) {
     const bool ok = CaptionSays(form, plexmoor::text::kFlashComplete);
     if (started) progress.finish(ok);
     services.beforeMessage(nullptr);
+    rec.finish(ok ? record::Result::Done : Unfinished());
     if (!o.backup.empty() && !form.lastBackup().empty())
         std::fprintf(stderr, "%s%s\n", std::string(text::kBackupKept).c_str(),
                      form.lastBackup().c_str());
@@ -134,15 +145,32 @@ int Program(FlashForm& form, CliServices& services, const Options& o) {
 // that no other station gets it and a failed save writes nothing. The
 // lock is let go before the block is written, which takes a while.
 int Serial(FlashForm& form, CliServices& services, const Options& o,
-           std::optional<FileLock>& config_lock) {
+           std::optional<FileLock>& config_lock, BoardRecord& rec) {
     services.reset();
-    if (!Init(form)) return kFailure;
-    form.controls().raise(form.control(C::btnGenerate), Event::Click);
-    if (services.messages() != 0) return kFailure;
+    if (!Init(form)) {
+        if (rec.begin(record::Operation::Serial)) rec.finish(record::Result::Failed);
+        return kFailure;
+    }
+    // With a record the serial is the record's, reserved with its row;
+    // without one it is the file's next.
+    if (rec.active()) {
+        const std::optional<std::string> serial = rec.reserveSerial();
+        if (!serial) return kFailure;
+        form.control(C::txtSerial).setText(*serial);
+    } else {
+        form.controls().raise(form.control(C::btnGenerate), Event::Click);
+        if (services.messages() != 0) return kFailure;
+    }
     form.SaveINI(o.config);
-    if (services.messages() != 0) return Fail(std::string(text::kSerialNotReserved));
+    if (services.messages() != 0) {
+        rec.finish(record::Result::Failed);
+        return Fail(std::string(text::kSerialNotReserved));
+    }
     config_lock.reset();
-    if (interrupted) return Fail(std::string(text::kInterruptedBeforeWrite));
+    if (interrupted) {
+        rec.finish(record::Result::Stopped);
+        return Fail(std::string(text::kInterruptedBeforeWrite));
+    }
     bool told = false;
     services.onPump([&] {
         if (!interrupted || told) return;
@@ -151,17 +179,27 @@ int Serial(FlashForm& form, CliServices& services, const Options& o,
     });
     form.controls().raise(form.control(C::btnSerial), Event::Click);
     services.onPump(nullptr);
-    if (!CaptionSays(form, plexmoor::text::kFlashComplete) || services.messages() != 0)
+    if (!CaptionSays(form, plexmoor::text::kFlashComplete) || services.messages() != 0) {
+        rec.finish(Unfinished());
         return kFailure;
+    }
+    rec.finish(record::Result::Done);
     std::printf("%s\n", form.control(C::txtSerial).text().c_str());
     return kSuccess;
 }
 
-int Read(FlashForm& form, CliServices& services, const Options& o) {
+int Read(FlashForm& form, CliServices& services, const Options& o, BoardRecord& rec) {
     services.reset();
-    if (!Init(form)) return kFailure;
+    if (!rec.begin(record::Operation::Read)) return kFailure;
+    if (!Init(form)) {
+        rec.finish(record::Result::Failed);
+        return kFailure;
+    }
     form.controls().raise(form.control(C::btnLoadFlash), Event::Click);
-    if (Outcome(services) != kSuccess) return kFailure;
+    const bool ok = Outcome(services) == kSuccess;
+    rec.finish(ok ? record::Result::Done : record::Result::Failed,
+               ok ? form.control(C::txtSerial).text() : std::string());
+    if (!ok) return kFailure;
     form.SaveINI(o.out);
     return Outcome(services);
 }
@@ -175,19 +213,32 @@ int Parse(FlashForm& form, CliServices& services, const Options& o) {
     return Outcome(services);
 }
 
+int ShowHistory(FlashForm& form, const Options& o) {
+    HistoryOptions options;
+    options.filter.serial = o.serial;
+    options.filter.since = o.since;
+    options.filter.station = o.station;
+    options.filter.failed_only = o.failed;
+    options.csv = o.csv;
+    options.json = o.json;
+    return History(form, RecordOptions{o.record_url, "", o.no_record}, options);
+}
+
 int Run(FlashForm& form, CliServices& services, const Options& o,
-        std::optional<FileLock>& config_lock) {
+        std::optional<FileLock>& config_lock, BoardRecord& rec) {
     switch (o.command) {
     case Command::Pack:
         return Pack(form, services, o);
     case Command::Program:
-        return Program(form, services, o);
+        return Program(form, services, o, rec);
     case Command::Serial:
-        return Serial(form, services, o, config_lock);
+        return Serial(form, services, o, config_lock, rec);
     case Command::Read:
-        return Read(form, services, o);
+        return Read(form, services, o, rec);
     case Command::Parse:
         return Parse(form, services, o);
+    case Command::History:
+        return ShowHistory(form, o);
     case Command::Recover:
         return Fail(std::string(text::kNoRecovery));
     }
@@ -210,7 +261,12 @@ int Main(int argc, char** argv) {
     FlashForm form(services);
     form.Form_Load(o.config);
     if (services.messages() != 0) return kFailure;
-    const int result = Run(form, services, o, config_lock);
+    // A record that cannot be opened is told before the board is touched.
+    BoardRecord rec(form, services);
+    const bool board =
+        o.command == Command::Program || o.command == Command::Serial || o.command == Command::Read;
+    if (board && !rec.open(RecordOptions{o.record_url, o.station, o.no_record})) return kFailure;
+    const int result = Run(form, services, o, config_lock, rec);
     // The device is left closed for the next run; no window settings are
     // written, the window's own file stays as the window left it.
     if (form.state().bInit) form.zintra().ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);

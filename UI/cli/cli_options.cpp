@@ -1,5 +1,7 @@
 #include "cli_options.h"
 
+#include "cli_record.h"
+
 #include "cli_texts.h"
 #include "texts.h"
 
@@ -121,6 +123,12 @@ void AddImage(CLI::App* command, Options& o) {
         ->transform(Path<ReadableFile>("IMAGE"));
 }
 
+void AddRecord(CLI::App* command, Options& o) {
+    command->add_option("--record", o.record_url, Help(text::kRecordHelp))->type_name("URL");
+    command->add_option("--station", o.station, Help(text::kStationHelp))->type_name("NAME");
+    command->add_flag("--no-record", o.no_record, Help(text::kNoRecordHelp));
+}
+
 void AddKeepRecovery(CLI::App* command, Options& o) {
     command->add_flag("--keep-recovery", o.keep_recovery, Help(text::kKeepRecoveryHelp));
 }
@@ -215,7 +223,24 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
     AddOut(parse, o);
     AddConfig(parse, o, false, text::kConfigHelp);
 
+    CLI::App* history = AddCommand(app, "history", text::kHistorySummary);
+    history->add_option("--serial", o.serial, Help(text::kHistorySerialHelp))->type_name("S");
+    history->add_option("--since", o.since, Help(text::kSinceHelp))
+        ->type_name("YYYY-MM-DD")
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                return IsDate(value) ? std::string() : std::string(text::kNotDate) + value;
+            },
+            ""));
+    history->add_flag("--failed", o.failed, Help(text::kFailedHelp));
+    CLI::Option_group* format = history->add_option_group("format");
+    format->add_flag("--csv", o.csv, Help(text::kCsvHelp));
+    format->add_flag("--json", o.json, Help(text::kJsonHelp));
+    format->require_option(0, 1);
+
     CLI::App* recover = AddCommand(app, "recover", text::kRecoverSummary);
+    for (CLI::App* command : app.get_subcommands({}))
+        AddRecord(command, o);
 
     try {
         app.parse(argc, argv);
@@ -235,8 +260,9 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
         return kUsage;
     }
     const std::pair<CLI::App*, Command> commands[] = {
-        {pack, Command::Pack}, {program, Command::Program}, {serial, Command::Serial},
-        {read, Command::Read}, {parse, Command::Parse},     {recover, Command::Recover},
+        {pack, Command::Pack},       {program, Command::Program}, {serial, Command::Serial},
+        {read, Command::Read},       {parse, Command::Parse},     {history, Command::History},
+        {recover, Command::Recover},
     };
     for (const auto& [app_command, command] : commands)
         if (app_command->parsed()) o.command = command;

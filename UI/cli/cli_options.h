@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -12,7 +13,7 @@ inline constexpr int kSuccess = 0;
 inline constexpr int kFailure = 1;
 inline constexpr int kUsage = 2;
 
-enum class Command { Pack, Program, Serial, Read, Parse, Recover };
+enum class Command { Pack, Program, Serial, Read, Parse, History, Recover };
 
 // What the command line asked for; paths are absolute, files that are read
 // are plain files that exist, folders that are written exist.
@@ -27,6 +28,13 @@ struct Options {
     bool fast = false;
     bool yes = false; // pack: the answer to its closing question
     bool keep_recovery = false;
+    // Where the production record is (every command).
+    std::optional<std::string> record_url;
+    std::string station;
+    bool no_record = false;
+    // history's filters and format.
+    std::string serial, since;
+    bool failed = false, csv = false, json = false;
 };
 
 // The options, or the exit status when the command line has been answered

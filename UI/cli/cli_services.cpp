@@ -20,6 +20,7 @@ Answer CliServices::messageBox(const std::string& text, Buttons buttons) {
     if (before_message_) before_message_();
     std::fprintf(stderr, "%s\n", text.c_str());
     ++messages_;
+    last_message_ = text;
     return Answer::Ok;
 }
 

@@ -29,7 +29,22 @@ inline constexpr std::string_view kRecoverSummary =
     "writes the recovery copy an interrupted configuration write left back into the board, "
     "verifies it and removes the copy";
 
+inline constexpr std::string_view kHistorySummary =
+    "prints the production record: every board operation with its image hash, chip, serial and "
+    "result (a table; --csv or --json for other tools)";
+
 // Options.
+inline constexpr std::string_view kRecordHelp =
+    "the production record: a path, sqlite:PATH or postgresql://... (default: PLEXMOOR_RECORD, "
+    "the settings, or plexmoor-record.db beside the settings file)";
+inline constexpr std::string_view kStationHelp =
+    "the station's name in the record (default: the host's name); for history, only its rows";
+inline constexpr std::string_view kNoRecordHelp = "work without a production record";
+inline constexpr std::string_view kHistorySerialHelp = "only the rows of this board serial";
+inline constexpr std::string_view kSinceHelp = "only rows from this day on";
+inline constexpr std::string_view kFailedHelp = "only operations that failed or were stopped";
+inline constexpr std::string_view kCsvHelp = "comma-separated values";
+inline constexpr std::string_view kJsonHelp = "JSON";
 inline constexpr std::string_view kConfigHelp =
     "start from this configuration file instead of the settings file beside the program";
 inline constexpr std::string_view kSerialConfigHelp =
@@ -57,6 +72,7 @@ inline constexpr std::string_view kNoFolder = ": its folder does not exist";
 inline constexpr std::string_view kNotFolder = ": not a folder";
 inline constexpr std::string_view kNotAddress =
     "not an address (decimal, or hexadecimal after 0x, from 0 to 2147483647): ";
+inline constexpr std::string_view kNotDate = "--since takes a date as YYYY-MM-DD: ";
 inline constexpr std::string_view kUnknownCommand = "unknown command ";
 inline constexpr std::string_view kMoreHelp = "Run with --help for more information.";
 

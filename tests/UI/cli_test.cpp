@@ -77,10 +77,11 @@ class CliTest : public ::testing::Test {
     // a signal to the pid reaches it), its output in out-TAG.txt and err-TAG.txt.
     pid_t start(const std::string& args, const std::string& env = {}, const std::string& tag = "",
                 const std::string& program = "plexmoor-cli") {
-        const std::string command = "cd '" + dir_.string() + "' && FTD2XX_VIRTUAL_BOARD='" +
-                                    path("board.bin").string() + "' FTD2XX_VIRTUAL_TIME=1 " + env +
-                                    " exec '" + (bin_ / program).string() + "' " + args + " >out" +
-                                    tag + ".txt 2>err" + tag + ".txt";
+        const std::string command =
+            "cd '" + dir_.string() + "' && FTD2XX_VIRTUAL_BOARD='" + path("board.bin").string() +
+            "' FTD2XX_VIRTUAL_TIME=1 PLEXMOOR_RECORD='" + path("record.db").string() + "' " + env +
+            " exec '" + (bin_ / program).string() + "' " + args + " >out" + tag + ".txt 2>err" +
+            tag + ".txt";
         const pid_t pid = fork();
         if (pid == 0) {
             execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
