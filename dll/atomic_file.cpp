@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <climits>
-#include <ctime>
 #include <filesystem>
 
 namespace zintra::files {
@@ -136,15 +135,6 @@ Outcome write_file(const std::string& path, std::span<const uint8_t> bytes) {
     AtomicFile file(path);
     if (file.status() != Outcome::kWritten) return file.status();
     return file.write(bytes) && file.commit() ? Outcome::kWritten : Outcome::kFailed;
-}
-
-std::string date_stamp() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    return stamp;
 }
 
 } // namespace zintra::files

@@ -58,7 +58,4 @@ class AtomicFile {
 // The whole of `bytes` as the new contents of `path`.
 Outcome write_file(const std::string& path, std::span<const uint8_t> bytes);
 
-// The local time as a file name takes it: 20260105-143012.
-std::string date_stamp();
-
 } // namespace zintra::files

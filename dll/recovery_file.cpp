@@ -1,6 +1,7 @@
 #include "recovery_file.h"
 
 #include "atomic_file.h"
+#include "date_stamp.h"
 
 #include <dlfcn.h>
 
@@ -46,7 +47,7 @@ fs::path user_folder() {
 
 std::string file_name(uint32_t address, int suffix) {
     char name[96];
-    const std::string stamp = files::date_stamp();
+    const std::string stamp = DateStamp();
     if (suffix == 0)
         std::snprintf(name, sizeof name, "%s%08x-%s%s", kPrefix, address, stamp.c_str(), kSuffix);
     else
