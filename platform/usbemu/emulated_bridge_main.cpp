@@ -118,7 +118,6 @@ int main(int argc, char** argv) {
         // Off the bus: gone from sysfs for every later look, as a real unplug.
         g_idle_add(
             [](gpointer bed) {
-                umockdev_testbed_uevent(UMOCKDEV_TESTBED(bed), kSysPath, "remove");
                 umockdev_testbed_remove_device(UMOCKDEV_TESTBED(bed), kSysPath);
                 return G_SOURCE_REMOVE;
             },

@@ -217,7 +217,15 @@ int Ft2232hBridge::bulk_in(uint8_t endpoint, uint8_t* out, std::size_t room) {
         return kStatusBytes;
     }
     if (!claimed_a_) return -ENOENT;
-    if (stalled_) return kNoAnswer;
+    if (stalled_) {
+        // The transfer that never comes back takes its bytes with it.
+        stalled_ = false;
+        uint8_t lost[4096];
+        uint32_t n = 0;
+        while (board_.usb_read(lost, sizeof lost, &n) == 0 && n > 0) {
+        }
+        return kNoAnswer;
+    }
     // Whole packets while the room lasts; a short last packet ends the transfer.
     const std::size_t packets = (room + kMaxPacket - 1) / kMaxPacket;
     const std::size_t last_room = room - (packets - 1) * kMaxPacket;

@@ -18,7 +18,7 @@ struct UsbFaults {
     bool no_device = false;     // nothing on the bus
     bool busy = false;          // another program holds interface A
     uint32_t bulk_fails_on = 0; // the Nth bulk OUT transfer fails on the wire
-    uint32_t stall_after = 0;   // after the Nth bulk OUT transfer, IN never answers
+    uint32_t stall_after = 0;   // the IN transfer after the Nth bulk OUT one never answers
     uint32_t unplug_on = 0;     // the Nth bulk OUT transfer finds the bridge unplugged
 };
 
