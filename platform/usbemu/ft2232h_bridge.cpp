@@ -63,13 +63,7 @@ int string_descriptor(std::string_view text, uint8_t* data, uint16_t length) {
 
 bool parse_usb_faults(const std::string& text, UsbFaults& faults, std::string& error) {
     UsbFaults parsed;
-    std::size_t begin = 0;
-    while (begin <= text.size()) {
-        std::size_t end = text.find(',', begin);
-        if (end == std::string::npos) end = text.size();
-        const std::string item = vboard::trim(text.substr(begin, end - begin));
-        begin = end + 1;
-        if (item.empty()) continue;
+    for (const std::string& item : vboard::list_items(text)) {
         const std::size_t eq = item.find('=');
         const std::string key = item.substr(0, eq);
         uint32_t n = 0;

@@ -22,6 +22,7 @@ road() {
   shift 3
   mkdir -p "$name"
   [ ! -f seed.bin ] || cp seed.bin "$name/board.bin"
+  [ ! -f line.ini ] || cp line.ini "$name/"
   if [ "$name" = usb ]; then
     (cd usb && EMULATED_BRIDGE_BIN=$bin EMULATED_BRIDGE_BOARD=$PWD/board.bin \
       EMULATED_BRIDGE_FAULTS=$usb_faults "$bridge" plexmoor-cli "$@")
@@ -41,25 +42,29 @@ alike() {
   diff -r usb vb >/dev/null || fail "$case ($1 / $2): $(diff -r usb vb | head -5)"
 }
 
+succeeded() { [ "$(cat usb/status)" = 0 ] || fail "$case: exit status $(cat usb/status)"; }
 seed_with() { rm -f seed.bin && road vb "" "" "$@" && cp vb/board.bin seed.bin; }
 holds() { cmp -s -n "$(stat -c %s "$1")" "$1" "$2" || fail "$case: $2 does not hold $1"; }
 
 case $case in
 init_read)
   seed_with program ../demo.b --fast --no-record
-  alike "" "" read --out got.ini --no-record ;;
+  alike "" "" read --out got.ini --no-record
+  succeeded ;;
 program_exact)
   alike "" "" program ../small.b --no-record
+  succeeded
   holds small.b usb/board.bin ;;
 program_fast)
   seed_with program ../small.b --fast --no-record
   alike "" "" program ../demo.b --fast --no-record
+  succeeded
   holds demo.b usb/board.bin ;;
 serial)
   seed_with program ../demo.b --fast --no-record
   "$bin/plexmoor-cli" parse demo.b --out line.ini >/dev/null
-  for r in usb vb; do mkdir -p $r && cp line.ini $r/; done
-  alike "" "" serial --config line.ini --no-record ;;
+  alike "" "" serial --config line.ini --no-record
+  succeeded ;;
 backup_restore)
   seed_with program ../demo.b --fast --no-record
   road usb "" "" program ../small.b --fast --backup backups --no-record
