@@ -5,6 +5,7 @@
 #include "flash_form.h"
 
 #include "numbers.h"
+#include "os.h"
 #include "texts.h"
 
 #include <chrono>
@@ -31,8 +32,7 @@ std::string IdText(const std::array<uint8_t, 3>& id, const char* between) {
 // Local date and time as YYYYMMDD-HHMMSS, for a file name that sorts.
 std::string Timestamp() {
     std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = os::local_time(now);
     char buffer[32];
     std::strftime(buffer, sizeof buffer, "%Y%m%d-%H%M%S", &local);
     return buffer;

@@ -1,5 +1,7 @@
 #include "file_replacement.h"
 
+#include "os.h"
+
 #include <cerrno>
 
 #include <fcntl.h>
@@ -28,16 +30,16 @@ bool FileReplacement::write(std::string_view contents) {
     // A name no other writer uses, so two saves at once cannot mix.
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary_ =
-            target_ + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
-        fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        temporary_ = target_ + "." + std::to_string(os::process_id()) + "-" +
+                     std::to_string(attempt) + ".tmp";
+        fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | os::kByteFileFlags, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) {
         temporary_.clear();
         return false;
     }
-    bool ok = !exists || !S_ISREG(old.st_mode) || ::fchmod(fd, old.st_mode & 07777) == 0;
+    bool ok = !exists || os::copy_permissions(target_, fd);
     for (std::size_t done = 0; ok && done < contents.size();) {
         const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
         if (n < 0 && errno == EINTR) continue;
@@ -46,14 +48,14 @@ bool FileReplacement::write(std::string_view contents) {
     }
     // On disk before the rename, so that after a power cut the name holds
     // the old file or the whole new one, never an empty one.
-    ok = ok && ::fsync(fd) == 0;
+    ok = ok && os::flush_to_disk(fd);
     ok = ::close(fd) == 0 && ok;
     if (!ok) discard();
     return ok;
 }
 
 bool FileReplacement::commit() {
-    if (temporary_.empty() || ::rename(temporary_.c_str(), target_.c_str()) != 0) return false;
+    if (temporary_.empty() || !os::replace_file(temporary_, target_)) return false;
     temporary_.clear();
     return true;
 }

@@ -3,6 +3,7 @@
 // procedures; message boxes become lines on standard error.
 #include "cli_services.h"
 #include "flash_form.h"
+#include "os.h"
 #include "texts.h"
 
 #include <csignal>
@@ -14,8 +15,6 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 namespace plexmoor::cli {
 namespace {
 
@@ -25,7 +24,7 @@ constexpr int kUsage = 2;
 
 volatile std::sig_atomic_t interrupted = 0;
 
-extern "C" void on_interrupt(int) {
+void on_interrupt() {
     interrupted = 1;
 }
 
@@ -113,7 +112,7 @@ int Program(FlashForm& form, CliServices& services, const Arguments& args) {
     }
     services.reset();
     if (!Init(form)) return kFailure;
-    ProgressReport progress(isatty(STDERR_FILENO) != 0);
+    ProgressReport progress(os::is_terminal(stderr));
     std::error_code ec;
     const auto size = std::filesystem::file_size(image, ec);
     const int32_t start = 0;
@@ -321,11 +320,7 @@ int Main(int argc, char** argv) {
     if (!args) return status;
 
     // Ctrl+C never cuts a run short in the middle of a page or a file.
-    struct sigaction action {};
-    action.sa_handler = on_interrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    os::on_interrupt(on_interrupt);
 
     CliServices services;
     if (args->has("--yes")) services.setAnswer(Answer::Yes);

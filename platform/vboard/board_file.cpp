@@ -1,5 +1,7 @@
 #include "board_file.h"
 
+#include "os.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -30,7 +32,7 @@ bool load_board_file(const std::string& path, uint32_t size, std::vector<uint8_t
                      bool& existed, std::string& error) {
     contents.assign(size, 0xFF);
     existed = false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | os::kByteFileFlags);
     if (fd < 0) {
         if (errno == ENOENT) return true;
         error = describe("cannot open", path);
@@ -67,19 +69,19 @@ bool load_board_file(const std::string& path, uint32_t size, std::vector<uint8_t
 
 bool save_board_file(const std::string& path, const std::vector<uint8_t>& contents,
                      std::string& error) {
-    const std::string temp = path + ".tmp." + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const std::string temp = path + ".tmp." + std::to_string(os::process_id());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | os::kByteFileFlags, 0644);
     if (fd < 0) {
         error = describe("cannot create", temp);
         return false;
     }
-    bool ok = write_all(fd, contents.data(), contents.size()) && ::fsync(fd) == 0;
+    bool ok = write_all(fd, contents.data(), contents.size()) && os::flush_to_disk(fd);
     if (!ok) error = describe("cannot write", temp);
     if (::close(fd) != 0 && ok) {
         error = describe("cannot write", temp);
         ok = false;
     }
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+    if (ok && !os::replace_file(temp, path)) {
         error = describe("cannot replace", path);
         ok = false;
     }
