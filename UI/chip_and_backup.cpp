@@ -4,13 +4,11 @@
 // where the library lacks the export for it.
 #include "flash_form.h"
 
+#include "date_stamp.h"
 #include "numbers.h"
-#include "os.h"
 #include "texts.h"
 
-#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <regex>
 #include <system_error>
@@ -29,20 +27,11 @@ std::string IdText(const std::array<uint8_t, 3>& id, const char* between) {
     return buffer;
 }
 
-// Local date and time as YYYYMMDD-HHMMSS, for a file name that sorts.
-std::string Timestamp() {
-    std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    const std::tm local = os::local_time(now);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y%m%d-%H%M%S", &local);
-    return buffer;
-}
-
 } // namespace
 
 void FlashForm::readChipIdentity() {
     chip_ = ChipState::kUnknown;
-    Control& label = control("lblChip");
+    Control& label = control(C::lblChip);
     if (!zintra_.available("ZintraChipId")) {
         label.setCaption("");
         return;
@@ -87,7 +76,7 @@ std::string FlashForm::backupFolder() {
 // run touches, not only the file's bytes; the run starts only once the
 // library has read them twice alike and read the file back whole.
 bool FlashForm::backUpBeforeWriting(int32_t address, int64_t length) {
-    if (control("chkBackup").value() != 1 || !zintra_.available("ZintraBackupFlash")) return true;
+    if (control(C::chkBackup).value() != 1 || !zintra_.available("ZintraBackupFlash")) return true;
     if (address < 0 || length <= 0) return true;
     const uint64_t touched = (static_cast<uint64_t>(length) + kChunk - 1) / kChunk * kChunk;
     const uint64_t first = static_cast<uint64_t>(address) / kEraseBlock * kEraseBlock;
@@ -101,7 +90,7 @@ bool FlashForm::backUpBeforeWriting(int32_t address, int64_t length) {
                   static_cast<unsigned>(end - 1));
     const std::string id = chip_ == ChipState::kAnswered ? IdText(chip_id_, "") : "unknown";
     const std::string path = (std::filesystem::path(backupFolder()) /
-                              ("backup-" + id + "-" + Timestamp() + "-" + range + ".bin"))
+                              ("backup-" + id + "-" + zintra::DateStamp() + "-" + range + ".bin"))
                                  .string();
     if (zintra_.ZintraBackupFlash(path, static_cast<int32_t>(first),
                                   static_cast<int32_t>(end - first)) == 0)

@@ -37,8 +37,8 @@ std::string ControlKey(std::string_view name, int index) {
     return key;
 }
 
-Control::Control(ControlSet& owner, std::string name, int index, Kind kind)
-    : owner_(owner), name_(std::move(name)), index_(index), kind_(kind) {}
+Control::Control(ControlSet& owner, C id, int index, Kind kind)
+    : owner_(owner), id_(id), name_(NameOf(id)), index_(index), kind_(kind) {}
 
 std::string Control::key() const {
     return ControlKey(name_, index_);
@@ -123,26 +123,23 @@ void Control::setListIndex(int index) {
     owner_.raise(*this, Event::Click);
 }
 
-Control& ControlSet::add(std::string name, int index, Kind kind) {
-    std::string key = ControlKey(name, index);
+Control& ControlSet::add(C id, int index, Kind kind) {
+    std::string key = ControlKey(NameOf(id), index);
     if (by_key_.count(key)) throw std::logic_error("control added twice: " + key);
-    Control& c = controls_.emplace_back(*this, std::move(name), index, kind);
+    Control& c = controls_.emplace_back(*this, id, index, kind);
     by_key_.emplace(std::move(key), &c);
+    by_id_.emplace(std::pair(id, index), &c);
     return c;
 }
 
-Control& ControlSet::operator()(std::string_view name, int index) {
-    auto it = by_key_.find(ControlKey(name, index));
-    if (it == by_key_.end()) throw std::out_of_range("no control " + ControlKey(name, index));
+Control& ControlSet::operator()(C id, int index) {
+    auto it = by_id_.find(std::pair(id, index));
+    if (it == by_id_.end()) throw std::out_of_range("no control " + ControlKey(NameOf(id), index));
     return *it->second;
 }
 
-const Control& ControlSet::operator()(std::string_view name, int index) const {
-    return const_cast<ControlSet&>(*this)(name, index);
-}
-
-bool ControlSet::contains(std::string_view name, int index) const {
-    return by_key_.find(ControlKey(name, index)) != by_key_.end();
+const Control& ControlSet::operator()(C id, int index) const {
+    return const_cast<ControlSet&>(*this)(id, index);
 }
 
 void ControlSet::raise(Control& control, Event event, int key) {
@@ -153,7 +150,7 @@ bool ControlSet::reachable(const Control& c) const {
     for (const Control* at = &c;;) {
         if (!at->visible() || !at->enabled()) return false;
         if (at->parent().empty()) return true;
-        at = &(*this)(at->parent());
+        at = by_key_.at(at->parent());
     }
 }
 

@@ -3,6 +3,8 @@
 // procedures run in tests without a window.
 #pragma once
 
+#include "control_ids.h"
+
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -61,8 +63,9 @@ class ControlSet;
 
 class Control {
   public:
-    Control(ControlSet& owner, std::string name, int index, Kind kind);
+    Control(ControlSet& owner, C id, int index, Kind kind);
 
+    C id() const { return id_; }
     const std::string& name() const { return name_; }
     int index() const { return index_; }
     // "name" or "name(index)", the way the window's code writes it.
@@ -117,6 +120,7 @@ class Control {
     }
 
     ControlSet& owner_;
+    C id_;
     std::string name_;
     int index_;
     Kind kind_;
@@ -140,18 +144,17 @@ struct EventArgs {
     int key = 0; // character code of a KeyPress
 };
 
-// All controls of the window, found by name and index.
+// All controls of the window, found by handle and index.
 class ControlSet {
   public:
     using ChangeSink = std::function<void(const Control&, Property)>;
     using EventSink = std::function<void(Control&, Event, const EventArgs&)>;
 
-    Control& add(std::string name, int index, Kind kind);
-    // Throws std::out_of_range for a control the window does not have:
-    // a misspelt name is a programming error, not a user's.
-    Control& operator()(std::string_view name, int index = kNoIndex);
-    const Control& operator()(std::string_view name, int index = kNoIndex) const;
-    bool contains(std::string_view name, int index = kNoIndex) const;
+    Control& add(C id, int index, Kind kind);
+    // Throws std::out_of_range for an index the control array does not
+    // have: a programming error, not a user's.
+    Control& operator()(C id, int index = kNoIndex);
+    const Control& operator()(C id, int index = kNoIndex) const;
 
     // In the order they were added, containers before their contents.
     const std::deque<Control>& all() const { return controls_; }
@@ -177,6 +180,7 @@ class ControlSet {
     void notify(const Control& control, Property property);
 
     std::deque<Control> controls_;
+    std::map<std::pair<C, int>, Control*> by_id_;
     std::map<std::string, Control*, std::less<>> by_key_;
     ChangeSink change_sink_;
     EventSink event_sink_;

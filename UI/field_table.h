@@ -166,14 +166,37 @@ inline constexpr std::array<ActiveLine, kActiveLines> kActiveTable = {{
 // clang-format on
 
 // Where the window's values lie in the library's tables, for the transfer
-// and the read-back alike: a version-4 field or active-line entry is a
-// record of its four descriptor bytes and a 32-bit value; a group's memo
-// takes 64 bytes of table 7; the firmware entries' version, date and time
-// are version-3 header fields from 14 on, three an entry.
-inline constexpr int32_t kRecordBytes = 8;
-inline constexpr int32_t kValueByte = 4;
+// (which writes them with the set-field actions) and the read-back (which
+// reads them with GetConf) alike.
+namespace block {
+// Version 2: the firmware version, date and time are header fields 0 to 2,
+// which lie in words 2 to 4 of the header table.
+inline constexpr int32_t kV2VersionFields = 3;
+constexpr int32_t V2VersionWord(int32_t field) {
+    return field + 2;
+}
+// Version 3: header fields, read back at the same word; the firmware
+// entries' version, date and time from 14 on, three an entry.
+inline constexpr int32_t kV3SystemVersion = 1;
+inline constexpr int32_t kV3DipCount = 2;
+inline constexpr int32_t kV3FirstCfgUnit = 3;
+inline constexpr int32_t kV3FirmwareStart = 6;
+constexpr int32_t V3FirmwareField(int32_t entry_from_0, int32_t part) {
+    return 14 + 3 * entry_from_0 + part;
+}
+// Version 4: a field or active-line entry is a record of its four
+// descriptor bytes and a 32-bit value; a group's memo takes 64 bytes of
+// table 7.
+inline constexpr int32_t kHeadBytes = 4;
+inline constexpr int32_t kValueBytes = 4;
+constexpr int32_t Record(int32_t n) {
+    return n * (kHeadBytes + kValueBytes);
+}
+constexpr int32_t RecordValue(int32_t n) {
+    return Record(n) + kHeadBytes;
+}
 inline constexpr int32_t kMemoBytes = 64;
-inline constexpr int32_t kV3FirstFirmwareField = 14;
+} // namespace block
 
 // The global boxes txtGlobal(0) ... txtGlobal(15); only the first takes part
 // in any operation.

@@ -17,24 +17,24 @@ constexpr int kEnterKey = 13;
 constexpr std::size_t kStampHalf = 6;
 
 // The box each file chooser fills, by the chooser's index.
-constexpr std::array<std::pair<std::string_view, int>, 6> kChooserTargets = {{
-    {"txtPath", kNoIndex},
-    {"txtFile3", 0},
-    {"txtFile3", 1},
-    {"txtFile3", 2},
-    {"txtPath2", kNoIndex},
-    {"txtReSrc", kNoIndex},
+constexpr std::array<std::pair<C, int>, 6> kChooserTargets = {{
+    {C::txtPath, kNoIndex},
+    {C::txtFile3, 0},
+    {C::txtFile3, 1},
+    {C::txtFile3, 2},
+    {C::txtPath2, kNoIndex},
+    {C::txtReSrc, kNoIndex},
 }};
 
 } // namespace
 
 void FlashForm::cmbBit_Click(const EventArgs&) {
-    int32_t bits = WholeNumber(control("cmbBit").text());
+    int32_t bits = WholeNumber(control(C::cmbBit).text());
     if (bits < 1 || bits > 3) return;
     st_.lFWCount = 1 << bits;
     st_.lGroupCount = 1 << (4 - bits);
-    Control& fw = control("cmbFWGrp");
-    Control& group = control("cmbGroup");
+    Control& fw = control(C::cmbFWGrp);
+    Control& group = control(C::cmbGroup);
     fw.clear();
     for (int k = 1; k <= st_.lFWCount; ++k)
         fw.addItem(std::to_string(k));
@@ -48,23 +48,23 @@ void FlashForm::cmbBit_Click(const EventArgs&) {
 void FlashForm::keepShownFirmwareEntry() {
     if (st_.iFWIndex < 0 || st_.iFWIndex > kFWEntries) return;
     FWInfo& shown = st_.tFW[static_cast<std::size_t>(st_.iFWIndex)];
-    shown.strPath = control("txtFile3", 1).text();
-    shown.strVer = control("txtFWVer", 0).text();
-    shown.strDate = control("txtFWVer", 1).text();
-    shown.strTime = control("txtFWVer", 2).text();
+    shown.strPath = control(C::txtFile3, 1).text();
+    shown.strVer = control(C::txtFWVer, 0).text();
+    shown.strDate = control(C::txtFWVer, 1).text();
+    shown.strTime = control(C::txtFWVer, 2).text();
 }
 
 void FlashForm::showFirmwareEntry(int k) {
     if (k < 1 || k > kFWEntries) return;
     const FWInfo& entry = st_.tFW[static_cast<std::size_t>(k)];
-    control("txtFile3", 1).setText(entry.strPath);
-    control("txtFWVer", 0).setText(entry.strVer);
-    control("txtFWVer", 1).setText(entry.strDate);
-    control("txtFWVer", 2).setText(entry.strTime);
+    control(C::txtFile3, 1).setText(entry.strPath);
+    control(C::txtFWVer, 0).setText(entry.strVer);
+    control(C::txtFWVer, 1).setText(entry.strDate);
+    control(C::txtFWVer, 2).setText(entry.strTime);
 }
 
 void FlashForm::cmbFWGrp_Click(const EventArgs&) {
-    std::string selected = control("cmbFWGrp").text();
+    std::string selected = control(C::cmbFWGrp).text();
     if (selected.empty()) return;
     if (st_.iFWIndex > 0) keepShownFirmwareEntry();
     int32_t k = WholeNumber(selected);
@@ -74,22 +74,22 @@ void FlashForm::cmbFWGrp_Click(const EventArgs&) {
 }
 
 void FlashForm::cmbFwGrp2_Click(const EventArgs&) {
-    control("cmbFWGrp").setListIndex(control("cmbFwGrp2").listIndex());
+    control(C::cmbFWGrp).setListIndex(control(C::cmbFwGrp2).listIndex());
 }
 
 // Enter takes the stamp: its date and time halves into the header boxes,
 // and the stamp into every file name that carries one.
 void FlashForm::txtFW_KeyPress(const EventArgs& args) {
     if (args.key != kEnterKey) return;
-    const std::string stamp = control("txtFW").text();
-    control("txtFWVer", 1).setText(stamp.substr(0, kStampHalf));
-    control("txtFWVer", 2)
+    const std::string stamp = control(C::txtFW).text();
+    control(C::txtFWVer, 1).setText(stamp.substr(0, kStampHalf));
+    control(C::txtFWVer, 2)
         .setText(stamp.size() > kStampHalf ? stamp.substr(stamp.size() - kStampHalf) : stamp);
     for (int i = 0; i < 3; ++i) {
-        Control& file = control("txtFile3", i);
+        Control& file = control(C::txtFile3, i);
         file.setText(ReplaceStamp(file.text(), stamp));
     }
-    Control& out = control("txtPath2");
+    Control& out = control(C::txtPath2);
     out.setText(ReplaceStamp(ReplaceStamp(out.text(), stamp), stamp));
 }
 
@@ -122,10 +122,10 @@ void FlashForm::btnChoose_Click(const EventArgs& args) {
 // Stops at the first box that holds no number the field can take, after
 // saying which; the caller then goes no further with half-stored values.
 bool FlashForm::StoreEdits() {
-    const int32_t g = WholeNumber(control("cmbGroup").text());
+    const int32_t g = WholeNumber(control(C::cmbGroup).text());
     for (int32_t i = 0; i < st_.lFieldCount && i < kFieldBoxes; ++i) {
-        const std::string box = control("txtMIBConf", i).text();
-        std::optional<int32_t> value = DecimalToInt32(box);
+        const std::string box = control(C::txtMIBConf, i).text();
+        std::optional<int32_t> value = ParseDecimal32(box);
         if (!value) {
             message(std::string(text::kPosition) + std::to_string(i + 1) +
                     std::string(text::kMustBeNumeric));

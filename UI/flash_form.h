@@ -46,7 +46,7 @@ class FlashForm {
     FlashForm& operator=(const FlashForm&) = delete;
 
     ControlSet& controls() { return controls_; }
-    Control& control(std::string_view name, int index = kNoIndex) { return controls_(name, index); }
+    Control& control(C id, int index = kNoIndex) { return controls_(id, index); }
     WindowState& state() { return st_; }
     ZintraLink& zintra() { return zintra_; }
     Services& services() { return services_; }

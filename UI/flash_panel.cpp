@@ -17,13 +17,13 @@ namespace plexmoor {
 
 void FlashForm::Command2_Click(const EventArgs&) {
     if (flash_busy_) return;
-    Control& button = control("Command2");
+    Control& button = control(C::Command2);
     if (st_.bInit) {
         zintra_.ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
         button.setCaption(std::string(text::kInitAfterClose));
         st_.bInit = false;
         chip_ = ChipState::kUnknown;
-        control("lblChip").setCaption("");
+        control(C::lblChip).setCaption("");
         return;
     }
     st_.bInit = zintra_.ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0) != 0;
@@ -50,7 +50,7 @@ void FlashForm::Command3_Click(const EventArgs&) {
     if (!boardReady()) return;
     std::optional<int32_t> address = startAddress();
     if (!address) return;
-    runFlash(control("txtPath").text(), *address, true);
+    runFlash(control(C::txtPath).text(), *address, true);
 }
 
 // Flash: the caption, the write parameters, the file, the locks, the
@@ -71,27 +71,27 @@ void FlashForm::runFlash(const std::string& path, int32_t address, bool back_up)
     auto length = std::filesystem::file_size(path, ec);
     st_.lFlashLen = ec ? 0 : static_cast<int64_t>(length);
 
-    control("Timer1").setEnabled(true);
-    for (std::string_view name : kLockedButtons)
+    control(C::Timer1).setEnabled(true);
+    for (C name : kLockedButtons)
         control(name).setEnabled(false);
-    for (std::string_view name : kLockedAdditions)
+    for (C name : kLockedAdditions)
         control(name).setEnabled(false);
     startProgress(address, st_.lFlashLen);
 
     const bool backed_up = !back_up || backUpBeforeWriting(address, st_.lFlashLen);
-    control("btnStop").setEnabled(true);
+    control(C::btnStop).setEnabled(true);
     int32_t result = backed_up ? programFlash(0) : 0;
-    control("btnStop").setEnabled(false);
+    control(C::btnStop).setEnabled(false);
     // A waiting close is asked for again now; it is carried out once this
     // handler has shown the outcome.
     finishFlashOperation();
 
-    for (std::string_view name : kUnlockOrder)
+    for (C name : kUnlockOrder)
         control(name).setEnabled(true);
-    for (std::string_view name : kLockedAdditions)
+    for (C name : kLockedAdditions)
         control(name).setEnabled(true);
     ShowCaption(result != 0 ? text::kFlashComplete : text::kFlashError);
-    control("Timer1").setEnabled(false);
+    control(C::Timer1).setEnabled(false);
     endProgress(result != 0);
 }
 
@@ -115,17 +115,17 @@ void FlashForm::Command4_Click(const EventArgs&) {
     std::optional<int32_t> address = startAddress();
     if (!address) return;
     flash_busy_ = true;
-    zintra_.SetupWriteParameter(*address, control("txtPath2").text());
-    control("btnStop").setEnabled(true);
-    programFlash(control("chkIgnore").value() == 1 ? 1 : 0);
-    control("btnStop").setEnabled(false);
+    zintra_.SetupWriteParameter(*address, control(C::txtPath2).text());
+    control(C::btnStop).setEnabled(true);
+    programFlash(control(C::chkIgnore).value() == 1 ? 1 : 0);
+    control(C::btnStop).setEnabled(false);
     finishFlashOperation();
 }
 
 // The start address as the library takes it; a box that holds no whole
 // number in range is reported here and nothing is programmed.
 std::optional<int32_t> FlashForm::startAddress() {
-    const std::string address_text = control("txtAddr").text();
+    const std::string address_text = control(C::txtAddr).text();
     std::optional<int32_t> address = ParseDecimal32(address_text);
     if (!address) message(std::string(text::kAddressNotNumber) + address_text);
     return address;
@@ -134,7 +134,7 @@ std::optional<int32_t> FlashForm::startAddress() {
 // The fast mode only where the user chose it; the library's exact mode
 // otherwise, delay for delay.
 int32_t FlashForm::programFlash(int32_t first_byte_check) {
-    const int32_t mode = control("chkFast").value() == 1 ? ZINTRA_PROGRAM_FAST : 0;
+    const int32_t mode = control(C::chkFast).value() == 1 ? ZINTRA_PROGRAM_FAST : 0;
     return zintra_.ZintraAction(ZINTRA_PROGRAM_FLASH, first_byte_check, mode, 0);
 }
 
@@ -143,8 +143,8 @@ int32_t FlashForm::programFlash(int32_t first_byte_check) {
 
 void FlashForm::startProgress(int32_t start, int64_t length) {
     progress_ = {std::chrono::steady_clock::now(), start, length, 0};
-    control("pgbFlash").setValue(0);
-    control("lblProgress").setCaption("");
+    control(C::pgbFlash).setValue(0);
+    control(C::lblProgress).setCaption("");
 }
 
 // From the progress address and the rate so far; never backwards, since the
@@ -155,22 +155,22 @@ void FlashForm::showProgress(int32_t address) {
         std::clamp<int64_t>(int64_t{address} - progress_.start, 0, progress_.length);
     progress_.permille =
         std::max(progress_.permille, static_cast<int>(done * 1000 / progress_.length));
-    control("pgbFlash").setValue(progress_.permille);
+    control(C::pgbFlash).setValue(progress_.permille);
     const double spent =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - progress_.started).count();
     if (done <= 0 || spent <= 0) return;
     const double left =
         spent * static_cast<double>(progress_.length - done) / static_cast<double>(done);
-    control("lblProgress").setCaption(FormatSeconds(left) + std::string(text::kTimeLeft));
+    control(C::lblProgress).setCaption(FormatSeconds(left) + std::string(text::kTimeLeft));
 }
 
 void FlashForm::endProgress(bool ok) {
     if (!ok || progress_.length <= 0) return;
     const double spent =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - progress_.started).count();
-    control("pgbFlash").setValue(1000);
+    control(C::pgbFlash).setValue(1000);
     const double rate = spent > 0 ? static_cast<double>(progress_.length) / spent : 0;
-    control("lblProgress")
+    control(C::lblProgress)
         .setCaption(std::string(text::kTook) + FormatSeconds(spent) + ", " + FormatRate(rate));
 }
 

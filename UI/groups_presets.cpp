@@ -30,7 +30,7 @@ bool FlashForm::versionHasMemos() const {
 void FlashForm::showGroupBoxes(int32_t s) {
     for (int32_t p = 0; p < st_.lFieldCount && p < kFieldBoxes; ++p)
         if (std::optional<std::size_t> at = confIndex(s - 1, p))
-            control("txtMIBConf", p).setText(std::to_string(st_.lConf[*at]));
+            control(C::txtMIBConf, p).setText(std::to_string(st_.lConf[*at]));
 }
 
 // A box that holds no whole number in range keeps the group's stored value
@@ -39,7 +39,7 @@ void FlashForm::storeGroupBoxes(int32_t s) {
     for (int32_t p = 0; p < st_.lFieldCount && p < kFieldBoxes; ++p) {
         std::optional<std::size_t> at = confIndex(s - 1, p);
         if (!at) continue;
-        std::optional<int32_t> value = DecimalToInt32(control("txtMIBConf", p).text());
+        std::optional<int32_t> value = ParseDecimal32(control(C::txtMIBConf, p).text());
         if (value) {
             st_.lConf[*at] = *value;
         } else {
@@ -53,21 +53,22 @@ void FlashForm::storeShownGroup() {
     if (st_.iGroupIndex <= 0) return;
     storeGroupBoxes(st_.iGroupIndex);
     if (versionHasMemos() && st_.iGroupIndex <= kMemos)
-        st_.strMemo[static_cast<std::size_t>(st_.iGroupIndex - 1)] = control("txtMemo").text();
+        st_.strMemo[static_cast<std::size_t>(st_.iGroupIndex - 1)] = control(C::txtMemo).text();
 }
 
 void FlashForm::cmbGroup_Click(const EventArgs&) {
     if (!versionKnown()) return;
     storeShownGroup();
-    const int32_t s = WholeNumber(control("cmbGroup").text());
+    const int32_t s = WholeNumber(control(C::cmbGroup).text());
     if (s < 1 || s > kMemos) return;
     showGroupBoxes(s);
-    if (versionHasMemos()) control("txtMemo").setText(st_.strMemo[static_cast<std::size_t>(s - 1)]);
+    if (versionHasMemos())
+        control(C::txtMemo).setText(st_.strMemo[static_cast<std::size_t>(s - 1)]);
     st_.iGroupIndex = s;
 }
 
 void FlashForm::ShowGroup() {
-    showGroupBoxes(WholeNumber(control("cmbGroup").text()));
+    showGroupBoxes(WholeNumber(control(C::cmbGroup).text()));
 }
 
 // Presets write with a stride of 48; with 16 fields a group they would land
@@ -93,7 +94,7 @@ void FlashForm::writeBandplan(int32_t h, std::size_t column) {
 void FlashForm::QuickSet(int32_t q, int32_t s) {
     if (!presetStrideFits()) return;
     int32_t first = s - 1, last = s - 1;
-    if (control("chkAllPort").value() == 1) {
+    if (control(C::chkAllPort).value() == 1) {
         first = 0;
         last = st_.lGroupCount - 1;
     }
@@ -114,7 +115,7 @@ void FlashForm::QuickSet(int32_t q, int32_t s) {
 // Each box's value into field p of every group; a box that holds no whole
 // number leaves every group's stored value, and the user is told.
 void FlashForm::copyBoxToAllGroups(int32_t p) {
-    std::optional<int32_t> value = DecimalToInt32(control("txtMIBConf", p).text());
+    std::optional<int32_t> value = ParseDecimal32(control(C::txtMIBConf, p).text());
     if (!value) {
         message(std::string(text::kPosition) + std::to_string(p + 1) +
                 std::string(text::kMustBeNumeric));
@@ -126,7 +127,7 @@ void FlashForm::copyBoxToAllGroups(int32_t p) {
 
 void FlashForm::applyBandplanSet(const std::array<GroupPlan, 8>& plans) {
     ApplySet(1);
-    control("chkAllPort").setValue(0);
+    control(C::chkAllPort).setValue(0);
     for (const GroupPlan& g : plans)
         QuickSet(g.bandplan, g.group);
     for (int32_t h = 0; h < st_.lGroupCount; ++h)
@@ -145,7 +146,7 @@ void FlashForm::ApplySet(int32_t n) {
                 if (InGroups(row.groups, h))
                     for (std::size_t i = 0; i < row.count; ++i)
                         writePreset(h, N, row.writes[i].field, row.writes[i].value);
-        const int32_t s = WholeNumber(control("cmbGroup").text());
+        const int32_t s = WholeNumber(control(C::cmbGroup).text());
         showGroupBoxes(s);
         st_.iGroupIndex = s;
         break;
@@ -168,7 +169,7 @@ void FlashForm::ApplySet(int32_t n) {
         break;
     case 5:
         ApplySet(1);
-        control("chkAllPort").setValue(1);
+        control(C::chkAllPort).setValue(1);
         QuickSet(kSet5Bandplan, 1);
         ShowGroup();
         break;
@@ -209,21 +210,21 @@ void FlashForm::ApplySet(int32_t n) {
 
 void FlashForm::BtnQuick_Click(const EventArgs&) {
     stride_told_ = false;
-    QuickSet(WholeNumber(FieldOf(control("cmbQuick").text(), "-", 1)),
-             WholeNumber(control("cmbGroup").text()));
+    QuickSet(WholeNumber(FieldOf(control(C::cmbQuick).text(), "-", 1)),
+             WholeNumber(control(C::cmbGroup).text()));
 }
 
 void FlashForm::btnSets_Click(const EventArgs&) {
     stride_told_ = false;
-    ApplySet(WholeNumber(FieldOf(control("cmbSets").text(), "-", 1)));
+    ApplySet(WholeNumber(FieldOf(control(C::cmbSets).text(), "-", 1)));
 }
 
 void FlashForm::txtMIBConf_GotFocus(const EventArgs& args) {
     const int k = args.index;
     if (k < 0 || k >= kFieldBoxes) return;
     if (st_.lFocusField >= 0 && st_.lFocusField < kFieldBoxes)
-        control("lblMIBConf", st_.lFocusField).setBackColor(kButtonFace);
-    control("lblMIBConf", k).setBackColor(kYellow);
+        control(C::lblMIBConf, st_.lFocusField).setBackColor(kButtonFace);
+    control(C::lblMIBConf, k).setBackColor(kYellow);
     st_.lFocusField = k;
 }
 

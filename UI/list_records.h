@@ -4,6 +4,7 @@
 // when it is read back.
 #pragma once
 
+#include "control_ids.h"
 #include "zintra.h"
 
 #include <array>
@@ -19,7 +20,7 @@ struct ListNumber {
 };
 
 struct ListRecord {
-    std::string_view box;
+    C box;
     std::string_view caption;
     int32_t set_field; // the action that writes the table
     int32_t table;     // the table GetConf reads it from
@@ -41,13 +42,13 @@ inline constexpr std::array<ListNumber, 5> kSwNumbers = {
 
 // In the order the lists are transferred and shown.
 inline constexpr std::array<ListRecord, 4> kListRecordTable = {{
-    {"txtMIBCustomization", "MIB Customization", ZINTRA_SET_TABLE3_FIELD, ZINTRA_TABLE_3, 8,
+    {C::txtMIBCustomization, "MIB Customization", ZINTRA_SET_TABLE3_FIELD, ZINTRA_TABLE_3, 8,
      kMibNumbers, false, 0, 1, 0},
-    {"txtMIBDebug", "MIB Debug", ZINTRA_SET_TABLE4_FIELD, ZINTRA_TABLE_4, 72, kMibNumbers, true, 8,
+    {C::txtMIBDebug, "MIB Debug", ZINTRA_SET_TABLE4_FIELD, ZINTRA_TABLE_4, 72, kMibNumbers, true, 8,
      1, 0},
-    {"txtSWCustomization", "SW Customization", ZINTRA_SET_TABLE5_FIELD, ZINTRA_TABLE_5, 7,
+    {C::txtSWCustomization, "SW Customization", ZINTRA_SET_TABLE5_FIELD, ZINTRA_TABLE_5, 7,
      kSwNumbers, false, 0, 0, 4},
-    {"txtSWDebug", "SW Debug", ZINTRA_SET_TABLE6_FIELD, ZINTRA_TABLE_6, 71, kSwNumbers, true, 7, 0,
+    {C::txtSWDebug, "SW Debug", ZINTRA_SET_TABLE6_FIELD, ZINTRA_TABLE_6, 71, kSwNumbers, true, 7, 0,
      4},
 }};
 

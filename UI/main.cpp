@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
     if (const char* shot = std::getenv("PLEXMOOR_SCREENSHOT"); shot && *shot) {
         QTimer::singleShot(800, &window, [&window, shot] {
             const QString name = QString::fromLocal8Bit(shot);
-            auto* tabs = window.findChild<QTabWidget*>("SSTab");
+            auto* tabs = window.findChild<QTabWidget*>(
+                QString::fromUtf8(plexmoor::NameOf(plexmoor::C::SSTab)));
             if (name.contains("%1") && tabs) {
                 for (int i = 0; i < tabs->count(); ++i) {
                     tabs->setCurrentIndex(i);

@@ -127,19 +127,15 @@ std::optional<int32_t> ParseDecimal32(std::string_view text) {
     return static_cast<int32_t>(value);
 }
 
-std::optional<int32_t> DecimalToInt32(std::string_view text) {
-    if (std::optional<uint32_t> literal = Literal(TrimBlanks(text)))
-        return static_cast<int32_t>(*literal);
-    return ParseDecimal32(text);
-}
-
 std::optional<int32_t> HexToInt32(std::string_view text) {
     std::string literal = "&H";
     literal += TrimBlanks(text);
     // Blanks between "&H" and the digits are no number; only those around
     // the whole text are.
     if (!text.empty() && IsBlank(text.front())) return std::nullopt;
-    return DecimalToInt32(literal);
+    std::optional<uint32_t> value = Literal(literal);
+    if (!value) return std::nullopt;
+    return static_cast<int32_t>(*value);
 }
 
 int32_t WholeNumber(std::string_view text) {

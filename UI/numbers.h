@@ -21,21 +21,15 @@ namespace plexmoor {
 // Anything else, the empty text included, is not a number.
 bool IsNumber(std::string_view text);
 
-// A box's value as a signed 32-bit integer, or nothing when the text is
-// not exactly one of: blanks around an optional sign and decimal digits
-// whose value fits; "&H" and 1-8 hexadecimal digits, or "&O" and octal
-// digits up to 32 bits, taken as 32-bit two's complement (&HFFFFFFFF is -1).
-// Fractions, exponents, separators and out-of-range values are refused
-// rather than rounded, cut or wrapped.
-std::optional<int32_t> DecimalToInt32(std::string_view text);
-// A hexadecimal box: "&H" put in front of its text, then converted as above,
-// so "7fc0" gives 32704 and "FFFFFFFF" gives -1.
-std::optional<int32_t> HexToInt32(std::string_view text);
-
-// Exactly one whole decimal number (blanks and a sign allowed) inside the
-// signed 32-bit range; nothing otherwise. For the flash start address, where
-// no literal form is wanted.
+// A decimal box's value: exactly one whole decimal number (blanks around
+// an optional sign and digits) inside the signed 32-bit range; nothing
+// otherwise. Fractions, exponents, separators, "&H" and "&O" literals and
+// out-of-range values are refused rather than rounded, cut or wrapped.
 std::optional<int32_t> ParseDecimal32(std::string_view text);
+// A hexadecimal box: 1-8 hexadecimal digits, blanks after them allowed,
+// taken as 32-bit two's complement, so "7fc0" gives 32704 and "FFFFFFFF"
+// gives -1.
+std::optional<int32_t> HexToInt32(std::string_view text);
 
 // The leading whole number of a text: blanks, an optional sign and digits,
 // stopping at the first other character; 0 when there is none. Saturates at

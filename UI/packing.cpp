@@ -31,19 +31,19 @@ bool FlashForm::packInputsPass(int32_t mode) {
     switch (st_.lSysVer) {
     case 2:
         for (int i = 0; i < 3; ++i)
-            if (!IsPlainFile(control("txtFile3", i).text())) {
+            if (!IsPlainFile(control(C::txtFile3, i).text())) {
                 message(text::kInputFileMissing);
                 return false;
             }
         for (int i = 0; i < 3; ++i)
-            if (control("txtFWVer", i).text() == kUnsetFirmwareWord) {
+            if (control(C::txtFWVer, i).text() == kUnsetFirmwareWord) {
                 message(text::kUpdateFirmwareInfo);
                 return false;
             }
         return true;
     case 3: {
         if (mode != 0) return true;
-        if (control("txtFWStart").text().empty()) {
+        if (control(C::txtFWStart).text().empty()) {
             message(text::kStartAddressUnassigned);
             return false;
         }
@@ -59,7 +59,7 @@ bool FlashForm::packInputsPass(int32_t mode) {
     }
     case 4:
         for (int k = 1; k <= kALFields; ++k) {
-            const Control& box = control("txtAL", k);
+            const Control& box = control(C::txtAL, k);
             const std::string& t = box.text();
             if (box.tag() == kTextTag) {
                 if (t.size() > static_cast<std::size_t>(kTextFieldBytes)) {
@@ -77,7 +77,7 @@ bool FlashForm::packInputsPass(int32_t mode) {
             }
         }
         for (int j = 0; j < kActiveLines; ++j) {
-            const std::string& t = control("txtALActive", j).text();
+            const std::string& t = control(C::txtALActive, j).text();
             if (!IsNumber(t)) {
                 message(std::string(text::kMustBeNumber) + t);
                 return false;
@@ -94,20 +94,20 @@ void FlashForm::PackFW(int32_t mode) {
     if (!packInputsPass(mode)) return;
     // The offsets of the two source images count only in system version 2,
     // where a text that is no number would misplace an image.
-    std::optional<int32_t> ot = DecimalToInt32(control("txtStart", 1).text());
-    std::optional<int32_t> rt = DecimalToInt32(control("txtStart", 2).text());
+    std::optional<int32_t> ot = ParseDecimal32(control(C::txtStart, 1).text());
+    std::optional<int32_t> rt = ParseDecimal32(control(C::txtStart, 2).text());
     if (st_.lSysVer == 2 && (!ot || !rt)) {
-        const Control& bad = ot ? control("txtStart", 2) : control("txtStart", 1);
+        const Control& bad = ot ? control(C::txtStart, 2) : control(C::txtStart, 1);
         message(std::string(bad.key()) + std::string(text::kValueRefused) + bad.text() +
                 std::string(text::kNothingPacked));
         return;
     }
     if (!PackMIBConf()) return;
-    zintra_.PackFlash(control("txtFile3", 0).text(), control("txtFile3", 1).text(), ot.value_or(0),
-                      control("txtFile3", 2).text(), rt.value_or(0), control("txtPath2").text(),
-                      mode);
+    zintra_.PackFlash(control(C::txtFile3, 0).text(), control(C::txtFile3, 1).text(),
+                      ot.value_or(0), control(C::txtFile3, 2).text(), rt.value_or(0),
+                      control(C::txtPath2).text(), mode);
     if (services_.messageBox(std::string(text::kReplaceFlashFile), Buttons::YesNo) == Answer::Yes)
-        control("txtPath").setText(control("txtPath2").text());
+        control(C::txtPath).setText(control(C::txtPath2).text());
 }
 
 void FlashForm::btnPack_Click(const EventArgs&) {
@@ -115,12 +115,12 @@ void FlashForm::btnPack_Click(const EventArgs&) {
 }
 
 void FlashForm::btnPackByPack_Click(const EventArgs&) {
-    const std::string path = control("txtReSrc").text();
+    const std::string path = control(C::txtReSrc).text();
     if (!IsPlainFile(path)) {
         message(std::string(text::kReleasedFileMissing) + path);
         return;
     }
-    const int32_t product = WholeNumber(FieldOf(control("cmbPrd").text(), "-", 1));
+    const int32_t product = WholeNumber(FieldOf(control(C::cmbPrd).text(), "-", 1));
     // A file the library could not load leaves its image buffer as it was;
     // repacking that would write some earlier image under the new name.
     if (zintra_.LoadConfFromFileToBuffer(path, product) == 0) return;

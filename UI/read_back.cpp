@@ -26,7 +26,7 @@ std::string Hex(int32_t value, int digits) {
 } // namespace
 
 int32_t FlashForm::productNumber() {
-    return WholeNumber(FieldOf(control("cmbPrd").text(), "-", 1));
+    return WholeNumber(FieldOf(control(C::cmbPrd).text(), "-", 1));
 }
 
 std::string FlashForm::readBytes(int32_t table, int32_t at, int32_t count) {
@@ -61,14 +61,14 @@ std::string FlashForm::listText(const ListRecord& list) {
 bool FlashForm::readBackFits() {
     int32_t version = 4;
     if (productNumber() == 1) {
-        version = zintra_.GetConf(ZINTRA_TABLE_HEADER, 1, 3);
+        version = zintra_.GetConf(ZINTRA_TABLE_HEADER, block::kV3SystemVersion, 3);
         if (version < 1 || version > 4) {
             message(std::string(text::kReadVersionUnknown) + std::to_string(version));
             return false;
         }
     }
     if (version == 3) {
-        const int32_t dip = zintra_.GetConf(ZINTRA_TABLE_HEADER, 2, 3);
+        const int32_t dip = zintra_.GetConf(ZINTRA_TABLE_HEADER, block::kV3DipCount, 3);
         if (dip < 1 || dip > 3) {
             message(std::string(text::kReadDipUnknown) + std::to_string(dip));
             return false;
@@ -79,18 +79,20 @@ bool FlashForm::readBackFits() {
 
 void FlashForm::ShowConf() {
     if (!readBackFits()) return;
-    const int32_t entry = productNumber() == 1 ? zintra_.GetConf(ZINTRA_TABLE_HEADER, 1, 3) - 1
-                                               : kSysVerEntryOfVersion4;
-    control("cmbSysVer").setListIndex(entry);
-    st_.lSysVer = WholeNumber(control("cmbSysVer").text());
+    const int32_t entry = productNumber() == 1
+                              ? zintra_.GetConf(ZINTRA_TABLE_HEADER, block::kV3SystemVersion, 3) - 1
+                              : kSysVerEntryOfVersion4;
+    control(C::cmbSysVer).setListIndex(entry);
+    st_.lSysVer = WholeNumber(control(C::cmbSysVer).text());
     if (st_.lSysVer < 2) message(text::kReadVersionWarning);
     const int32_t N = st_.lFieldCount;
 
     switch (st_.lSysVer) {
     case 2:
-        for (int i = 0; i < 3; ++i)
-            control("txtFWVer", i).setText(Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, i + 2, 3), 6));
-        control("txtGlobal", 0).setText(std::to_string(zintra_.GetConf(ZINTRA_TABLE_GROUP, 0, 3)));
+        for (int i = 0; i < block::kV2VersionFields; ++i)
+            control(C::txtFWVer, i)
+                .setText(Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, block::V2VersionWord(i), 3), 6));
+        control(C::txtGlobal, 0).setText(std::to_string(zintra_.GetConf(ZINTRA_TABLE_GROUP, 0, 3)));
         for (int32_t g = 0; g < st_.lGroupCount; ++g)
             for (int32_t p = 0; p < N; ++p)
                 if (auto at = confIndex(g, p))
@@ -98,17 +100,23 @@ void FlashForm::ShowConf() {
         ShowGroup();
         break;
     case 3:
-        control("cmbBit").setListIndex(zintra_.GetConf(ZINTRA_TABLE_HEADER, 2, 3) - 1);
+        control(C::cmbBit).setListIndex(
+            zintra_.GetConf(ZINTRA_TABLE_HEADER, block::kV3DipCount, 3) - 1);
         for (int i = 0; i < 3; ++i)
-            control("txtCfgUnit", i)
-                .setText(Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, 3 + i, 3), 6));
-        control("txtFWStart").setText(Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, 6, 3), 6));
+            control(C::txtCfgUnit, i)
+                .setText(
+                    Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, block::kV3FirstCfgUnit + i, 3), 6));
+        control(C::txtFWStart)
+            .setText(Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, block::kV3FirmwareStart, 3), 6));
         for (int k = 0; k < kFWEntries; ++k) {
             FWInfo& fw = st_.tFW[static_cast<std::size_t>(k + 1)];
-            const int32_t at = kV3FirstFirmwareField + 3 * k;
-            fw.strVer = Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, at, 3), 6);
-            fw.strDate = Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, at + 1, 3), 6);
-            fw.strTime = Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, at + 2, 3), 6);
+            auto part = [&](int32_t w) {
+                return Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, block::V3FirmwareField(k, w), 3),
+                           6);
+            };
+            fw.strVer = part(0);
+            fw.strDate = part(1);
+            fw.strTime = part(2);
         }
         // The boxes show their entry as just read, so the next store does
         // not put the old texts back over it.
@@ -122,7 +130,7 @@ void FlashForm::ShowConf() {
         break;
     case 4: {
         for (int k = 1; k <= kALFields; ++k) {
-            Control& box = control("txtAL", k);
+            Control& box = control(C::txtAL, k);
             const int32_t a = st_.lALPos[static_cast<std::size_t>(k)];
             const int32_t w = st_.lALPos[static_cast<std::size_t>(k + 1)] - a;
             if (box.tag() == kTextTag) {
@@ -137,27 +145,28 @@ void FlashForm::ShowConf() {
             }
         }
         for (int j = 0; j < kActiveLines; ++j)
-            control("txtALActive", j)
-                .setText(
-                    std::to_string(zintra_.GetConf(ZINTRA_TABLE_GROUP, 8 * j + kValueByte, 4)));
+            control(C::txtALActive, j)
+                .setText(std::to_string(zintra_.GetConf(ZINTRA_TABLE_GROUP, block::RecordValue(j),
+                                                        block::kValueBytes)));
         for (int32_t g = 0; g < st_.lGroupCount; ++g) {
             for (int32_t p = 0; p < N; ++p) {
                 auto at = confIndex(g, p);
                 if (!at) continue;
-                const int32_t r = static_cast<int32_t>(*at) * kRecordBytes;
-                for (int i = 0; i < 4; ++i)
-                    st_.lFieldHead[static_cast<std::size_t>(4 * p + i)] =
-                        zintra_.GetConf(ZINTRA_TABLE_PORT, r + i, 1);
-                st_.lConf[*at] = zintra_.GetConf(ZINTRA_TABLE_PORT, r + kValueByte, 4);
+                const int32_t n = static_cast<int32_t>(*at);
+                for (int i = 0; i < block::kHeadBytes; ++i)
+                    st_.lFieldHead[static_cast<std::size_t>(block::kHeadBytes * p + i)] =
+                        zintra_.GetConf(ZINTRA_TABLE_PORT, block::Record(n) + i, 1);
+                st_.lConf[*at] =
+                    zintra_.GetConf(ZINTRA_TABLE_PORT, block::RecordValue(n), block::kValueBytes);
             }
             if (g < kMemos)
                 st_.strMemo[static_cast<std::size_t>(g)] =
-                    readBytes(ZINTRA_TABLE_7, kMemoBytes * g, kMemoBytes);
+                    readBytes(ZINTRA_TABLE_7, block::kMemoBytes * g, block::kMemoBytes);
         }
         ShowGroup();
-        const int32_t s = WholeNumber(control("cmbGroup").text());
+        const int32_t s = WholeNumber(control(C::cmbGroup).text());
         if (s >= 1 && s <= kMemos)
-            control("txtMemo").setText(st_.strMemo[static_cast<std::size_t>(s - 1)]);
+            control(C::txtMemo).setText(st_.strMemo[static_cast<std::size_t>(s - 1)]);
         for (const ListRecord& list : kListRecordTable)
             control(list.box).setText(listText(list));
         ShowGroup();
@@ -169,7 +178,7 @@ void FlashForm::ShowConf() {
     cmbGroup_Click({});
     std::string buffer(kSerialBuffer, ' ');
     zintra_.GetSerial(buffer);
-    control("txtSerial").setText(buffer.substr(0, buffer.find('\0')));
+    control(C::txtSerial).setText(buffer.substr(0, buffer.find('\0')));
 }
 
 void FlashForm::btnLoadFlash_Click(const EventArgs&) {
@@ -181,7 +190,7 @@ void FlashForm::btnLoadFlash_Click(const EventArgs&) {
 }
 
 void FlashForm::cmdParse_Click(const EventArgs&) {
-    if (zintra_.LoadConfFromFileToBuffer(control("txtPath2").text(), productNumber()) == 0) return;
+    if (zintra_.LoadConfFromFileToBuffer(control(C::txtPath2).text(), productNumber()) == 0) return;
     ShowConf();
 }
 

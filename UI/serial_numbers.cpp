@@ -33,7 +33,7 @@ std::string FlashForm::serialPrefix() {
 }
 
 void FlashForm::btnGenerate_Click(const EventArgs&) {
-    Control& box = control("txtSerial");
+    Control& box = control(C::txtSerial);
     const std::string serial = Trim(box.text());
     if (serial.size() != kSerialLength) {
         message(text::kSerialFormat);

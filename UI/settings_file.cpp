@@ -12,14 +12,9 @@
 #include "texts.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace plexmoor {
 namespace {
@@ -196,10 +191,10 @@ std::string FlashForm::settingsText() {
         if (!WrittenUnder(k.written, st_.lSysVer)) continue;
         switch (k.kind) {
         case KeyKind::Check:
-            line(k.name, std::to_string(control(k.box, k.index).value()));
+            line(k.name, std::to_string(control(*k.box, k.index).value()));
             break;
         case KeyKind::Lines:
-            line(k.name, Flatten(control(k.box, k.index).text()));
+            line(k.name, Flatten(control(*k.box, k.index).text()));
             break;
         case KeyKind::FirmwarePath:
             for (int i = 0; i < st_.lFWCount && i < kFWEntries; ++i)
@@ -208,10 +203,10 @@ std::string FlashForm::settingsText() {
             break;
         case KeyKind::BoxArray:
             for (int i = k.index; i < k.index + k.count; ++i)
-                line(std::string(k.name) + Padded(i, k.digits), control(k.box, i).text());
+                line(std::string(k.name) + Padded(i, k.digits), control(*k.box, i).text());
             break;
         default:
-            line(k.name, control(k.box, k.index).text());
+            line(k.name, control(*k.box, k.index).text());
             break;
         }
     }
@@ -242,36 +237,36 @@ void FlashForm::applySetting(std::string_view line) {
     const int32_t i = match->index;
     switch (k.kind) {
     case KeyKind::Text:
-        control(k.box, k.index).setText(std::string(value));
+        control(*k.box, k.index).setText(std::string(value));
         break;
     case KeyKind::Check:
-        if (std::optional<int32_t> v = DecimalToInt32(value); v && (*v == 0 || *v == 1))
-            control(k.box, k.index).setValue(*v);
+        if (std::optional<int32_t> v = ParseDecimal32(value); v && (*v == 0 || *v == 1))
+            control(*k.box, k.index).setValue(*v);
         break;
     case KeyKind::Lines:
-        control(k.box, k.index).setText(Unflatten(value));
+        control(*k.box, k.index).setText(Unflatten(value));
         break;
     case KeyKind::FirmwareBox: {
         const int entry = st_.iFWIndex >= 1 && st_.iFWIndex <= kFWEntries ? st_.iFWIndex : 1;
         st_.tFW[static_cast<std::size_t>(entry)].strPath = std::string(value);
-        control(k.box, k.index).setText(std::string(value));
+        control(*k.box, k.index).setText(std::string(value));
         break;
     }
     case KeyKind::SystemVersion:
-        if (std::optional<int32_t> v = DecimalToInt32(value); v && *v >= 1 && *v <= 4) {
-            control(k.box).setListIndex(*v - 1);
+        if (std::optional<int32_t> v = ParseDecimal32(value); v && *v >= 1 && *v <= 4) {
+            control(*k.box).setListIndex(*v - 1);
             st_.lSysVer = *v;
         }
         break;
     case KeyKind::DipCount:
-        if (std::optional<int32_t> v = DecimalToInt32(value); v && *v >= 1 && *v <= 3)
+        if (std::optional<int32_t> v = ParseDecimal32(value); v && *v >= 1 && *v <= 3)
             st_.lDipBits = *v;
         break;
     case KeyKind::Fixed:
-        control(k.box, k.index).setText(std::string(k.fixed));
+        control(*k.box, k.index).setText(std::string(k.fixed));
         break;
     case KeyKind::GroupSize:
-        control(k.box, k.index).setText(std::string(k.fixed));
+        control(*k.box, k.index).setText(std::string(k.fixed));
         st_.lGroupStride = HexToInt32(k.fixed).value_or(st_.lGroupStride);
         break;
     case KeyKind::FirmwarePath:
@@ -280,7 +275,7 @@ void FlashForm::applySetting(std::string_view line) {
         break;
     case KeyKind::GroupValue: {
         // With the N in force now; a field beyond N would land in the next group.
-        std::optional<int32_t> v = DecimalToInt32(value);
+        std::optional<int32_t> v = ParseDecimal32(value);
         std::optional<std::size_t> at = confIndex(match->group, i);
         if (v && at && i < st_.lFieldCount) st_.lConf[*at] = *v;
         break;
@@ -289,7 +284,7 @@ void FlashForm::applySetting(std::string_view line) {
         if (i < kMemos) st_.strMemo[static_cast<std::size_t>(i)] = std::string(value);
         break;
     case KeyKind::BoxArray:
-        if (i >= k.index && i < k.index + k.count) control(k.box, i).setText(std::string(value));
+        if (i >= k.index && i < k.index + k.count) control(*k.box, i).setText(std::string(value));
         break;
     }
 }
@@ -342,7 +337,7 @@ void FlashForm::ConfDef() {
 // Save config and Load config
 
 void FlashForm::btnSaveCfg_Click(const EventArgs&) {
-    if (Trim(control("txtMemoAll").text()).empty()) {
+    if (Trim(control(C::txtMemoAll).text()).empty()) {
         message(text::kInputMemo);
         return;
     }
@@ -357,15 +352,15 @@ void FlashForm::btnSaveCfg_Click(const EventArgs&) {
 void FlashForm::btnLoadCfg_Click(const EventArgs&) {
     const std::string path = services_.openFileDialog(std::string(text::kConfigFileFilter));
     if (path.empty() || !LoadIni(path)) return;
-    const int32_t g = WholeNumber(control("cmbGroup").text());
+    const int32_t g = WholeNumber(control(C::cmbGroup).text());
     if (g >= 1 && g <= kMemos) {
         showGroupBoxes(g);
-        control("txtMemo").setText(st_.strMemo[static_cast<std::size_t>(g - 1)]);
+        control(C::txtMemo).setText(st_.strMemo[static_cast<std::size_t>(g - 1)]);
     }
     // The shown firmware entry's path may have come from the file; the box
     // must show it, or storing the boxes would put the old path back.
     if (st_.iFWIndex >= 1 && st_.iFWIndex <= kFWEntries)
-        control("txtFile3", 1).setText(st_.tFW[static_cast<std::size_t>(st_.iFWIndex)].strPath);
+        control(C::txtFile3, 1).setText(st_.tFW[static_cast<std::size_t>(st_.iFWIndex)].strPath);
 }
 
 } // namespace plexmoor

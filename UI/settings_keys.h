@@ -8,6 +8,7 @@
 #include "controls.h"
 #include "field_table.h"
 
+#include <optional>
 #include <string_view>
 
 namespace plexmoor {
@@ -39,7 +40,7 @@ struct SettingsKey {
     std::string_view name; // as written; read without regard to case
     KeyKind kind;
     Written written;
-    std::string_view box = {};
+    std::optional<C> box = {};
     int index = kNoIndex;        // of the box; the first of a box array
     int count = 0;               // boxes of a box array
     int digits = 0;              // of the index after the name; none for a whole key
@@ -50,33 +51,33 @@ struct SettingsKey {
 // clang-format off
 inline constexpr SettingsKey kSettingsKeys[] = {
     // name            kind                    written                box, index, count, digits, fixed, alias
-    {"BOOTCODE",       KeyKind::Text,          Written::Always,       "txtFile3", 0},
-    {"SYSVER",         KeyKind::SystemVersion, Written::KnownVersion, "cmbSysVer"},
-    {"OT",             KeyKind::FirmwareBox,   Written::Versions12,   "txtFile3", 1},
-    {"RT",             KeyKind::Text,          Written::Versions12,   "txtFile3", 2},
+    {"BOOTCODE",       KeyKind::Text,          Written::Always,       C::txtFile3, 0},
+    {"SYSVER",         KeyKind::SystemVersion, Written::KnownVersion, C::cmbSysVer},
+    {"OT",             KeyKind::FirmwareBox,   Written::Versions12,   C::txtFile3, 1},
+    {"RT",             KeyKind::Text,          Written::Versions12,   C::txtFile3, 2},
     {"FWPATH",         KeyKind::FirmwarePath,  Written::Versions34,   {}, kNoIndex, 0, 1},
-    {"DIP",            KeyKind::DipCount,      Written::Versions34,   "cmbBit"},
-    {"CFGADDR",        KeyKind::Fixed,         Written::Versions34,   "txtCfgUnit", 0, 0, 0, "10200"},
-    {"CFGSIZE",        KeyKind::GroupSize,     Written::Versions34,   "txtCfgUnit", 1, 0, 0, "40"},
-    {"CFGDESTADDR",    KeyKind::Fixed,         Written::Versions34,   "txtCfgUnit", 2, 0, 0, "7fc0"},
-    {"FWSTART",        KeyKind::Fixed,         Written::Versions34,   "txtFWStart", kNoIndex, 0, 0, "20000"},
-    {"MIBCUST",        KeyKind::Lines,         Written::Versions34,   "txtMIBCustomization"},
-    {"MIBDEBUG",       KeyKind::Lines,         Written::Versions34,   "txtMIBDebug"},
-    {"SWCUST",         KeyKind::Lines,         Written::Versions34,   "txtSWCustomization"},
-    {"SWDEBUG",        KeyKind::Lines,         Written::Versions34,   "txtSWDebug"},
-    {"PACKPATH",       KeyKind::Text,          Written::Always,       "txtPath2"},
-    {"PACKBYPACKPATH", KeyKind::Text,          Written::Always,       "txtReSrc"},
-    {"FLASHPATH",      KeyKind::Text,          Written::Always,       "txtPath"},
-    {"MEMOALL",        KeyKind::Text,          Written::Always,       "txtMemoAll"},
+    {"DIP",            KeyKind::DipCount,      Written::Versions34,   C::cmbBit},
+    {"CFGADDR",        KeyKind::Fixed,         Written::Versions34,   C::txtCfgUnit, 0, 0, 0, "10200"},
+    {"CFGSIZE",        KeyKind::GroupSize,     Written::Versions34,   C::txtCfgUnit, 1, 0, 0, "40"},
+    {"CFGDESTADDR",    KeyKind::Fixed,         Written::Versions34,   C::txtCfgUnit, 2, 0, 0, "7fc0"},
+    {"FWSTART",        KeyKind::Fixed,         Written::Versions34,   C::txtFWStart, kNoIndex, 0, 0, "20000"},
+    {"MIBCUST",        KeyKind::Lines,         Written::Versions34,   C::txtMIBCustomization},
+    {"MIBDEBUG",       KeyKind::Lines,         Written::Versions34,   C::txtMIBDebug},
+    {"SWCUST",         KeyKind::Lines,         Written::Versions34,   C::txtSWCustomization},
+    {"SWDEBUG",        KeyKind::Lines,         Written::Versions34,   C::txtSWDebug},
+    {"PACKPATH",       KeyKind::Text,          Written::Always,       C::txtPath2},
+    {"PACKBYPACKPATH", KeyKind::Text,          Written::Always,       C::txtReSrc},
+    {"FLASHPATH",      KeyKind::Text,          Written::Always,       C::txtPath},
+    {"MEMOALL",        KeyKind::Text,          Written::Always,       C::txtMemoAll},
     {"CONF",           KeyKind::GroupValue,    Written::Always,       {}, kNoIndex, 0, 2},
     {"PROFILEMEMO",    KeyKind::GroupMemo,     Written::Always,       {}, kNoIndex, 0, 1},
-    {"SerialNumber",   KeyKind::Text,          Written::Always,       "txtSerial", kNoIndex, 0, 0, {}, "SERIAL"},
-    {"AL",             KeyKind::BoxArray,      Written::Always,       "txtAL", 1, kALFields, 2},
-    {"ACTIVEAL",       KeyKind::BoxArray,      Written::Always,       "txtALActive", 0, kActiveLines, 2},
+    {"SerialNumber",   KeyKind::Text,          Written::Always,       C::txtSerial, kNoIndex, 0, 0, {}, "SERIAL"},
+    {"AL",             KeyKind::BoxArray,      Written::Always,       C::txtAL, 1, kALFields, 2},
+    {"ACTIVEAL",       KeyKind::BoxArray,      Written::Always,       C::txtALActive, 0, kActiveLines, 2},
     // Added later: files of older builds lack them, and the boxes keep their
     // start values (fast mode off, backup on).
-    {"FASTPROGRAM",    KeyKind::Check,         Written::Always,       "chkFast"},
-    {"BACKUP",         KeyKind::Check,         Written::Always,       "chkBackup"},
+    {"FASTPROGRAM",    KeyKind::Check,         Written::Always,       C::chkFast},
+    {"BACKUP",         KeyKind::Check,         Written::Always,       C::chkBackup},
 };
 // clang-format on
 

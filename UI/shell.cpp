@@ -20,18 +20,18 @@ namespace {
 using Handler = void (FlashForm::*)(const EventArgs&);
 
 struct HandlerEntry {
-    const char* control;
+    C control;
     Event event;
     Handler handler;
 };
 
 #define PLEXMOOR_HANDLER_ENTRY(control, event)                                                     \
-    HandlerEntry{#control, Event::event, &FlashForm::control##_##event},
+    HandlerEntry{C::control, Event::event, &FlashForm::control##_##event},
 const HandlerEntry kHandlers[] = {PLEXMOOR_FORM_HANDLERS(PLEXMOOR_HANDLER_ENTRY)};
 #undef PLEXMOOR_HANDLER_ENTRY
 
-std::string HandlerName(std::string_view control, Event event) {
-    return std::string(control) + "_" + EventName(event);
+std::string HandlerName(C control, Event event) {
+    return std::string(NameOf(control)) + "_" + EventName(event);
 }
 
 const std::map<std::string, Handler, std::less<>>& HandlersByName() {
@@ -49,7 +49,7 @@ const std::map<std::string, Handler, std::less<>>& HandlersByName() {
 std::vector<std::pair<std::string, Event>> FlashForm::HandlerNames() {
     std::vector<std::pair<std::string, Event>> out;
     for (const HandlerEntry& e : kHandlers)
-        out.emplace_back(e.control, e.event);
+        out.emplace_back(NameOf(e.control), e.event);
     return out;
 }
 
@@ -62,7 +62,7 @@ FlashForm::FlashForm(Services& services) : services_(services), zintra_(services
 // callback: the user is told which handler failed and the window goes on.
 void FlashForm::dispatch(Control& control, Event event, const EventArgs& args) {
     const auto& handlers = HandlersByName();
-    std::string name = HandlerName(control.name(), event);
+    std::string name = HandlerName(control.id(), event);
     auto it = handlers.find(name);
     if (it == handlers.end()) return;
     try {
@@ -81,17 +81,17 @@ std::string FlashForm::programPath(std::string_view file) {
 // Window events
 
 void FlashForm::Form_Load(const std::string& strCfgPath) {
-    Control& window = control(kWindowName);
+    Control& window = control(C::Flash);
     window.resize(kWindowWidth, kWindowHeight);
 
-    control("FMEDebug").setVisible(false);
-    control("cmbPrd").setEnabled(false);
-    control("cmbSysVer").setEnabled(false);
-    control("btnPack").setVisible(false);
-    control("FmeOrvoPar").setVisible(false);
+    control(C::FMEDebug).setVisible(false);
+    control(C::cmbPrd).setEnabled(false);
+    control(C::cmbSysVer).setEnabled(false);
+    control(C::btnPack).setVisible(false);
+    control(C::FmeOrvoPar).setVisible(false);
 
-    const Control& quarn = control("fmeQuarnLite");
-    control("fmeOrvoSetting").move(quarn.left(), quarn.top());
+    const Control& quarn = control(C::fmeQuarnLite);
+    control(C::fmeOrvoSetting).move(quarn.left(), quarn.top());
 
     for (int k = 1; k <= kFWEntries; ++k) {
         std::string n = std::to_string(k);
@@ -100,46 +100,46 @@ void FlashForm::Form_Load(const std::string& strCfgPath) {
             std::string(text::kFwPlaceholderDate) + n, std::string(text::kFwPlaceholderTime) + n};
     }
 
-    Control& product = control("cmbPrd");
+    Control& product = control(C::cmbPrd);
     product.addItem(std::string(text::kProduct1));
     product.addItem(std::string(text::kProduct2));
     product.setListIndex(0);
 
-    control("txtPath").setText(programPath(text::kFlashFile));
-    control("txtFile3", 0).setText(programPath(text::kBootFile));
-    control("txtFile3", 1).setText(programPath(text::kOtFile));
-    control("txtFile3", 2).setText(programPath(text::kRtFile));
-    control("txtPath2").setText(programPath(text::kFlashFile));
+    control(C::txtPath).setText(programPath(text::kFlashFile));
+    control(C::txtFile3, 0).setText(programPath(text::kBootFile));
+    control(C::txtFile3, 1).setText(programPath(text::kOtFile));
+    control(C::txtFile3, 2).setText(programPath(text::kRtFile));
+    control(C::txtPath2).setText(programPath(text::kFlashFile));
 
     st_.lFocusField = -1;
     LoadIni(strCfgPath);
     FieldDef();
 
-    Control& quick = control("cmbQuick");
+    Control& quick = control(C::cmbQuick);
     for (std::string_view item : kQuickSettings)
         quick.addItem(std::string(item));
     quick.setListIndex(0);
-    Control& sets = control("cmbSets");
+    Control& sets = control(C::cmbSets);
     for (std::string_view item : kProfileSets)
         sets.addItem(std::string(item));
     sets.setListIndex(0);
     for (int k = 0; k < kFieldBoxes; ++k)
-        control("lblMIBConf", k)
+        control(C::lblMIBConf, k)
             .setCaption(std::string(kConfigFields[static_cast<std::size_t>(k)].caption));
 
-    control("cmbBit").setListIndex(st_.lDipBits - 1);
+    control(C::cmbBit).setListIndex(st_.lDipBits - 1);
 
     zintra_.ZintraAction(ZINTRA_SET_SYSTEM_VERSION, st_.lSysVer, 0, 0);
 
-    for (std::string_view name : {"cmbFWGrp", "cmbFwGrp2"}) {
+    for (C name : {C::cmbFWGrp, C::cmbFwGrp2}) {
         Control& list = control(name);
         list.clear();
         list.addItem("1");
         list.addItem("2");
     }
-    control("cmbFwGrp2").setListIndex(0);
+    control(C::cmbFwGrp2).setListIndex(0);
 
-    Control& group = control("cmbGroup");
+    Control& group = control(C::cmbGroup);
     if (!group.items().empty()) group.setListIndex(0);
 
     ShowCaption("");
@@ -186,7 +186,7 @@ void FlashForm::ShowCaption(std::string_view strCaption) {
                   std::string(text::kMaker) + std::string(text::kProductTitle) + version +
                   std::string(text::kStatusCaptionEnd);
     }
-    control(kWindowName).setCaption(std::move(caption));
+    control(C::Flash).setCaption(std::move(caption));
 }
 
 void FlashForm::ShowProductFrames(int product) {
@@ -195,7 +195,7 @@ void FlashForm::ShowProductFrames(int product) {
         if (c.tag() == text::kTagOrvo) {
             if (product == 2) {
                 c.setVisible(false);
-            } else if (c.name() != "FmeOrvoPar") {
+            } else if (c.id() != C::FmeOrvoPar) {
                 c.setVisible(true);
             }
         } else if (c.tag() == text::kTagQuarn) {
@@ -206,15 +206,15 @@ void FlashForm::ShowProductFrames(int product) {
 
 void FlashForm::cmbPrd_Click(const EventArgs&) {
     if (st_.bSysVerBusy) return;
-    int32_t product = WholeNumber(FieldOf(control("cmbPrd").text(), "-", 1));
-    control("cmbSysVer").setListIndex(product == 2 ? 3 : 2);
+    int32_t product = WholeNumber(FieldOf(control(C::cmbPrd).text(), "-", 1));
+    control(C::cmbSysVer).setListIndex(product == 2 ? 3 : 2);
 }
 
 void FlashForm::cmbSysVer_Click(const EventArgs&) {
-    st_.lSysVer = WholeNumber(control("cmbSysVer").text());
+    st_.lSysVer = WholeNumber(control(C::cmbSysVer).text());
     st_.bSysVerBusy = true;
 
-    Control& product = control("cmbPrd");
+    Control& product = control(C::cmbPrd);
     if (st_.lSysVer == 4) {
         ShowProductFrames(2);
         product.setListIndex(1);
@@ -224,27 +224,27 @@ void FlashForm::cmbSysVer_Click(const EventArgs&) {
     }
 
     // The second image row (RT) and both start offsets belong to version 2.
-    const std::pair<std::string_view, int> second_row[] = {
-        {"Label4", 2}, {"txtFile3", 2}, {"txtStart", 2}, {"txtStart", 1}, {"btnChoose", 3}};
+    const std::pair<C, int> second_row[] = {
+        {C::Label4, 2}, {C::txtFile3, 2}, {C::txtStart, 2}, {C::txtStart, 1}, {C::btnChoose, 3}};
     switch (st_.lSysVer) {
     case 1:
-        control("btnPack").setEnabled(false);
+        control(C::btnPack).setEnabled(false);
         break;
     case 2:
-        control("Label4", 1).setCaption("OT");
+        control(C::Label4, 1).setCaption("OT");
         for (auto [name, index] : second_row)
             control(name, index).setVisible(true);
-        control("txtStart", 1).setEnabled(true);
+        control(C::txtStart, 1).setEnabled(true);
         st_.lFieldCount = 16;
-        control("btnPack").setEnabled(true);
+        control(C::btnPack).setEnabled(true);
         break;
     case 3:
     case 4:
         for (auto [name, index] : second_row)
             control(name, index).setVisible(false);
-        control("Label4", 1).setCaption("FW");
+        control(C::Label4, 1).setCaption("FW");
         st_.lFieldCount = 48;
-        control("btnPack").setEnabled(true);
+        control(C::btnPack).setEnabled(true);
         cmbFWGrp_Click({});
         break;
     default:
@@ -252,8 +252,8 @@ void FlashForm::cmbSysVer_Click(const EventArgs&) {
     }
 
     bool flash_tab = st_.lSysVer != 4;
-    control("FmeFWSelect").setVisible(flash_tab);
-    control("FmeOrvoFlash").setVisible(flash_tab);
+    control(C::FmeFWSelect).setVisible(flash_tab);
+    control(C::FmeOrvoFlash).setVisible(flash_tab);
     st_.bSysVerBusy = false;
 }
 

@@ -53,7 +53,7 @@ class Planner {
     // A value the field needs as a number; nothing, after saying so, when
     // the text holds none that fits.
     std::optional<int32_t> decimal(const std::string& what, const std::string& text) {
-        return refused(DecimalToInt32(text), what, text);
+        return refused(ParseDecimal32(text), what, text);
     }
     std::optional<int32_t> hex(const std::string& what, const std::string& text) {
         return refused(HexToInt32(text), what, text);
@@ -63,7 +63,7 @@ class Planner {
         return false;
     }
 
-    Control& box(std::string_view name, int index = kNoIndex) { return form_.control(name, index); }
+    Control& box(C id, int index = kNoIndex) { return form_.control(id, index); }
     WindowState& st() { return form_.state(); }
 
   private:
@@ -79,8 +79,8 @@ class Planner {
     std::vector<Call>& calls_;
 };
 
-std::string Named(std::string_view caption, std::string_view key) {
-    return std::string(caption) + " (" + std::string(key) + ")";
+std::string Named(std::string_view caption, const Control& box) {
+    return std::string(caption) + " (" + box.key() + ")";
 }
 
 std::string FirmwareName(std::string_view part, int k) {
@@ -89,7 +89,7 @@ std::string FirmwareName(std::string_view part, int k) {
 
 // The serial as the library takes it, or nothing after saying it is too long.
 std::optional<std::string> Serial(Planner& p) {
-    std::string serial = Trim(p.box("txtSerial").text());
+    std::string serial = Trim(p.box(C::txtSerial).text());
     if (serial.size() <= kMaxSerial) return serial;
     p.fail(std::string(text::kSerialTooLong));
     return std::nullopt;
@@ -98,14 +98,13 @@ std::optional<std::string> Serial(Planner& p) {
 bool PlanVersion2(Planner& p) {
     const std::optional<std::string> serial = Serial(p);
     if (!serial) return false;
-    for (int i = 0; i < 3; ++i) {
-        const Control& b = p.box("txtFWVer", i);
-        auto v =
-            p.hex(Named(layout::kFWVerCaptions[static_cast<std::size_t>(i)], b.key()), b.text());
+    for (int i = 0; i < block::kV2VersionFields; ++i) {
+        const Control& b = p.box(C::txtFWVer, i);
+        auto v = p.hex(Named(layout::kFWVerCaptions[static_cast<std::size_t>(i)], b), b.text());
         if (!v) return false;
         p.action(ZINTRA_SET_HEADER_FIELD, i, *v, 0);
     }
-    auto global = p.decimal(Named("G1", "txtGlobal(0)"), p.box("txtGlobal", 0).text());
+    auto global = p.decimal(Named("G1", p.box(C::txtGlobal, 0)), p.box(C::txtGlobal, 0).text());
     if (!global) return false;
     p.action(ZINTRA_SET_GROUP_FIELD, 0, *global, 0);
     const WindowState& st = p.st();
@@ -120,7 +119,7 @@ bool PlanVersion2(Planner& p) {
 }
 
 bool PlanPaths(Planner& p) {
-    p.path(0, p.box("txtFile3", 0).text());
+    p.path(0, p.box(C::txtFile3, 0).text());
     for (int k = 1; k <= p.st().lFWCount && k <= kFWEntries; ++k)
         p.path(k, p.st().tFW[static_cast<std::size_t>(k)].strPath);
     return true;
@@ -130,20 +129,19 @@ bool PlanVersion3(Planner& p) {
     const std::optional<std::string> serial = Serial(p);
     if (!serial) return false;
     const WindowState& st = p.st();
-    auto dip = p.decimal(Named("FW DIP count", "cmbBit"), p.box("cmbBit").text());
+    auto dip = p.decimal(Named("FW DIP count", p.box(C::cmbBit)), p.box(C::cmbBit).text());
     if (!dip) return false;
-    p.action(ZINTRA_SET_HEADER_FIELD, 1, st.lSysVer, 0);
-    p.action(ZINTRA_SET_HEADER_FIELD, 2, *dip, 0);
+    p.action(ZINTRA_SET_HEADER_FIELD, block::kV3SystemVersion, st.lSysVer, 0);
+    p.action(ZINTRA_SET_HEADER_FIELD, block::kV3DipCount, *dip, 0);
     for (int i = 0; i < 3; ++i) {
-        const Control& b = p.box("txtCfgUnit", i);
-        auto v =
-            p.hex(Named(layout::kCfgUnitCaptions[static_cast<std::size_t>(i)], b.key()), b.text());
+        const Control& b = p.box(C::txtCfgUnit, i);
+        auto v = p.hex(Named(layout::kCfgUnitCaptions[static_cast<std::size_t>(i)], b), b.text());
         if (!v) return false;
-        p.action(ZINTRA_SET_HEADER_FIELD, 3 + i, *v, 0);
+        p.action(ZINTRA_SET_HEADER_FIELD, block::kV3FirstCfgUnit + i, *v, 0);
     }
-    auto start = p.hex(Named("FW Start", "txtFWStart"), p.box("txtFWStart").text());
+    auto start = p.hex(Named("FW Start", p.box(C::txtFWStart)), p.box(C::txtFWStart).text());
     if (!start) return false;
-    p.action(ZINTRA_SET_HEADER_FIELD, 6, *start, 0);
+    p.action(ZINTRA_SET_HEADER_FIELD, block::kV3FirmwareStart, *start, 0);
     for (int k = 0; k < st.lFWCount && k < kFWEntries; ++k) {
         const FWInfo& fw = st.tFW[static_cast<std::size_t>(k + 1)];
         const std::pair<const char*, const std::string*> words[] = {
@@ -151,7 +149,7 @@ bool PlanVersion3(Planner& p) {
         for (int w = 0; w < 3; ++w) {
             auto v = p.hex(FirmwareName(words[w].first, k + 1), *words[w].second);
             if (!v) return false;
-            p.action(ZINTRA_SET_HEADER_FIELD, kV3FirstFirmwareField + 3 * k + w, *v, 0);
+            p.action(ZINTRA_SET_HEADER_FIELD, block::V3FirmwareField(k, w), *v, 0);
         }
     }
     for (int32_t g = 0; g < st.lGroupCount; ++g)
@@ -177,7 +175,7 @@ bool PlanList(Planner& p, const ListRecord& list) {
         for (int m = 1; m <= kListNumbers; ++m) {
             const ListNumber& num = list.numbers[static_cast<std::size_t>(m - 1)];
             const std::string token = Token(FieldOf(head, " ", m));
-            std::optional<int32_t> v = num.hex ? HexToInt32(token) : DecimalToInt32(token);
+            std::optional<int32_t> v = num.hex ? HexToInt32(token) : ParseDecimal32(token);
             if (!v) {
                 return p.fail(std::string(text::kListLine) + std::to_string(n) + " of " +
                               std::string(list.caption) + std::string(text::kListLineRefused) +
@@ -193,10 +191,10 @@ bool PlanList(Planner& p, const ListRecord& list) {
 bool PlanVersion4(Planner& p) {
     const WindowState& st = p.st();
     for (int k = 1; k <= kALFields; ++k) {
-        const Control& b = p.box("txtAL", k);
+        const Control& b = p.box(C::txtAL, k);
         const int32_t at = st.lALPos[static_cast<std::size_t>(k)];
         const int32_t width = st.lALPos[static_cast<std::size_t>(k + 1)] - at;
-        const std::string name = Named(kALTable[static_cast<std::size_t>(k - 1)].caption, b.key());
+        const std::string name = Named(kALTable[static_cast<std::size_t>(k - 1)].caption, b);
         if (b.tag() == kTextTag) {
             p.bytes(ZINTRA_SET_HEADER_FIELD, at, b.text(), kTextFieldBytes);
             continue;
@@ -206,29 +204,27 @@ bool PlanVersion4(Planner& p) {
         p.action(ZINTRA_SET_HEADER_FIELD, at, *v, width);
     }
     for (int j = 0; j < kActiveLines; ++j) {
-        const Control& b = p.box("txtALActive", j);
-        auto v =
-            p.decimal(Named(kActiveTable[static_cast<std::size_t>(j)].caption, b.key()), b.text());
+        const Control& b = p.box(C::txtALActive, j);
+        auto v = p.decimal(Named(kActiveTable[static_cast<std::size_t>(j)].caption, b), b.text());
         if (!v) return false;
-        for (int i = 0; i < 4; ++i)
-            p.action(ZINTRA_SET_GROUP_FIELD_2, 8 * j + i,
-                     st.lALActiveHead[static_cast<std::size_t>(4 * j + i)], 1);
-        p.action(ZINTRA_SET_GROUP_FIELD_2, 8 * j + kValueByte, *v, 4);
+        for (int i = 0; i < block::kHeadBytes; ++i)
+            p.action(ZINTRA_SET_GROUP_FIELD_2, block::Record(j) + i,
+                     st.lALActiveHead[static_cast<std::size_t>(block::kHeadBytes * j + i)], 1);
+        p.action(ZINTRA_SET_GROUP_FIELD_2, block::RecordValue(j), *v, block::kValueBytes);
     }
     for (int32_t g = 0; g < st.lGroupCount; ++g) {
         for (int32_t q = 0; q < st.lFieldCount; ++q) {
             const int32_t at = g * st.lFieldCount + q;
             if (at >= kConfEntries) return false;
-            const int32_t r = at * kRecordBytes;
-            for (int i = 0; i < 4; ++i)
-                p.action(ZINTRA_SET_PORT_FIELD, r + i,
-                         st.lFieldHead[static_cast<std::size_t>(4 * q + i)], 1);
-            p.action(ZINTRA_SET_PORT_FIELD, r + kValueByte, st.lConf[static_cast<std::size_t>(at)],
-                     4);
+            for (int i = 0; i < block::kHeadBytes; ++i)
+                p.action(ZINTRA_SET_PORT_FIELD, block::Record(at) + i,
+                         st.lFieldHead[static_cast<std::size_t>(block::kHeadBytes * q + i)], 1);
+            p.action(ZINTRA_SET_PORT_FIELD, block::RecordValue(at),
+                     st.lConf[static_cast<std::size_t>(at)], block::kValueBytes);
         }
         if (g < kMemos)
-            p.bytes(ZINTRA_SET_TABLE7_FIELD, kMemoBytes * g,
-                    st.strMemo[static_cast<std::size_t>(g)], kMemoBytes);
+            p.bytes(ZINTRA_SET_TABLE7_FIELD, block::kMemoBytes * g,
+                    st.strMemo[static_cast<std::size_t>(g)], block::kMemoBytes);
     }
     for (const ListRecord& list : kListRecordTable)
         if (!PlanList(p, list)) return false;

@@ -36,7 +36,7 @@ class Headless : public plexmoor::Services {
     std::string saveFileDialog(const std::string&) override { return {}; }
     void processEvents() override {}
     std::string programFolder() override {
-        return fs::read_symlink("/proc/self/exe").parent_path().string();
+        return PLEXMOOR_PRODUCT_BIN; // the window loads its library from there
     }
     plexmoor::Date today() override { return {2026, 12, 7}; }
     void requestClose() override {}
@@ -68,30 +68,30 @@ int main() {
     form.Form_Load();
     auto& c = form.controls();
     const std::string out = path("packed.b");
-    c("txtPath2").setText(out);
+    c(plexmoor::C::txtPath2).setText(out);
 
     std::printf("%-10s %14s %14s %10s\n", "version", "window ms", "PackFlash ms", "bytes");
     for (int version : {2, 3, 4}) {
-        c("cmbSysVer").setListIndex(version - 1);
+        c(plexmoor::C::cmbSysVer).setListIndex(version - 1);
         if (version == 2) {
             write(path("boot"), 0x101, 1);
             write(path("ot"), 0x60000, 2);
             write(path("rt"), 0x80000, 3);
-            c("txtFile3", 0).setText(path("boot"));
-            c("txtFile3", 1).setText(path("ot"));
-            c("txtFile3", 2).setText(path("rt"));
-            c("txtStart", 2).setText(std::to_string(0x80000));
+            c(plexmoor::C::txtFile3, 0).setText(path("boot"));
+            c(plexmoor::C::txtFile3, 1).setText(path("ot"));
+            c(plexmoor::C::txtFile3, 2).setText(path("rt"));
+            c(plexmoor::C::txtStart, 2).setText(std::to_string(0x80000));
             for (int i = 0; i < 3; ++i)
-                c("txtFWVer", i).setText("1");
+                c(plexmoor::C::txtFWVer, i).setText("1");
         } else {
             write(path("fw1"), version == 3 ? 0x70000 : 0x78000, 4);
             write(path("fw2"), version == 3 ? 0x70000 : 0x78000, 5);
-            c("cmbFWGrp").setListIndex(0);
+            c(plexmoor::C::cmbFWGrp).setListIndex(0);
             form.state().iFWIndex = 0;
             for (int k = 1; k <= 2; ++k)
                 form.state().tFW[k] = {path(k == 1 ? "fw1" : "fw2"), "1", "2", "3"};
-            c("txtCfgUnit", 1).setText("40");
-            c("txtSWDebug").setText("4 0 0 0 0 #End\r\n");
+            c(plexmoor::C::txtCfgUnit, 1).setText("40");
+            c(plexmoor::C::txtSWDebug).setText("4 0 0 0 0 #End\r\n");
         }
         double window = ms_per([&] { form.PackFW(0); });
         double library = ms_per([&] {

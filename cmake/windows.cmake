@@ -1,26 +1,11 @@
-# The Windows builds (windows-x64, windows-x86): GoogleTest built from the
-# sources Debian ships, as there is no MinGW package of it, and the test
-# programs run under Wine's 64-bit loader with a prefix of the build's own.
-# The 32-bit build is built and its exports checked, but not run: this
-# machine's kernel runs no 32-bit programs.
+# The Windows builds (windows-x64, windows-x86). The 64-bit build's tests
+# run under Wine (windows_tests.cmake); the 32-bit build is built and its
+# exports checked, but not run: this machine's kernel runs no 32-bit
+# programs.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(PLEXMOOR_WINE_TESTS ON)
 else()
   set(PLEXMOOR_WINE_TESTS OFF)
-endif()
-
-if(PLEXMOOR_WINE_TESTS)
-  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
-  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-  foreach(target gtest gtest_main)
-    set_target_properties(${target} PROPERTIES COMPILE_WARNING_AS_ERROR OFF)
-  endforeach()
-
-  find_program(WINE64 wine64 PATHS /usr/lib/wine /usr/lib64/wine NO_DEFAULT_PATH REQUIRED)
-  set(PLEXMOOR_WINEPREFIX ${CMAKE_BINARY_DIR}/wine)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh
-                                    ${WINE64} ${PLEXMOOR_WINEPREFIX})
 endif()
 
 # Windows names its libraries without a prefix: Zintra.dll, ftd2xx.dll.

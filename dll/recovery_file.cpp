@@ -1,11 +1,11 @@
 #include "recovery_file.h"
 
+#include "date_stamp.h"
 #include "os.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 
 namespace zintra::recovery {
@@ -26,15 +26,13 @@ std::filesystem::path folder() {
 }
 
 std::string file_name(uint32_t address, int suffix) {
-    std::time_t now = std::time(nullptr);
-    const std::tm local = os::local_time(now);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string stamp = DateStamp();
     char name[96];
     if (suffix == 0)
-        std::snprintf(name, sizeof name, "zintra-flash-%08x-%s.bin", address, stamp);
+        std::snprintf(name, sizeof name, "zintra-flash-%08x-%s.bin", address, stamp.c_str());
     else
-        std::snprintf(name, sizeof name, "zintra-flash-%08x-%s-%d.bin", address, stamp, suffix);
+        std::snprintf(name, sizeof name, "zintra-flash-%08x-%s-%d.bin", address, stamp.c_str(),
+                      suffix);
     return name;
 }
 

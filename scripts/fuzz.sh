@@ -11,7 +11,7 @@ set -euo pipefail
 seconds=${1:-20}
 grow=${2:-}
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh fuzz
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 findings=build/fuzz/findings

@@ -1,10 +1,25 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests, the window and the
-# fuzz harnesses (clang with its libFuzzer runtime) need.
-# Safe to run again: apt-get skips what is already there.
+# Installs the Debian packages a set needs; safe to run again (what is
+# already there is skipped, and nothing is fetched then).
+# Usage: scripts/setup.sh [product|test|fuzz]...   (default: product)
+#   product  what building and running Plexmoor and plexmoor-cli needs
+#   test     the product's set, GoogleTest, a virtual X server, and what
+#            packaging and the installed-programs test use
+#   fuzz     clang with its libFuzzer runtime, for the fuzz preset
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev libftdi1-dev
-          libgtest-dev xvfb xauth clang libclang-rt-dev)
+product=(cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev libftdi1-dev
+         libcli11-dev libsqlite3-dev libpq-dev nettle-dev)
+test=("${product[@]}" libgtest-dev xvfb xauth dpkg-dev postgresql)
+fuzz=(cmake ninja-build pkg-config libftdi1-dev clang libclang-rt-dev)
+packages=()
+for set in "${@:-product}"; do
+  case "$set" in
+    product) packages+=("${product[@]}") ;;
+    test) packages+=("${test[@]}") ;;
+    fuzz) packages+=("${fuzz[@]}") ;;
+    *) echo "setup.sh: unknown set $set (product, test or fuzz)" >&2; exit 2 ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

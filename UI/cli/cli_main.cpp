@@ -66,7 +66,7 @@ int Outcome(const CliServices& services) {
 }
 
 std::string Caption(FlashForm& form) {
-    return form.control("Flash").caption();
+    return form.control(C::Flash).caption();
 }
 
 bool CaptionSays(FlashForm& form, std::string_view status) {
@@ -77,19 +77,19 @@ bool CaptionSays(FlashForm& form, std::string_view status) {
 
 bool Init(FlashForm& form) {
     if (form.state().bInit) return true;
-    form.controls().raise(form.control("Command2"), Event::Click);
+    form.controls().raise(form.control(C::Command2), Event::Click);
     return form.state().bInit;
 }
 
 int Pack(FlashForm& form, CliServices& services, const Arguments& args) {
     const std::string out = std::filesystem::absolute(*args.value("--out")).string();
-    form.control("txtPath2").setText(out);
+    form.control(C::txtPath2).setText(out);
     services.reset();
     if (auto released = args.value("--released")) {
-        form.control("txtReSrc").setText(std::filesystem::absolute(*released).string());
-        form.controls().raise(form.control("btnPackByPack"), Event::Click);
+        form.control(C::txtReSrc).setText(std::filesystem::absolute(*released).string());
+        form.controls().raise(form.control(C::btnPackByPack), Event::Click);
     } else {
-        form.controls().raise(form.control("btnPack"), Event::Click);
+        form.controls().raise(form.control(C::btnPack), Event::Click);
     }
     const int outcome = Outcome(services);
     if (outcome == kSuccess) std::printf("%s\n", out.c_str());
@@ -98,13 +98,13 @@ int Pack(FlashForm& form, CliServices& services, const Arguments& args) {
 
 int Program(FlashForm& form, CliServices& services, const Arguments& args) {
     const std::string image = std::filesystem::absolute(args.words[0]).string();
-    form.control("txtPath").setText(image);
-    form.control("txtAddr").setText(args.value("--address").value_or("0"));
-    form.control("chkFast").setValue(args.has("--fast") ? 1 : 0);
+    form.control(C::txtPath).setText(image);
+    form.control(C::txtAddr).setText(args.value("--address").value_or("0"));
+    form.control(C::chkFast).setValue(args.has("--fast") ? 1 : 0);
     // A production line backs boards up only where it asks to, into a
     // folder of its choice.
     const std::optional<std::string> backup = args.value("--backup");
-    form.control("chkBackup").setValue(backup ? 1 : 0);
+    form.control(C::chkBackup).setValue(backup ? 1 : 0);
     if (backup) {
         std::error_code made;
         std::filesystem::create_directories(*backup, made);
@@ -133,7 +133,7 @@ int Program(FlashForm& form, CliServices& services, const Arguments& args) {
         }
         progress.update(form.zintra().GetFlashProgress() - start);
     });
-    form.controls().raise(form.control("Command3"), Event::Click);
+    form.controls().raise(form.control(C::Command3), Event::Click);
     services.onPump(nullptr);
     const bool ok = CaptionSays(form, text::kFlashComplete);
     if (started) progress.finish(ok);
@@ -147,31 +147,31 @@ int Serial(FlashForm& form, CliServices& services, const Arguments& args) {
     const std::string config = *args.value("--config");
     services.reset();
     if (!Init(form)) return kFailure;
-    form.controls().raise(form.control("btnGenerate"), Event::Click);
+    form.controls().raise(form.control(C::btnGenerate), Event::Click);
     if (services.messages() != 0) return kFailure;
-    form.controls().raise(form.control("btnSerial"), Event::Click);
+    form.controls().raise(form.control(C::btnSerial), Event::Click);
     if (!CaptionSays(form, text::kFlashComplete) || services.messages() != 0) return kFailure;
     // The next board gets the next number: the file takes the serial just
     // written, whole or not at all.
     form.SaveINI(config);
     if (services.messages() != 0) return kFailure;
-    std::printf("%s\n", form.control("txtSerial").text().c_str());
+    std::printf("%s\n", form.control(C::txtSerial).text().c_str());
     return kSuccess;
 }
 
 int Read(FlashForm& form, CliServices& services, const Arguments& args) {
     services.reset();
     if (!Init(form)) return kFailure;
-    form.controls().raise(form.control("btnLoadFlash"), Event::Click);
+    form.controls().raise(form.control(C::btnLoadFlash), Event::Click);
     if (Outcome(services) != kSuccess) return kFailure;
     form.SaveINI(*args.value("--out"));
     return Outcome(services);
 }
 
 int Parse(FlashForm& form, CliServices& services, const Arguments& args) {
-    form.control("txtPath2").setText(std::filesystem::absolute(args.words[0]).string());
+    form.control(C::txtPath2).setText(std::filesystem::absolute(args.words[0]).string());
     services.reset();
-    form.controls().raise(form.control("cmdParse"), Event::Click);
+    form.controls().raise(form.control(C::cmdParse), Event::Click);
     if (Outcome(services) != kSuccess) return kFailure;
     form.SaveINI(*args.value("--out"));
     return Outcome(services);

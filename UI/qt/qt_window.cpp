@@ -66,7 +66,7 @@ QWidget* QtWindow::widgetOf(const std::string& key) const {
 
 QWidget* QtWindow::parentFor(const Control& c) {
     if (c.parent().empty()) return this;
-    if (c.parent() == kTabControl && tabs_) return tabs_->widget(c.tab());
+    if (c.parent() == NameOf(C::SSTab) && tabs_) return tabs_->widget(c.tab());
     QWidget* parent = widgetOf(c.parent());
     return parent ? parent : this;
 }

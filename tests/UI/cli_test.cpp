@@ -65,7 +65,7 @@ class CliTest : public ::testing::Test {
         std::string templ = (fs::temp_directory_path() / "plexmoor-cli-XXXXXX").string();
         ASSERT_NE(mkdtemp(templ.data()), nullptr);
         dir_ = templ;
-        bin_ = fs::read_symlink("/proc/self/exe").parent_path();
+        bin_ = ProductFolder();
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -98,10 +98,10 @@ class CliTest : public ::testing::Test {
     std::string prepare() {
         auto form = window();
         auto& c = form->controls();
-        c("cmbBit").setListIndex(1);
-        c("txtCfgUnit", 1).setText("40");
+        c(C::cmbBit).setListIndex(1);
+        c(C::txtCfgUnit, 1).setText("40");
         std::ofstream(path("boot.b"), std::ios::binary) << std::string(0x101, 'B');
-        c("txtFile3", 0).setText(path("boot.b").string());
+        c(C::txtFile3, 0).setText(path("boot.b").string());
         form->state().iFWIndex = 0;
         for (int k = 1; k <= 4; ++k) {
             const fs::path fw = path("fw" + std::to_string(k) + ".b");
@@ -111,9 +111,9 @@ class CliTest : public ::testing::Test {
         for (int i = 0; i < kConfEntries; ++i)
             form->state().lConf[static_cast<std::size_t>(i)] = 1000 + i;
         for (int p = 0; p < 48; ++p)
-            c("txtMIBConf", p).setText(std::to_string(1000 + p));
-        c("txtSerial").setText("QV060904001");
-        c("txtMemoAll").setText("line 3");
+            c(C::txtMIBConf, p).setText(std::to_string(1000 + p));
+        c(C::txtSerial).setText("QV060904001");
+        c(C::txtMemoAll).setText("line 3");
         form->SaveINI(path("line.ini").string());
         return path("line.ini").string();
     }
@@ -214,7 +214,7 @@ TEST_F(CliTest, PackWritesTheImageTheWindowWrites) {
     const std::string config = prepare();
     ASSERT_EQ(cli("pack --config " + config + " --out cli.b --yes").status, 0);
     auto form = window(config);
-    form->control("txtPath2").setText(path("window.b").string());
+    form->control(C::txtPath2).setText(path("window.b").string());
     form->PackFW(0);
     EXPECT_EQ(services_.messages.back(), "Replace current flash filename");
     EXPECT_EQ(ReadText(path("cli.b")), ReadText(path("window.b")));

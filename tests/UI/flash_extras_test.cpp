@@ -24,7 +24,7 @@ class FlashExtrasTest : public FormTest {
     std::string prepare(std::size_t size, uint32_t seed = 7) {
         std::string path = temp("image.b").string();
         write_file(path, pattern(size, seed));
-        c("txtPath").setText(path);
+        c(C::txtPath).setText(path);
         return path;
     }
     std::vector<fs::path> backups() {
@@ -43,12 +43,12 @@ class FlashExtrasTest : public FormTest {
 
 TEST_F(FlashExtrasTest, TheChipThatAnsweredIsShown) {
     init();
-    EXPECT_EQ(c("lblChip").caption(), "C2 20 15, 2 MiB");
-    ASSERT_TRUE(form->controls().userClick(c("Command2")));
-    EXPECT_EQ(c("lblChip").caption(), "");
+    EXPECT_EQ(c(C::lblChip).caption(), "C2 20 15, 2 MiB");
+    ASSERT_TRUE(form->controls().userClick(c(C::Command2)));
+    EXPECT_EQ(c(C::lblChip).caption(), "");
     part(vboard::other_part());
     init();
-    EXPECT_EQ(c("lblChip").caption(), "EF 40 15, 2 MiB");
+    EXPECT_EQ(c(C::lblChip).caption(), "EF 40 15, 2 MiB");
 }
 
 // No bridge and a bridge with no chip behind it are told apart, and with no
@@ -57,21 +57,21 @@ TEST_F(FlashExtrasTest, NoChipIsToldApartFromNoBridge) {
     vboard::Faults none;
     none.no_device = true;
     part(vboard::default_part(), none);
-    ASSERT_TRUE(form->controls().userClick(c("Command2")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command2)));
     EXPECT_FALSE(form->state().bInit);
     EXPECT_EQ(services.messages.front(), "Open usb device error");
-    EXPECT_EQ(c("lblChip").caption(), "");
+    EXPECT_EQ(c(C::lblChip).caption(), "");
 
     vboard::Faults nochip;
     nochip.no_chip = true;
     part(vboard::default_part(), nochip);
     prepare(5000);
     init();
-    EXPECT_EQ(c("lblChip").caption(), kNoChip);
-    for (const char* button : {"Command3", "btnSerial", "btnLoadFlash", "btnRestore"}) {
+    EXPECT_EQ(c(C::lblChip).caption(), kNoChip);
+    for (C button : {C::Command3, C::btnSerial, C::btnLoadFlash, C::btnRestore}) {
         services.messages.clear();
         ASSERT_TRUE(form->controls().userClick(c(button)));
-        EXPECT_EQ(services.messages, std::vector<std::string>{kNoChip}) << button;
+        EXPECT_EQ(services.messages, std::vector<std::string>{kNoChip}) << NameOf(button);
     }
     EXPECT_EQ(board().counters().erases, 0u);
     EXPECT_EQ(board().counters().page_programs, 0u);
@@ -84,7 +84,7 @@ TEST_F(FlashExtrasTest, BackupFlashAndRestoreLeaveTheChipAsItWas) {
     board().write_raw(0, before);
     prepare(0x12345);
     init();
-    ASSERT_TRUE(form->controls().userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
     EXPECT_EQ(caption(), Status("Flash Complete"));
     ASSERT_EQ(backups().size(), 1u);
     const fs::path backup = backups()[0];
@@ -95,7 +95,7 @@ TEST_F(FlashExtrasTest, BackupFlashAndRestoreLeaveTheChipAsItWas) {
     EXPECT_NE(board().read(0, 0x20000), Bytes(before.begin(), before.begin() + 0x20000));
 
     services.next_file = backup.string();
-    ASSERT_TRUE(form->controls().userClick(c("btnRestore")));
+    ASSERT_TRUE(form->controls().userClick(c(C::btnRestore)));
     EXPECT_EQ(caption(), Status("Flash Complete"));
     EXPECT_EQ(board().read(0, 2u << 20), before);
     EXPECT_EQ(backups().size(), 1u) << "a restore backs up nothing";
@@ -104,7 +104,7 @@ TEST_F(FlashExtrasTest, BackupFlashAndRestoreLeaveTheChipAsItWas) {
     write_file(temp("backup-x-00000000-000000FF.bin"), Bytes(100));
     services.next_file = temp("backup-x-00000000-000000FF.bin").string();
     services.messages.clear();
-    form->controls().userClick(c("btnRestore"));
+    form->controls().userClick(c(C::btnRestore));
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].rfind("Not a backup", 0), 0u);
 }
@@ -113,12 +113,12 @@ TEST_F(FlashExtrasTest, AFailedBackupStopsTheRunBeforeAnyErase) {
     prepare(9000);
     init();
     form->setBackupFolder(temp("no/such/folder").string());
-    ASSERT_TRUE(form->controls().userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
     EXPECT_EQ(caption(), Status("Flash have error"));
     EXPECT_FALSE(services.messages.empty());
     EXPECT_EQ(board().counters().erases, 0u);
     EXPECT_EQ(board().counters().page_programs, 0u);
-    EXPECT_TRUE(c("Command3").enabled());
+    EXPECT_TRUE(c(C::Command3).enabled());
 }
 
 // Stop at 30 %: the run ends at a page, says where, and the blocks after it
@@ -127,21 +127,21 @@ TEST_F(FlashExtrasTest, StopAtThirtyPercentLeavesTheRestAsItWas) {
     const Bytes before = pattern(2u << 20, 4);
     board().write_raw(0, before);
     prepare(0x60000);
-    c("chkBackup").setValue(0);
+    c(C::chkBackup).setValue(0);
     init();
     std::vector<int> bar;
     bool stopped = false;
     during_pump = [&] {
-        bar.push_back(c("pgbFlash").value());
-        if (!stopped && bar.back() >= 300) stopped = form->controls().userClick(c("btnStop"));
+        bar.push_back(c(C::pgbFlash).value());
+        if (!stopped && bar.back() >= 300) stopped = form->controls().userClick(c(C::btnStop));
     };
-    ASSERT_TRUE(form->controls().userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
     ASSERT_TRUE(stopped);
     EXPECT_EQ(caption(), Status("Flash have error"));
     ASSERT_FALSE(services.messages.empty());
     EXPECT_EQ(services.messages.back().rfind("Stopped at ", 0), 0u) << services.messages.back();
     EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
-    EXPECT_FALSE(c("btnStop").enabled());
+    EXPECT_FALSE(c(C::btnStop).enabled());
     // Every block after the one the run stopped in is as it was.
     const uint32_t at = std::stoul(services.messages.back().substr(11, 8), nullptr, 16);
     EXPECT_GE(at, 0x60000u * 3 / 10);
@@ -155,29 +155,29 @@ TEST_F(FlashExtrasTest, ProgressEndsAtTheWholeWithTimeAndRate) {
     std::vector<int> bar;
     std::vector<std::string> left;
     during_pump = [&] {
-        bar.push_back(c("pgbFlash").value());
-        left.push_back(c("lblProgress").caption());
+        bar.push_back(c(C::pgbFlash).value());
+        left.push_back(c(C::lblProgress).caption());
     };
-    ASSERT_TRUE(form->controls().userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
     EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
     EXPECT_GT(bar.back(), 800);
     EXPECT_NE(left.back().find(" left"), std::string::npos) << left.back();
-    EXPECT_EQ(c("pgbFlash").value(), 1000);
-    EXPECT_EQ(c("lblProgress").caption().rfind("took ", 0), 0u);
-    EXPECT_NE(c("lblProgress").caption().find("/s"), std::string::npos);
+    EXPECT_EQ(c(C::pgbFlash).value(), 1000);
+    EXPECT_EQ(c(C::lblProgress).caption().rfind("took ", 0), 0u);
+    EXPECT_NE(c(C::lblProgress).caption().find("/s"), std::string::npos);
 }
 
 TEST_F(FlashExtrasTest, FastProgrammingWritesTheSameBytesSooner) {
     const std::string path = prepare(0x14000);
     init();
-    c("chkBackup").setValue(0);
+    c(C::chkBackup).setValue(0);
     const uint64_t start = board().now_us();
-    ASSERT_TRUE(form->controls().userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
     const uint64_t exact = board().now_us() - start;
     board().fill(0xFF);
-    c("chkFast").setValue(1);
+    c(C::chkFast).setValue(1);
     const uint64_t again = board().now_us();
-    ASSERT_TRUE(form->controls().userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
     EXPECT_EQ(caption(), Status("Flash Complete"));
     EXPECT_LT((board().now_us() - again) * 5, exact);
     EXPECT_EQ(board().read(0, 0x14000), read_file(path));

@@ -19,7 +19,7 @@ class FlashPanelTest : public FormTest {
     std::string prepare(std::size_t size) {
         std::string path = temp("image.b").string();
         write_file(path, pattern(size, 7));
-        c("txtPath").setText(path);
+        c(C::txtPath).setText(path);
         return path;
     }
 
@@ -36,25 +36,25 @@ class FlashPanelTest : public FormTest {
 
     bool anyLockedButtonEnabled() {
         return std::any_of(kLockedButtons.begin(), kLockedButtons.end(),
-                           [this](std::string_view n) { return c(n).enabled(); });
+                           [this](C n) { return c(n).enabled(); });
     }
 };
 
 TEST_F(FlashPanelTest, InitTwiceOpensThenCloses) {
-    ASSERT_TRUE(form->controls().userClick(c("Command2")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command2)));
     EXPECT_TRUE(form->state().bInit);
-    EXPECT_EQ(c("Command2").caption(), "Uninit");
-    ASSERT_TRUE(form->controls().userClick(c("Command2")));
+    EXPECT_EQ(c(C::Command2).caption(), "Uninit");
+    ASSERT_TRUE(form->controls().userClick(c(C::Command2)));
     EXPECT_FALSE(form->state().bInit);
-    EXPECT_EQ(c("Command2").caption(), "init");
+    EXPECT_EQ(c(C::Command2).caption(), "init");
     EXPECT_TRUE(services.messages.empty());
 }
 
 TEST_F(FlashPanelTest, FailedOpenIsReportedThroughTheWindowsBoxes) {
     board().faults().no_device = true;
-    ASSERT_TRUE(form->controls().userClick(c("Command2")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command2)));
     EXPECT_FALSE(form->state().bInit);
-    EXPECT_EQ(c("Command2").caption(), "Init");
+    EXPECT_EQ(c(C::Command2).caption(), "Init");
     // The library's own message reached the window's services, not stderr
     // or the fixture's capture.
     ASSERT_FALSE(services.messages.empty());
@@ -64,27 +64,27 @@ TEST_F(FlashPanelTest, FailedOpenIsReportedThroughTheWindowsBoxes) {
 
 TEST_F(FlashPanelTest, FlashBeforeInit) {
     prepare(100);
-    ASSERT_TRUE(form->controls().userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
     EXPECT_EQ(services.messages, (std::vector<std::string>{"Please press Init button first"}));
     EXPECT_EQ(caption(), kIdleCaption);
-    EXPECT_FALSE(c("Timer1").enabled());
+    EXPECT_FALSE(c(C::Timer1).enabled());
     EXPECT_EQ(board().counters().page_programs, 0u);
 }
 
 TEST_F(FlashPanelTest, MissingFile) {
     init();
     std::string path = temp("missing.b").string();
-    c("txtPath").setText(path);
+    c(C::txtPath).setText(path);
     bool timer_started = false;
     form->controls().onChange([&](const Control& ctl, Property p) {
-        if (ctl.name() == "Timer1" && p == Property::Enabled && ctl.enabled()) timer_started = true;
+        if (ctl.id() == C::Timer1 && p == Property::Enabled && ctl.enabled()) timer_started = true;
     });
-    ASSERT_TRUE(form->controls().userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
     EXPECT_EQ(services.messages, (std::vector<std::string>{path + " file doesn't exist"}));
     EXPECT_EQ(caption(), Status("Running, need a few minutes"));
     EXPECT_FALSE(timer_started);
     EXPECT_FALSE(std::any_of(kLockedButtons.begin(), kLockedButtons.end(),
-                             [this](std::string_view n) { return !c(n).enabled(); }));
+                             [this](C n) { return !c(n).enabled(); }));
 }
 
 TEST_F(FlashPanelTest, FullFlashShowsProgressLocksButtonsAndCompletes) {
@@ -94,9 +94,9 @@ TEST_F(FlashPanelTest, FullFlashShowsProgressLocksButtonsAndCompletes) {
     during_pump = [&] {
         if (!form->zintra().programming()) return; // the pump that paints "Running"
         (anyLockedButtonEnabled() ? pumps_unlocked : pumps_locked)++;
-        EXPECT_FALSE(form->controls().userClick(c("Command3"))) << "a second run cannot start";
+        EXPECT_FALSE(form->controls().userClick(c(C::Command3))) << "a second run cannot start";
     };
-    ASSERT_TRUE(form->controls().userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
 
     EXPECT_TRUE(services.messages.empty()) << services.messages.front();
     EXPECT_EQ(caption(), Status("Flash Complete"));
@@ -116,9 +116,9 @@ TEST_F(FlashPanelTest, FullFlashShowsProgressLocksButtonsAndCompletes) {
 
     EXPECT_GT(pumps_locked, 0);
     EXPECT_EQ(pumps_unlocked, 0);
-    for (std::string_view name : kLockedButtons)
-        EXPECT_TRUE(c(name).enabled()) << name;
-    EXPECT_FALSE(c("Timer1").enabled());
+    for (C name : kLockedButtons)
+        EXPECT_TRUE(c(name).enabled()) << NameOf(name);
+    EXPECT_FALSE(c(C::Timer1).enabled());
     EXPECT_EQ(form->state().lFlashLen, 10000);
     EXPECT_TRUE(form->state().bInit);
     EXPECT_EQ(board().read(0, 10000), pattern(10000, 7));
@@ -128,13 +128,13 @@ TEST_F(FlashPanelTest, FailedProgrammingEndsInErrorCaptionWithButtonsBack) {
     prepare(5000);
     init();
     board().faults().write_protected = true;
-    ASSERT_TRUE(form->controls().userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
     EXPECT_FALSE(services.messages.empty()) << "the library reports the failure itself";
     EXPECT_EQ(caption(), Status("Flash have error"));
     EXPECT_TRUE(form->state().bInit);
-    EXPECT_FALSE(c("Timer1").enabled());
-    for (std::string_view name : kLockedButtons)
-        EXPECT_TRUE(c(name).enabled()) << name;
+    EXPECT_FALSE(c(C::Timer1).enabled());
+    for (C name : kLockedButtons)
+        EXPECT_TRUE(c(name).enabled()) << NameOf(name);
 }
 
 TEST_F(FlashPanelTest, AddressMustBeAWholeDecimalNumber) {
@@ -143,8 +143,8 @@ TEST_F(FlashPanelTest, AddressMustBeAWholeDecimalNumber) {
     for (const char* bad : {"", "abc", "12abc", "1.5", "0x100", "2147483648", "-2147483649",
                             "99999999999999999999"}) {
         services.messages.clear();
-        c("txtAddr").setText(bad);
-        ASSERT_TRUE(form->controls().userClick(c("Command3")));
+        c(C::txtAddr).setText(bad);
+        ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
         ASSERT_EQ(services.messages.size(), 1u) << bad;
         EXPECT_EQ(services.messages[0], std::string(text::kAddressNotNumber) + bad);
         EXPECT_EQ(caption(), kIdleCaption) << "nothing started for " << bad;
@@ -152,15 +152,15 @@ TEST_F(FlashPanelTest, AddressMustBeAWholeDecimalNumber) {
     EXPECT_EQ(board().counters().page_programs, 0u);
 
     services.messages.clear();
-    c("txtAddr").setText(" 4096 ");
-    ASSERT_TRUE(form->controls().userClick(c("Command3")));
+    c(C::txtAddr).setText(" 4096 ");
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
     EXPECT_EQ(caption(), Status("Flash Complete"));
     EXPECT_EQ(board().read(4096, 300), pattern(300, 7));
 }
 
 TEST_F(FlashPanelTest, ProgressTickOfAnEmptyFileSaysSo) {
     form->state().lFlashLen = 0;
-    form->controls().raise(c("Timer1"), Event::Timer);
+    form->controls().raise(c(C::Timer1), Event::Timer);
     EXPECT_EQ(caption(), Status(std::string(text::kProgressEmptyFile)));
 }
 
@@ -175,7 +175,7 @@ TEST_F(FlashPanelTest, CloseDuringFlashWaitsForTheRun) {
             waiting = caption();
         }
     };
-    ASSERT_TRUE(form->controls().userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
     EXPECT_TRUE(refused);
     // The caption says at once that the close waits, and the next tick too.
     EXPECT_NE(waiting.find("closing when programming has ended"), std::string::npos) << waiting;
@@ -200,7 +200,7 @@ TEST_F(FlashPanelTest, LibraryCallsFromInsideTheRunAreRefused) {
             progress_result = form->zintra().GetFlashProgress();
         }
     };
-    ASSERT_TRUE(form->controls().userClick(c("Command3")));
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
     EXPECT_EQ(open_result, 0);
     EXPECT_GE(progress_result, 0);
     ASSERT_EQ(services.messages.size(), 1u);
@@ -211,13 +211,13 @@ TEST_F(FlashPanelTest, LibraryCallsFromInsideTheRunAreRefused) {
 TEST_F(FlashPanelTest, DebugWriteProgramsThePackedFileWithoutLocks) {
     std::string path = temp("packed.b").string();
     write_file(path, pattern(2000, 3));
-    c("txtPath2").setText(path);
+    c(C::txtPath2).setText(path);
     init();
-    c("txtAddr").setText("8192");
+    c(C::txtAddr).setText("8192");
     form->Command4_Click({});
     EXPECT_TRUE(services.messages.empty());
     EXPECT_EQ(caption(), kIdleCaption);
-    EXPECT_FALSE(c("Timer1").enabled());
+    EXPECT_FALSE(c(C::Timer1).enabled());
     EXPECT_EQ(board().read(8192, 2000), pattern(2000, 3));
 }
 

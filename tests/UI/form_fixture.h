@@ -63,7 +63,7 @@ class FormTest : public testing_support::BoardTest {
         LinkLibrariesInto(services.folder, zintra_stand_in);
         // Every pump is a timer period: ticks whenever Timer1 is on.
         services.on_pump = [this] {
-            Control& timer = form->control("Timer1");
+            Control& timer = form->control(C::Timer1);
             if (timer.enabled()) form->controls().raise(timer, Event::Timer);
             if (during_pump) during_pump();
         };
@@ -76,7 +76,7 @@ class FormTest : public testing_support::BoardTest {
         form.reset();
         form = std::make_unique<FlashForm>(services);
         form->controls().onChange([this](const Control& c, Property p) {
-            if (c.name() == "Flash" && p == Property::Caption)
+            if (c.id() == C::Flash && p == Property::Caption)
                 window_captions.push_back(c.caption());
         });
         form->Form_Load();
@@ -91,10 +91,10 @@ class FormTest : public testing_support::BoardTest {
         BoardTest::TearDown();
     }
 
-    Control& c(std::string_view name, int index = kNoIndex) { return form->control(name, index); }
-    std::string caption() { return c("Flash").caption(); }
+    Control& c(C id, int index = kNoIndex) { return form->control(id, index); }
+    std::string caption() { return c(C::Flash).caption(); }
     void init() {
-        ASSERT_TRUE(form->controls().userClick(c("Command2")));
+        ASSERT_TRUE(form->controls().userClick(c(C::Command2)));
         ASSERT_TRUE(form->state().bInit);
     }
 

@@ -41,9 +41,9 @@ class PackingTest : public FormTest {
     // the pack changes nothing.
     void showGroupBoxes() {
         const WindowState& st = form->state();
-        int32_t g = std::stoi(c("cmbGroup").text());
+        int32_t g = std::stoi(c(C::cmbGroup).text());
         for (int p = 0; p < st.lFieldCount; ++p)
-            c("txtMIBConf", p)
+            c(C::txtMIBConf, p)
                 .setText(std::to_string(
                     st.lConf[static_cast<std::size_t>((g - 1) * st.lFieldCount + p)]));
     }
@@ -56,18 +56,18 @@ class PackingTest : public FormTest {
 };
 
 TEST_F(PackingTest, Version2ImageHoldsTheWindow) {
-    c("cmbSysVer").setListIndex(1);
-    c("cmbBit").setListIndex(1); // four groups of 16
-    c("txtFile3", 0).setText(part("boot.b", 0x101, 1));
-    c("txtFile3", 1).setText(part("ot.b", 0x4000, 2));
-    c("txtFile3", 2).setText(part("rt.b", 0x800, 3));
-    c("txtStart", 1).setText("131072");
-    c("txtStart", 2).setText("196608");
+    c(C::cmbSysVer).setListIndex(1);
+    c(C::cmbBit).setListIndex(1); // four groups of 16
+    c(C::txtFile3, 0).setText(part("boot.b", 0x101, 1));
+    c(C::txtFile3, 1).setText(part("ot.b", 0x4000, 2));
+    c(C::txtFile3, 2).setText(part("rt.b", 0x800, 3));
+    c(C::txtStart, 1).setText("131072");
+    c(C::txtStart, 2).setText("196608");
     for (int i = 0; i < 3; ++i)
-        c("txtFWVer", i).setText(std::vector<std::string>{"30001", "261207", "abcdef"}[i]);
-    c("txtGlobal", 0).setText("4660");
-    c("txtSerial").setText("QV261207007");
-    c("txtPath2").setText(out());
+        c(C::txtFWVer, i).setText(std::vector<std::string>{"30001", "261207", "abcdef"}[i]);
+    c(C::txtGlobal, 0).setText("4660");
+    c(C::txtSerial).setText("QV261207007");
+    c(C::txtPath2).setText(out());
     fillGroups();
     showGroupBoxes();
     pack();
@@ -84,17 +84,17 @@ TEST_F(PackingTest, Version2ImageHoldsTheWindow) {
 }
 
 TEST_F(PackingTest, Version3FromSourceAndFromReleased) {
-    c("cmbBit").setListIndex(1); // four images, four groups
-    c("txtCfgUnit", 0).setText("10200");
-    c("txtCfgUnit", 1).setText("40");
-    c("txtFile3", 0).setText(part("boot.b", 0x201, 1));
+    c(C::cmbBit).setListIndex(1); // four images, four groups
+    c(C::txtCfgUnit, 0).setText("10200");
+    c(C::txtCfgUnit, 1).setText("40");
+    c(C::txtFile3, 0).setText(part("boot.b", 0x201, 1));
     form->state().iFWIndex = 0; // the boxes shown belong to no entry
     for (int k = 1; k <= 4; ++k)
         form->state().tFW[k] = {part("fw" + std::to_string(k) + ".b", 0x1000 * k, 10 + k),
                                 "3000" + std::to_string(k), "26120" + std::to_string(k),
                                 "12000" + std::to_string(k)};
-    c("txtSerial").setText("QV261207008");
-    c("txtPath2").setText(out());
+    c(C::txtSerial).setText("QV261207008");
+    c(C::txtPath2).setText(out());
     fillGroups();
     showGroupBoxes();
     pack();
@@ -115,13 +115,13 @@ TEST_F(PackingTest, Version3FromSourceAndFromReleased) {
     // by the window's, the images stay.
     const Bytes released = read_file(out());
     std::filesystem::rename(out(), temp("released.b"));
-    c("txtReSrc").setText(temp("released.b").string());
+    c(C::txtReSrc).setText(temp("released.b").string());
     form->state().lConf[100] = 4242;
-    c("txtSerial").setText("QV261207009");
+    c(C::txtSerial).setText("QV261207009");
     for (int k = 1; k <= 4; ++k)
         std::filesystem::remove(form->state().tFW[k].strPath); // not needed now
     services.messages.clear();
-    ASSERT_TRUE(form->controls().userClick(c("btnPackByPack")));
+    ASSERT_TRUE(form->controls().userClick(c(C::btnPackByPack)));
     ASSERT_EQ(services.messages, std::vector<std::string>{"Replace current flash filename"});
     const Bytes repacked = read_file(out());
     ASSERT_EQ(repacked.size(), released.size());
@@ -136,17 +136,17 @@ TEST_F(PackingTest, Version3FromSourceAndFromReleased) {
 }
 
 TEST_F(PackingTest, Version4FromSourceAndFromReleased) {
-    c("cmbSysVer").setListIndex(3);
+    c(C::cmbSysVer).setListIndex(3);
     form->state().iFWIndex = 0;
     form->state().tFW[1].strPath = part("ot.b", 100, 1);
     form->state().tFW[2].strPath = part("rt.b", 50, 2);
-    c("txtAL", 8).setText("b2");
-    c("txtAL", 5).setText("305419896");
-    c("txtAL", 6).setText("17");
-    c("txtALActive", 2).setText("-3");
+    c(C::txtAL, 8).setText("b2");
+    c(C::txtAL, 5).setText("305419896");
+    c(C::txtAL, 6).setText("17");
+    c(C::txtALActive, 2).setText("-3");
     form->state().strMemo[7] = "memo of eight";
-    c("txtSWDebug").setText("0 0 0 efff 1000 #Debug\r\n4 0 0 0 0 #End\r\n");
-    c("txtPath2").setText(out());
+    c(C::txtSWDebug).setText("0 0 0 efff 1000 #Debug\r\n4 0 0 0 0 #End\r\n");
+    c(C::txtPath2).setText(out());
     for (int i = 0; i < kConfEntries; ++i)
         form->state().lConf[static_cast<std::size_t>(i)] = -1000 * i;
     showGroupBoxes();
@@ -176,9 +176,9 @@ TEST_F(PackingTest, Version4FromSourceAndFromReleased) {
     // and bytes 14-21 take the two length boxes as they are.
     Bytes released = pattern(200000, 9);
     write_file(temp("released.b"), released);
-    c("txtReSrc").setText(temp("released.b").string());
+    c(C::txtReSrc).setText(temp("released.b").string());
     services.messages.clear();
-    ASSERT_TRUE(form->controls().userClick(c("btnPackByPack")));
+    ASSERT_TRUE(form->controls().userClick(c(C::btnPackByPack)));
     const Bytes repacked = read_file(out());
     ASSERT_EQ(repacked.size(), released.size());
     for (std::size_t i = 0x3640; i < released.size(); ++i)
@@ -192,12 +192,12 @@ TEST_F(PackingTest, Version4FromSourceAndFromReleased) {
 TEST_F(PackingTest, NothingIsWrittenWhenTheLoadOrTheTransferFails) {
     write_file(out(), {7, 7, 7});
     write_file(temp("short.b"), pattern(100));
-    c("txtReSrc").setText(temp("short.b").string());
-    c("txtPath2").setText(out());
-    ASSERT_TRUE(form->controls().userClick(c("btnPackByPack")));
+    c(C::txtReSrc).setText(temp("short.b").string());
+    c(C::txtPath2).setText(out());
+    ASSERT_TRUE(form->controls().userClick(c(C::btnPackByPack)));
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].rfind("File too short", 0), 0u) << services.messages[0];
-    c("cmbSysVer").setListIndex(3); // the start text of the SW debug list
+    c(C::cmbSysVer).setListIndex(3); // the start text of the SW debug list
     services.messages.clear();
     form->PackFW(0);
     ASSERT_EQ(services.messages.size(), 1u);

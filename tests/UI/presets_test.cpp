@@ -14,27 +14,27 @@ class PresetsTest : public FormTest {
         return out;
     }
     void set(int n) {
-        c("cmbSets").setListIndex(index_of_set(n));
-        ASSERT_TRUE(form->controls().userClick(c("btnSets")));
+        c(C::cmbSets).setListIndex(index_of_set(n));
+        ASSERT_TRUE(form->controls().userClick(c(C::btnSets)));
     }
     int index_of_set(int n) {
-        const auto& items = c("cmbSets").items();
+        const auto& items = c(C::cmbSets).items();
         for (std::size_t i = 0; i < items.size(); ++i)
             if (std::stoi(items[i]) == n) return static_cast<int>(i);
         return -1;
     }
     void quick(int q, int s, bool all) {
-        const auto& items = c("cmbQuick").items();
+        const auto& items = c(C::cmbQuick).items();
         for (std::size_t i = 0; i < items.size(); ++i)
-            if (std::stoi(items[i]) == q) c("cmbQuick").setListIndex(static_cast<int>(i));
-        if (c("cmbGroup").listIndex() != s - 1) c("cmbGroup").setListIndex(s - 1);
-        c("chkAllPort").setValue(all ? 1 : 0);
-        ASSERT_TRUE(form->controls().userClick(c("BtnQuick")));
+            if (std::stoi(items[i]) == q) c(C::cmbQuick).setListIndex(static_cast<int>(i));
+        if (c(C::cmbGroup).listIndex() != s - 1) c(C::cmbGroup).setListIndex(s - 1);
+        c(C::chkAllPort).setValue(all ? 1 : 0);
+        ASSERT_TRUE(form->controls().userClick(c(C::BtnQuick)));
     }
     std::vector<std::string> boxes(int first, int last) {
         std::vector<std::string> out;
         for (int k = first; k <= last; ++k)
-            out.push_back(c("txtMIBConf", k).text());
+            out.push_back(c(C::txtMIBConf, k).text());
         return out;
     }
 };
@@ -52,7 +52,7 @@ TEST_F(PresetsTest, OptionSetsGiveEachGroupItsCombination) {
     set(5);
     for (int s = 1; s <= 8; ++s)
         EXPECT_EQ(group(s, 5, 5), V{8}) << s;
-    EXPECT_EQ(c("chkAllPort").value(), 1);
+    EXPECT_EQ(c(C::chkAllPort).value(), 1);
 
     set(6);
     for (int s = 1; s <= 8; ++s) {
@@ -60,14 +60,14 @@ TEST_F(PresetsTest, OptionSetsGiveEachGroupItsCombination) {
         EXPECT_EQ(group(s, 8, 9), (V{131072, 131072})) << s;
         EXPECT_EQ(group(s, 33, 33), V{2}) << s;
     }
-    EXPECT_EQ(c("chkAllPort").value(), 0);
+    EXPECT_EQ(c(C::chkAllPort).value(), 0);
     set(7);
     EXPECT_EQ(group(1, 5, 5), V{2});
     EXPECT_EQ(group(1, 33, 33), V{0});
 }
 
 TEST_F(PresetsTest, QuickSettingsWriteOneGroupOrAll) {
-    c("cmbGroup").setListIndex(1);
+    c(C::cmbGroup).setListIndex(1);
     form->state().lConf.fill(-1);
     quick(9, 2, false);
     const auto& conf = form->state().lConf;
@@ -77,7 +77,7 @@ TEST_F(PresetsTest, QuickSettingsWriteOneGroupOrAll) {
     }
     EXPECT_EQ(group(2, 12, 14), (V{34, 65, 698}));
     EXPECT_EQ(boxes(5, 5), std::vector<std::string>{"9"});
-    EXPECT_EQ(c("cmbGroup").text(), "2");
+    EXPECT_EQ(c(C::cmbGroup).text(), "2");
 
     quick(102, 1, true);
     for (int s = 1; s <= 8; ++s) {
@@ -91,7 +91,7 @@ TEST_F(PresetsTest, QuickSettingsWriteOneGroupOrAll) {
 // With 16 fields a group the stride of 48 would reach other groups: the
 // presets that use it change nothing and say so once an operation.
 TEST_F(PresetsTest, StrideBoundPresetsRefuseSixteenFieldGroups) {
-    c("cmbSysVer").setListIndex(1);
+    c(C::cmbSysVer).setListIndex(1);
     form->state().lConf.fill(5);
     for (int q : {1, 9, 101}) {
         services.messages.clear();
@@ -109,7 +109,7 @@ TEST_F(PresetsTest, StrideBoundPresetsRefuseSixteenFieldGroups) {
 }
 
 TEST_F(PresetsTest, TestSetsAndTheHighlightedField) {
-    c("cmbBit").setListIndex(2); // G = 2
+    c(C::cmbBit).setListIndex(2); // G = 2
     set(100);
     for (int i = 0; i < 96; ++i)
         ASSERT_EQ(form->state().lConf[i], i);
@@ -117,12 +117,12 @@ TEST_F(PresetsTest, TestSetsAndTheHighlightedField) {
 
     set(4); // no field highlighted: only the group selection
     EXPECT_EQ(form->state().lConf[48 + 5], 53);
-    form->controls().userFocus(c("txtMIBConf", 5));
-    c("txtMIBConf", 5).setText("7");
+    form->controls().userFocus(c(C::txtMIBConf, 5));
+    c(C::txtMIBConf, 5).setText("7");
     set(4);
     EXPECT_EQ(group(1, 5, 5), V{7});
     EXPECT_EQ(group(2, 5, 5), V{7});
-    c("txtMIBConf", 5).setText("1e9");
+    c(C::txtMIBConf, 5).setText("1e9");
     services.messages.clear();
     set(4);
     EXPECT_EQ(group(2, 5, 5), V{7}) << "a box that is no whole number writes nothing";
@@ -130,9 +130,9 @@ TEST_F(PresetsTest, TestSetsAndTheHighlightedField) {
 
     // Version 2 keeps boxes 16 ... 47 on the page; a highlight there names
     // no field of a group.
-    c("cmbSysVer").setListIndex(1);
-    form->controls().userFocus(c("txtMIBConf", 20));
-    c("txtMIBConf", 20).setText("9");
+    c(C::cmbSysVer).setListIndex(1);
+    form->controls().userFocus(c(C::txtMIBConf, 20));
+    c(C::txtMIBConf, 20).setText("9");
     auto before = form->state().lConf;
     services.messages.clear();
     set(4);
@@ -156,7 +156,7 @@ TEST_F(PresetsTest, BandplanTestSetEndToEnd) {
 
 TEST_F(PresetsTest, AllGroupsTheSame) {
     for (int p = 0; p < 48; ++p)
-        c("txtMIBConf", p).setText(std::to_string(p * 3));
+        c(C::txtMIBConf, p).setText(std::to_string(p * 3));
     set(3);
     for (int s = 1; s <= 8; ++s)
         EXPECT_EQ(group(s, 46, 47), (V{138, 141}));

@@ -51,7 +51,9 @@ class ProductRoadTest : public QObject {
     std::unique_ptr<FlashForm> form_;
     std::unique_ptr<QtWindow> window_;
 
-    template <typename W> W* find(const char* key) { return FindWidget<W>(*window_, key); }
+    template <typename W> W* find(C id, int index = kNoIndex) {
+        return FindWidget<W>(*window_, id, index);
+    }
 
     // A modal box stops the test as it would stop a user; it is read and
     // answered with its default button.
@@ -73,7 +75,7 @@ class ProductRoadTest : public QObject {
         qputenv("FTD2XX_VIRTUAL_BOARD", board_.toLocal8Bit());
         qputenv("FTD2XX_VIRTUAL_TIME", "1");
         QProcess tool;
-        tool.start(QCoreApplication::applicationDirPath() + "/plexmoor-demo-image", {image_});
+        tool.start(QString(PLEXMOOR_PRODUCT_BIN) + "/plexmoor-demo-image", {image_});
         QVERIFY(tool.waitForFinished(30000));
         QCOMPARE(tool.exitCode(), 0);
         QVERIFY(QFile::exists(image_));
@@ -95,12 +97,12 @@ class ProductRoadTest : public QObject {
     // locally; the text set without typing is the one programmed; the
     // focus is back on the Flash button and no box text is selected.
     void flashTheDemoImageInVirtualTime() {
-        find<QLineEdit>("txtPath")->setText(image_);
-        QCOMPARE(form_->control("txtPath").text(), image_.toStdString());
+        find<QLineEdit>(C::txtPath)->setText(image_);
+        QCOMPARE(form_->control(C::txtPath).text(), image_.toStdString());
 
-        QTest::mouseClick(find<QPushButton>("Command2"), Qt::LeftButton);
-        QCOMPARE(find<QPushButton>("Command2")->text(), QString("Uninit"));
-        auto* flash = find<QPushButton>("Command3");
+        QTest::mouseClick(find<QPushButton>(C::Command2), Qt::LeftButton);
+        QCOMPARE(find<QPushButton>(C::Command2)->text(), QString("Uninit"));
+        auto* flash = find<QPushButton>(C::Command3);
         flash->setFocus(Qt::MouseFocusReason);
         QElapsedTimer wall;
         wall.start();
@@ -116,7 +118,7 @@ class ProductRoadTest : public QObject {
             QVERIFY2(!edit->hasSelectedText(), qPrintable(edit->objectName()));
 
         // Uninit closes the device, which writes the board file.
-        QTest::mouseClick(find<QPushButton>("Command2"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(C::Command2), Qt::LeftButton);
         QFile board(board_), image(image_);
         QVERIFY(board.open(QIODevice::ReadOnly) && image.open(QIODevice::ReadOnly));
         QByteArray written = image.readAll();

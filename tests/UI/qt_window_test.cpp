@@ -57,8 +57,10 @@ class QtWindowTest : public QObject {
     std::unique_ptr<FlashForm> form_;
     std::unique_ptr<QtWindow> window_;
 
-    template <typename W> W* find(const char* key) { return FindWidget<W>(*window_, key); }
-    bool shown(const char* key) { return !find<QWidget>(key)->isHidden(); }
+    template <typename W> W* find(C id, int index = kNoIndex) {
+        return FindWidget<W>(*window_, id, index);
+    }
+    bool shown(C id, int index = kNoIndex) { return !find<QWidget>(id, index)->isHidden(); }
 
     // The window as the program starts it, from what its folder holds.
     void open() {
@@ -93,16 +95,16 @@ class QtWindowTest : public QObject {
     }
 
     void opensWithFourTabs() {
-        auto* tabs = find<QTabWidget>("SSTab");
+        auto* tabs = find<QTabWidget>(C::SSTab);
         QCOMPARE(tabs->count(), 4);
         QStringList titles;
         for (int i = 0; i < tabs->count(); ++i)
             titles << tabs->tabText(i);
         QCOMPARE(titles, (QStringList{"Flash", "Setting", "MIB", "Design"}));
         QCOMPARE(window_->windowTitle(), QString("Solvanti Plexmoor ( Ver: 1.17 ) "));
-        QCOMPARE(find<QGroupBox>("FmeOrvoFlash")->title(), QString("Orvo Flash"));
-        QCOMPARE(find<QPushButton>("Command3")->text(), QString("Flash"));
-        QVERIFY(!find<QWidget>("cmbSysVer")->isEnabled());
+        QCOMPARE(find<QGroupBox>(C::FmeOrvoFlash)->title(), QString("Orvo Flash"));
+        QCOMPARE(find<QPushButton>(C::Command3)->text(), QString("Flash"));
+        QVERIFY(!find<QWidget>(C::cmbSysVer)->isEnabled());
         // 9795 x 8640 twips outside, so the client area is a little smaller
         // than 653 x 576 pixels at 96 dpi.
         QVERIFY(window_->width() > window_->pixels(9000) &&
@@ -114,10 +116,10 @@ class QtWindowTest : public QObject {
     // Each tab, under each product, shows its controls whole: no caption or
     // list entry is cut by the widget it sits in.
     void noCaptionIsClipped() {
-        auto* tabs = find<QTabWidget>("SSTab");
+        auto* tabs = find<QTabWidget>(C::SSTab);
         QStringList clipped;
         for (int version : {3, 4}) {
-            form_->control("cmbSysVer").setListIndex(version - 1);
+            form_->control(C::cmbSysVer).setListIndex(version - 1);
             for (int t = 0; t < tabs->count(); ++t) {
                 tabs->setCurrentIndex(t);
                 QCoreApplication::processEvents();
@@ -147,16 +149,16 @@ class QtWindowTest : public QObject {
 
     // Three columns of sixteen boxes, each with its caption to its left.
     void mibTabShowsThreeColumnsOfSixteenLabelledBoxes() {
-        find<QTabWidget>("SSTab")->setCurrentIndex(2);
+        find<QTabWidget>(C::SSTab)->setCurrentIndex(2);
         std::set<int> columns;
         for (int k = 0; k < 48; ++k) {
-            auto* label = find<QLabel>(qPrintable(QString("lblMIBConf(%1)").arg(k)));
-            auto* box = find<QLineEdit>(qPrintable(QString("txtMIBConf(%1)").arg(k)));
+            auto* label = find<QLabel>(C::lblMIBConf, k);
+            auto* box = find<QLineEdit>(C::txtMIBConf, k);
             QVERIFY(label->isVisible() && box->isVisible());
             QVERIFY(!label->text().isEmpty());
             QVERIFY(label->geometry().right() < box->geometry().left());
             QVERIFY(std::abs(label->geometry().center().y() - box->geometry().center().y()) < 4);
-            auto* first = find<QLineEdit>(qPrintable(QString("txtMIBConf(%1)").arg(k % 16)));
+            auto* first = find<QLineEdit>(C::txtMIBConf, k % 16);
             QCOMPARE(box->y(), first->y());
             columns.insert(box->x());
         }
@@ -169,16 +171,16 @@ class QtWindowTest : public QObject {
             bool orvo;
         };
         for (Expect e : {Expect{2, true}, Expect{4, false}, Expect{3, true}}) {
-            form_->control("cmbSysVer").setListIndex(e.version - 1);
-            QCOMPARE(shown("FmeOrvoFlash"), e.orvo);
-            QCOMPARE(shown("FmeFWSelect"), e.orvo);
-            QCOMPARE(shown("fmeOrvoSetting"), e.orvo);
-            QCOMPARE(shown("fmeQuarnLite"), !e.orvo);
-            QCOMPARE(shown("txtStart(1)"), e.version == 2);
-            QVERIFY(!shown("FmeOrvoPar"));
-            QVERIFY(!shown("FMEDebug"));
+            form_->control(C::cmbSysVer).setListIndex(e.version - 1);
+            QCOMPARE(shown(C::FmeOrvoFlash), e.orvo);
+            QCOMPARE(shown(C::FmeFWSelect), e.orvo);
+            QCOMPARE(shown(C::fmeOrvoSetting), e.orvo);
+            QCOMPARE(shown(C::fmeQuarnLite), !e.orvo);
+            QCOMPARE(shown(C::txtStart, 1), e.version == 2);
+            QVERIFY(!shown(C::FmeOrvoPar));
+            QVERIFY(!shown(C::FMEDebug));
         }
-        QCOMPARE(find<QComboBox>("cmbPrd")->currentText(), QString("1-Orvo"));
+        QCOMPARE(find<QComboBox>(C::cmbPrd)->currentText(), QString("1-Orvo"));
     }
 
     // The file the window writes at its close is the one the window logic
@@ -206,9 +208,9 @@ class QtWindowTest : public QObject {
 
         std::ofstream(ini, std::ios::binary) << start;
         open();
-        QCOMPARE(find<QComboBox>("cmbPrd")->currentText(), QString("2-Quarn-Lite"));
-        QVERIFY(shown("fmeQuarnLite"));
-        QCOMPARE(find<QLineEdit>("txtAL(3)")->text(), QString("x3"));
+        QCOMPARE(find<QComboBox>(C::cmbPrd)->currentText(), QString("2-Quarn-Lite"));
+        QVERIFY(shown(C::fmeQuarnLite));
+        QCOMPARE(find<QLineEdit>(C::txtAL, 3)->text(), QString("x3"));
         QVERIFY(window_->close());
         QCOMPARE(read(ini), expected);
         QVERIFY(services_->messages.empty());
@@ -219,32 +221,32 @@ class QtWindowTest : public QObject {
     void flashPanelDuringAndAfterARun() {
         QString path = dir_.filePath("run.b");
         std::ofstream(path.toStdString(), std::ios::binary) << std::string(0x30000, 'z');
-        form_->control("txtPath").setText(path.toStdString());
-        QTest::mouseClick(find<QPushButton>("Command2"), Qt::LeftButton);
-        QCOMPARE(find<QLabel>("lblChip")->text(), QString("C2 20 15, 2 MiB"));
+        form_->control(C::txtPath).setText(path.toStdString());
+        QTest::mouseClick(find<QPushButton>(C::Command2), Qt::LeftButton);
+        QCOMPARE(find<QLabel>(C::lblChip)->text(), QString("C2 20 15, 2 MiB"));
         const QString shots = qEnvironmentVariable("PLEXMOOR_SHOTS");
         int seen = -1;
         QString left;
         services_->on_pump = [&] {
             // In virtual time a run is over before a second passes: every
             // pump stands for a tick of the timer.
-            Control& timer = form_->control("Timer1");
+            Control& timer = form_->control(C::Timer1);
             if (timer.enabled()) form_->controls().raise(timer, Event::Timer);
-            auto* bar = find<QProgressBar>("pgbFlash");
+            auto* bar = find<QProgressBar>(C::pgbFlash);
             if (bar->value() >= 500 && seen < 0) {
                 seen = bar->value();
-                left = find<QLabel>("lblProgress")->text();
-                QVERIFY(find<QPushButton>("btnStop")->isEnabled());
+                left = find<QLabel>(C::lblProgress)->text();
+                QVERIFY(find<QPushButton>(C::btnStop)->isEnabled());
                 if (!shots.isEmpty()) window_->grab().save(shots + "/plexmoor-running.png");
             }
         };
-        QTest::mouseClick(find<QPushButton>("Command3"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(C::Command3), Qt::LeftButton);
         services_->on_pump = nullptr;
         QVERIFY(seen >= 500 && seen < 1000);
         QVERIFY2(left.endsWith(" left"), qPrintable(left));
-        QCOMPARE(find<QProgressBar>("pgbFlash")->value(), 1000);
-        QVERIFY(find<QLabel>("lblProgress")->text().startsWith("took "));
-        QVERIFY(!find<QPushButton>("btnStop")->isEnabled());
+        QCOMPARE(find<QProgressBar>(C::pgbFlash)->value(), 1000);
+        QVERIFY(find<QLabel>(C::lblProgress)->text().startsWith("took "));
+        QVERIFY(!find<QPushButton>(C::btnStop)->isEnabled());
         if (!shots.isEmpty()) window_->grab().save(shots + "/plexmoor-done.png");
     }
 
@@ -255,22 +257,22 @@ class QtWindowTest : public QObject {
         QString path = dir_.filePath("firmware.b");
         std::ofstream(path.toStdString(), std::ios::binary).write(image.data(), image.size());
 
-        auto* edit = find<QLineEdit>("txtPath");
+        auto* edit = find<QLineEdit>(C::txtPath);
         edit->selectAll();
         QTest::keyClicks(edit, path);
-        QCOMPARE(QString::fromStdString(form_->control("txtPath").text()), path);
+        QCOMPARE(QString::fromStdString(form_->control(C::txtPath).text()), path);
 
-        QTest::mouseClick(find<QPushButton>("Command2"), Qt::LeftButton);
-        QCOMPARE(find<QPushButton>("Command2")->text(), QString("Uninit"));
+        QTest::mouseClick(find<QPushButton>(C::Command2), Qt::LeftButton);
+        QCOMPARE(find<QPushButton>(C::Command2)->text(), QString("Uninit"));
 
         bool locked = false;
         services_->on_pump = [&] {
             if (form_->zintra().programming())
-                locked = locked || !find<QPushButton>("Command3")->isEnabled();
+                locked = locked || !find<QPushButton>(C::Command3)->isEnabled();
         };
-        QTest::mouseClick(find<QPushButton>("Command3"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(C::Command3), Qt::LeftButton);
         QVERIFY(locked);
-        QVERIFY(find<QPushButton>("Command3")->isEnabled());
+        QVERIFY(find<QPushButton>(C::Command3)->isEnabled());
         QVERIFY(services_->messages.empty());
         QCOMPARE(window_->windowTitle(),
                  QString("0: Msg = Flash Complete, Solvanti Plexmoor ( Ver: 1.17 )"));
@@ -282,8 +284,8 @@ class QtWindowTest : public QObject {
     void closeDuringFlashWaitsForTheRun() {
         QString path = dir_.filePath("firmware.b");
         std::ofstream(path.toStdString(), std::ios::binary) << std::string(9000, 'x');
-        form_->control("txtPath").setText(path.toStdString());
-        QTest::mouseClick(find<QPushButton>("Command2"), Qt::LeftButton);
+        form_->control(C::txtPath).setText(path.toStdString());
+        QTest::mouseClick(find<QPushButton>(C::Command2), Qt::LeftButton);
 
         bool tried = false;
         services_->on_pump = [&] {
@@ -293,7 +295,7 @@ class QtWindowTest : public QObject {
                 QVERIFY(window_->isVisible());
             }
         };
-        QTest::mouseClick(find<QPushButton>("Command3"), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(C::Command3), Qt::LeftButton);
         QVERIFY(tried);
         QTRY_VERIFY(!window_->isVisible());
     }

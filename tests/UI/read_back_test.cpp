@@ -54,9 +54,9 @@ class ReadBackTest : public FormTest {
         form->Form_Load();
         // As a start-up with this version in the settings file: the
         // library is told it, which the flash loader goes by.
-        c("cmbSysVer").setListIndex(version - 1);
+        c(C::cmbSysVer).setListIndex(version - 1);
         form->zintra().ZintraAction(ZINTRA_SET_SYSTEM_VERSION, version, 0, 0);
-        c("txtPath2").setText(out());
+        c(C::txtPath2).setText(out());
     }
     // A configuration of the version in every place the window keeps one.
     void fill(int version) {
@@ -65,36 +65,37 @@ class ReadBackTest : public FormTest {
             st.lConf[static_cast<std::size_t>(i)] = (version == 4 ? -7 : 5) * i + 3;
         for (int g = 0; g < kMemos; ++g)
             st.strMemo[static_cast<std::size_t>(g)] = "memo " + std::to_string(g);
-        c("txtSerial").setText("QV26120704" + std::to_string(version));
+        c(C::txtSerial).setText("QV26120704" + std::to_string(version));
         if (version == 2) {
-            c("txtFile3", 0).setText(part("boot.b", 0x101, 1));
-            c("txtFile3", 1).setText(part("ot.b", 0x1000, 2));
-            c("txtFile3", 2).setText(part("rt.b", 0x800, 3));
+            c(C::txtFile3, 0).setText(part("boot.b", 0x101, 1));
+            c(C::txtFile3, 1).setText(part("ot.b", 0x1000, 2));
+            c(C::txtFile3, 2).setText(part("rt.b", 0x800, 3));
             for (int i = 0; i < 3; ++i)
-                c("txtFWVer", i).setText(std::vector<std::string>{"030001", "261207", "ABCDEF"}[i]);
-            c("txtGlobal", 0).setText("4660");
+                c(C::txtFWVer, i)
+                    .setText(std::vector<std::string>{"030001", "261207", "ABCDEF"}[i]);
+            c(C::txtGlobal, 0).setText("4660");
         } else if (version == 3) {
-            c("cmbBit").setListIndex(1);
-            c("txtCfgUnit", 0).setText("010200");
-            c("txtCfgUnit", 1).setText("000040");
-            c("txtCfgUnit", 2).setText("007FC0");
-            c("txtFWStart").setText("020000");
-            c("txtFile3", 0).setText(part("boot.b", 0x201, 1));
-            c("cmbFWGrp").setListIndex(0);
+            c(C::cmbBit).setListIndex(1);
+            c(C::txtCfgUnit, 0).setText("010200");
+            c(C::txtCfgUnit, 1).setText("000040");
+            c(C::txtCfgUnit, 2).setText("007FC0");
+            c(C::txtFWStart).setText("020000");
+            c(C::txtFile3, 0).setText(part("boot.b", 0x201, 1));
+            c(C::cmbFWGrp).setListIndex(0);
             for (int k = 1; k <= 8; ++k)
                 st.tFW[k] = {part("fw" + std::to_string(k) + ".b", 0x800 * k, 10 + k),
                              "03000" + std::to_string(k), "26120" + std::to_string(k), "120000"};
             showFirmwareBoxes();
         } else {
-            c("cmbFWGrp").setListIndex(0);
+            c(C::cmbFWGrp).setListIndex(0);
             st.tFW[1].strPath = part("ot.b", 300, 1);
             st.tFW[2].strPath = part("rt.b", 200, 2);
             showFirmwareBoxes();
-            c("txtAL", 2).setText("30002");
-            c("txtAL", 11).setText("Name 10 ch");
-            c("txtALActive", 7).setText("-9");
-            c("txtMIBDebug").setText("0 4 0 10 0# LT CRC\r\n0 0 0 0 0#End\r\n");
-            c("txtSWDebug").setText("0 0 0 EFFF 1000#Debug\r\n4 0 0 0 0#\r\n");
+            c(C::txtAL, 2).setText("30002");
+            c(C::txtAL, 11).setText("Name 10 ch");
+            c(C::txtALActive, 7).setText("-9");
+            c(C::txtMIBDebug).setText("0 4 0 10 0# LT CRC\r\n0 0 0 0 0#End\r\n");
+            c(C::txtSWDebug).setText("0 0 0 EFFF 1000#Debug\r\n4 0 0 0 0#\r\n");
         }
         showGroupBoxes();
     }
@@ -103,30 +104,30 @@ class ReadBackTest : public FormTest {
         WindowState& st = form->state();
         if (version == 2) {
             for (int i = 0; i < 3; ++i)
-                c("txtFile3", i)
+                c(C::txtFile3, i)
                     .setText(temp(std::vector<std::string>{"boot.b", "ot.b", "rt.b"}[i]).string());
             return;
         }
-        c("txtFile3", 0).setText(temp("boot.b").string());
+        c(C::txtFile3, 0).setText(temp("boot.b").string());
         for (int k = 1; k <= 8; ++k)
             st.tFW[k].strPath =
                 temp(version == 3 ? "fw" + std::to_string(k) + ".b" : (k == 1 ? "ot.b" : "rt.b"))
                     .string();
-        c("txtFile3", 1).setText(st.tFW[static_cast<std::size_t>(st.iFWIndex)].strPath);
+        c(C::txtFile3, 1).setText(st.tFW[static_cast<std::size_t>(st.iFWIndex)].strPath);
     }
     void showFirmwareBoxes() {
         const FWInfo& fw = form->state().tFW[static_cast<std::size_t>(form->state().iFWIndex)];
-        c("txtFile3", 1).setText(fw.strPath);
-        c("txtFWVer", 0).setText(fw.strVer);
-        c("txtFWVer", 1).setText(fw.strDate);
-        c("txtFWVer", 2).setText(fw.strTime);
+        c(C::txtFile3, 1).setText(fw.strPath);
+        c(C::txtFWVer, 0).setText(fw.strVer);
+        c(C::txtFWVer, 1).setText(fw.strDate);
+        c(C::txtFWVer, 2).setText(fw.strTime);
     }
     void showGroupBoxes() {
         const WindowState& st = form->state();
-        const int g = std::stoi(c("cmbGroup").text()) - 1;
+        const int g = std::stoi(c(C::cmbGroup).text()) - 1;
         for (int p = 0; p < st.lFieldCount; ++p)
-            c("txtMIBConf", p).setText(std::to_string(st.lConf[g * st.lFieldCount + p]));
-        c("txtMemo").setText(st.strMemo[g]);
+            c(C::txtMIBConf, p).setText(std::to_string(st.lConf[g * st.lFieldCount + p]));
+        c(C::txtMemo).setText(st.strMemo[g]);
     }
     Snapshot snapshot() {
         const WindowState& st = form->state();
@@ -158,8 +159,8 @@ class ReadBackTest : public FormTest {
         ASSERT_EQ(services.messages, std::vector<std::string>{"Replace current flash filename"});
     }
     void flash(const std::string& file) {
-        c("txtPath").setText(file);
-        ASSERT_TRUE(form->controls().userClick(c("Command3")));
+        c(C::txtPath).setText(file);
+        ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
         ASSERT_EQ(caption(), Status("Flash Complete"));
     }
 };
@@ -176,12 +177,12 @@ TEST_F(ReadBackTest, ParseSettingGivesBackWhatWasPacked) {
         std::filesystem::rename(out(), temp("first.b"));
 
         restart(version);
-        c("txtPath2").setText(temp("first.b").string());
+        c(C::txtPath2).setText(temp("first.b").string());
         services.messages.clear();
-        ASSERT_TRUE(form->controls().userClick(c("cmdParse")));
+        ASSERT_TRUE(form->controls().userClick(c(C::cmdParse)));
         EXPECT_EQ(services.messages, std::vector<std::string>{}) << version;
         EXPECT_TRUE(Same(snapshot(), packed)) << version;
-        c("txtPath2").setText(out());
+        c(C::txtPath2).setText(out());
         fillPaths(version);
         pack();
         EXPECT_EQ(read_file(out()), image) << version;
@@ -198,7 +199,7 @@ TEST_F(ReadBackTest, LoadFromFlashGivesBackWhatWasProgrammed) {
         flash(out());
         restart(version);
         init();
-        ASSERT_TRUE(form->controls().userClick(c("btnLoadFlash")));
+        ASSERT_TRUE(form->controls().userClick(c(C::btnLoadFlash)));
         EXPECT_TRUE(Same(snapshot(), packed)) << version;
     }
 }
@@ -206,24 +207,24 @@ TEST_F(ReadBackTest, LoadFromFlashGivesBackWhatWasProgrammed) {
 TEST_F(ReadBackTest, FlashSettingWritesTheBlockLoadFromFlashReads) {
     restart(3);
     fill(3);
-    c("txtSerial").setText("QV261207099");
+    c(C::txtSerial).setText("QV261207099");
     const Snapshot written = snapshot();
     services.messages.clear();
-    ASSERT_TRUE(form->controls().userClick(c("btnSerial")));
+    ASSERT_TRUE(form->controls().userClick(c(C::btnSerial)));
     EXPECT_EQ(services.messages, std::vector<std::string>{"Please press Init button first"});
     init();
-    ASSERT_TRUE(form->controls().userClick(c("btnSerial")));
+    ASSERT_TRUE(form->controls().userClick(c(C::btnSerial)));
     EXPECT_EQ(caption(), Status("Flash Complete"));
     restart(3);
     init();
-    ASSERT_TRUE(form->controls().userClick(c("btnLoadFlash")));
+    ASSERT_TRUE(form->controls().userClick(c(C::btnLoadFlash)));
     EXPECT_TRUE(Same(snapshot(), written));
-    EXPECT_EQ(c("txtSerial").text(), "QV261207099");
+    EXPECT_EQ(c(C::txtSerial).text(), "QV261207099");
 
     // A block the board did not take is no success.
     board().faults().write_protected = true;
-    c("txtSerial").setText("QV261207100");
-    ASSERT_TRUE(form->controls().userClick(c("btnSerial")));
+    c(C::txtSerial).setText("QV261207100");
+    ASSERT_TRUE(form->controls().userClick(c(C::btnSerial)));
     EXPECT_EQ(caption(), Status("Flash have error"));
 }
 
@@ -234,7 +235,7 @@ TEST_F(ReadBackTest, UnusableReadsLeaveTheWindow) {
     const Snapshot before = snapshot();
     init();
     services.messages.clear();
-    ASSERT_TRUE(form->controls().userClick(c("btnLoadFlash"))); // an erased board
+    ASSERT_TRUE(form->controls().userClick(c(C::btnLoadFlash))); // an erased board
     EXPECT_EQ(services.messages,
               std::vector<std::string>{"The configuration read holds no system version from 1 to "
                                        "4, nothing was shown; found 16777215"});
@@ -249,9 +250,9 @@ TEST_F(ReadBackTest, UnusableReadsLeaveTheWindow) {
               std::string::npos);
     EXPECT_TRUE(Same(snapshot(), before));
 
-    c("txtPath2").setText(temp("missing.b").string());
+    c(C::txtPath2).setText(temp("missing.b").string());
     services.messages.clear();
-    ASSERT_TRUE(form->controls().userClick(c("cmdParse")));
+    ASSERT_TRUE(form->controls().userClick(c(C::cmdParse)));
     ASSERT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].rfind("File open fail", 0), 0u);
     EXPECT_TRUE(Same(snapshot(), before));
@@ -262,12 +263,12 @@ TEST_F(ReadBackTest, VersionThreeReadShowsTheFirmwareEntryItRead) {
     fill(3);
     pack();
     restart(3);
-    c("txtPath2").setText(out());
-    form->controls().userClick(c("cmdParse"));
-    EXPECT_EQ(c("txtFWVer", 0).text(), "030001");
-    EXPECT_EQ(c("txtFWVer", 1).text(), "261201");
-    c("cmbFWGrp").setListIndex(1);
-    c("cmbFWGrp").setListIndex(0);
+    c(C::txtPath2).setText(out());
+    form->controls().userClick(c(C::cmdParse));
+    EXPECT_EQ(c(C::txtFWVer, 0).text(), "030001");
+    EXPECT_EQ(c(C::txtFWVer, 1).text(), "261201");
+    c(C::cmbFWGrp).setListIndex(1);
+    c(C::cmbFWGrp).setListIndex(0);
     EXPECT_EQ(form->state().tFW[1].strVer, "030001") << "not put back from the old boxes";
 }
 
@@ -293,20 +294,20 @@ TEST_F(ReadBackTest, GenerateSerial) {
         {"QV261207000", "QV261207001", false},
     };
     for (const Case& k : cases) {
-        c("txtSerial").setText(k.box);
+        c(C::txtSerial).setText(k.box);
         services.messages.clear();
-        ASSERT_TRUE(form->controls().userClick(c("btnGenerate")));
-        EXPECT_EQ(c("txtSerial").text(), k.after) << k.box;
+        ASSERT_TRUE(form->controls().userClick(c(C::btnGenerate)));
+        EXPECT_EQ(c(C::txtSerial).text(), k.after) << k.box;
         EXPECT_EQ(services.messages.size(), k.told ? 1u : 0u) << k.box;
         if (k.told) {
             EXPECT_EQ(services.messages[0], "Serial number format is not correct!");
         }
     }
-    c("txtSerial").setText("QV261207005");
-    form->controls().userClick(c("btnGenerate"));
+    c(C::txtSerial).setText("QV261207005");
+    form->controls().userClick(c(C::btnGenerate));
     services.date = {2026, 12, 8};
-    form->controls().userClick(c("btnGenerate"));
-    EXPECT_EQ(c("txtSerial").text(), "QV261208001");
+    form->controls().userClick(c(C::btnGenerate));
+    EXPECT_EQ(c(C::txtSerial).text(), "QV261208001");
 }
 
 } // namespace

@@ -46,14 +46,15 @@ std::vector<std::string> Carried(FlashForm& f) {
     const bool v2 = st.lSysVer == 2;
     std::vector<std::string> out;
     for (const Control& box : f.controls().all()) {
-        const std::string& n = box.name();
-        bool always = n == "txtPath2" || n == "txtReSrc" || n == "txtPath" || n == "txtMemoAll" ||
-                      n == "txtSerial" || n == "txtAL" || n == "txtALActive" || n == "cmbSysVer" ||
-                      box.key() == "txtFile3(0)";
-        bool v34 = n == "cmbBit" || n == "txtFWStart" || n == "txtCfgUnit" ||
+        const C n = box.id();
+        bool always = n == C::txtPath2 || n == C::txtReSrc || n == C::txtPath ||
+                      n == C::txtMemoAll || n == C::txtSerial || n == C::txtAL ||
+                      n == C::txtALActive || n == C::cmbSysVer ||
+                      (n == C::txtFile3 && box.index() == 0);
+        bool v34 = n == C::cmbBit || n == C::txtFWStart || n == C::txtCfgUnit ||
                    box.kind() == Kind::MultiLineTextBox;
-        if (always || (v2 ? n == "txtFile3" : v34)) out.push_back(box.key() + "=" + box.text());
-        if (n == "chkFast" || n == "chkBackup")
+        if (always || (v2 ? n == C::txtFile3 : v34)) out.push_back(box.key() + "=" + box.text());
+        if (n == C::chkFast || n == C::chkBackup)
             out.push_back(box.key() + "=" + std::to_string(box.value()));
     }
     for (int k = 1; !v2 && k <= st.lFWCount; ++k)
@@ -73,8 +74,8 @@ TEST_F(SettingsFileTest, EveryVersionAndDipCountSurvivesARestart) {
             SCOPED_TRACE(::testing::Message() << "version " << version << ", DIP " << dip);
             fs::remove(settingsPath());
             StartForm();
-            c("cmbSysVer").setListIndex(version - 1);
-            c("cmbBit").setListIndex(dip - 1);
+            c(C::cmbSysVer).setListIndex(version - 1);
+            c(C::cmbBit).setListIndex(dip - 1);
             WindowState& st = form->state();
             const std::string tag = std::to_string(version * 10 + dip);
             for (Control& box : form->controls().all()) {
@@ -90,10 +91,10 @@ TEST_F(SettingsFileTest, EveryVersionAndDipCountSurvivesARestart) {
             }
             const char* fixed[] = {"10200", "40", "7fc0"};
             for (int i = 0; i < 3; ++i)
-                c("txtCfgUnit", i).setText(fixed[i]);
-            c("txtFWStart").setText("20000");
-            c("chkFast").setValue(dip % 2);
-            c("chkBackup").setValue(version % 2);
+                c(C::txtCfgUnit, i).setText(fixed[i]);
+            c(C::txtFWStart).setText("20000");
+            c(C::chkFast).setValue(dip % 2);
+            c(C::chkBackup).setValue(version % 2);
             for (int i = 0; i < kConfEntries; ++i)
                 st.lConf[i] = i == 7 ? INT32_MIN : (i % 3 - 1) * (i * 1009 + version);
             for (int k = 1; k <= kFWEntries; ++k)
@@ -129,7 +130,7 @@ TEST_F(SettingsFileTest, EveryVersionAndDipCountSurvivesARestart) {
             const std::vector<std::string> carried = Carried(*form);
             StartForm();
             // A file of version 2 holds no DIP count; the next start uses 1.
-            if (version == 2) c("cmbBit").setListIndex(dip - 1);
+            if (version == 2) c(C::cmbBit).setListIndex(dip - 1);
             EXPECT_EQ(Carried(*form), carried);
             EXPECT_EQ(form->state().lGroupStride, 64); // from the start, whatever the file
             form->SaveINI("");
@@ -140,7 +141,7 @@ TEST_F(SettingsFileTest, EveryVersionAndDipCountSurvivesARestart) {
 }
 
 TEST_F(SettingsFileTest, EachLineIsReadAsTheKeyTableSays) {
-    EXPECT_EQ(c("txtCfgUnit", 0).text(), "10100") << "no settings file yet";
+    EXPECT_EQ(c(C::txtCfgUnit, 0).text(), "10100") << "no settings file yet";
     WriteText(settingsPath(), "sysver=2\nCONF207=5\nSYSVER=3\r\nCONF207=6\r\n"
                               "MEMOALL=x=y=z\r\n"
                               "MIBCUST=a||b|\r\n"
@@ -158,18 +159,18 @@ TEST_F(SettingsFileTest, EachLineIsReadAsTheKeyTableSays) {
     EXPECT_EQ(st.lSysVer, 3);
     EXPECT_EQ(st.lConf[39], 5) << "group 2, field 7 under version 2";
     EXPECT_EQ(st.lConf[103], 6) << "and under version 3";
-    EXPECT_EQ(c("txtMemoAll").text(), "x");
-    EXPECT_EQ(c("txtMIBCustomization").text(), "a\r\nb\r\n");
-    EXPECT_EQ(c("txtPath").text(), " /p ") << "the value keeps its blanks";
-    EXPECT_EQ(c("txtCfgUnit", 0).text(), "10200");
-    EXPECT_EQ(c("txtCfgUnit", 1).text(), "100");
-    EXPECT_EQ(c("txtSerial").text(), "QV2");
-    EXPECT_EQ(c("txtFile3", 0).text(), "");
+    EXPECT_EQ(c(C::txtMemoAll).text(), "x");
+    EXPECT_EQ(c(C::txtMIBCustomization).text(), "a\r\nb\r\n");
+    EXPECT_EQ(c(C::txtPath).text(), " /p ") << "the value keeps its blanks";
+    EXPECT_EQ(c(C::txtCfgUnit, 0).text(), "10200");
+    EXPECT_EQ(c(C::txtCfgUnit, 1).text(), "100");
+    EXPECT_EQ(c(C::txtSerial).text(), "QV2");
+    EXPECT_EQ(c(C::txtFile3, 0).text(), "");
     EXPECT_EQ(st.lConf[48 + 5], 8);
     EXPECT_EQ(st.lConf[48 + 6], 0) << "an indexed key keeps its blanks";
     EXPECT_EQ(st.strMemo[1], "m1");
-    EXPECT_EQ(c("txtAL", 3).text(), "a");
-    EXPECT_EQ(c("txtALActive", 3).text(), "b");
+    EXPECT_EQ(c(C::txtAL, 3).text(), "a");
+    EXPECT_EQ(c(C::txtALActive, 3).text(), "b");
     EXPECT_EQ(st.tFW[2].strPath, "/fw2.b");
     EXPECT_TRUE(services.messages.empty());
 }
@@ -222,8 +223,8 @@ TEST_F(SettingsFileTest, BadLinesAreIgnoredOneByOne) {
     const WindowState& st = form->state();
     EXPECT_EQ(st.lSysVer, 4);
     EXPECT_EQ(st.lGroupCount, 4);
-    EXPECT_EQ(c("txtMemoAll").text().size(), 200000u) << "the overlong line is passed over";
-    EXPECT_EQ(c("txtAL", 5).text(), "five");
+    EXPECT_EQ(c(C::txtMemoAll).text().size(), 200000u) << "the overlong line is passed over";
+    EXPECT_EQ(c(C::txtAL, 5).text(), "five");
     for (int i = 0; i < kConfEntries; ++i)
         EXPECT_EQ(st.lConf[i], i == 48 + 5 ? 12 : 0) << i;
     for (int k = 1; k <= kFWEntries; ++k)
@@ -235,20 +236,20 @@ TEST_F(SettingsFileTest, BadLinesAreIgnoredOneByOne) {
 
 TEST_F(SettingsFileTest, SaveConfigAndLoadConfig) {
     services.next_file = services.folder + "/user.ini";
-    c("txtMemoAll").setText("  ");
-    ASSERT_TRUE(form->controls().userClick(c("btnSaveCfg")));
-    c("txtMemoAll").setText("board A");
-    c("txtMIBConf", 0).setText("x");
-    form->controls().userClick(c("btnSaveCfg"));
+    c(C::txtMemoAll).setText("  ");
+    ASSERT_TRUE(form->controls().userClick(c(C::btnSaveCfg)));
+    c(C::txtMemoAll).setText("board A");
+    c(C::txtMIBConf, 0).setText("x");
+    form->controls().userClick(c(C::btnSaveCfg));
     EXPECT_EQ(services.messages,
               (std::vector<std::string>{"please input the memo",
                                         "position 1 configuration must be numeric"}));
     EXPECT_TRUE(services.filters.empty());
     EXPECT_FALSE(fs::exists(services.next_file));
 
-    c("txtMIBConf", 0).setText("77");
-    c("txtMIBCustomization").setText("a\r\n\r\nb");
-    form->controls().userClick(c("btnSaveCfg"));
+    c(C::txtMIBConf, 0).setText("77");
+    c(C::txtMIBCustomization).setText("a\r\n\r\nb");
+    form->controls().userClick(c(C::btnSaveCfg));
     EXPECT_EQ(services.filters, std::vector<std::string>{"Config File (*.ini)|*.ini"});
     const std::string saved = ReadText(services.next_file);
     EXPECT_NE(saved.find("\r\nCONF000=77\r\n"), std::string::npos);
@@ -260,10 +261,10 @@ TEST_F(SettingsFileTest, SaveConfigAndLoadConfig) {
         WriteText(services.next_file, "SYSVER=" + std::to_string(version) +
                                           "\r\nDIP=2\r\nPROFILEMEMO2=third\r\nFWPATH0=/a.b\r\n"
                                           "MIBCUST=a|b");
-        c("cmbSysVer").setListIndex(version - 1);
-        c("cmbGroup").setListIndex(2);
+        c(C::cmbSysVer).setListIndex(version - 1);
+        c(C::cmbGroup).setListIndex(2);
         form->state().lConf.fill(-1);
-        form->controls().userClick(c("btnLoadCfg"));
+        form->controls().userClick(c(C::btnLoadCfg));
         const WindowState& st = form->state();
         for (int g = 0; g < 8; ++g)
             for (int k = 0; k < (version == 2 ? kV12Fields : kFieldBoxes); ++k)
@@ -271,18 +272,18 @@ TEST_F(SettingsFileTest, SaveConfigAndLoadConfig) {
                                                                 ? kConfigFields[k].default_v12
                                                                 : kConfigFields[k].default_v34)
                     << g << " " << k;
-        EXPECT_EQ(c("txtMIBConf", 10).text(), version == 2 ? "0" : "3");
-        EXPECT_EQ(c("txtMemo").text(), "third");
-        EXPECT_EQ(c("txtMIBCustomization").text(), "a\r\nb");
+        EXPECT_EQ(c(C::txtMIBConf, 10).text(), version == 2 ? "0" : "3");
+        EXPECT_EQ(c(C::txtMemo).text(), "third");
+        EXPECT_EQ(c(C::txtMIBCustomization).text(), "a\r\nb");
         EXPECT_EQ(st.lDipBits, 2);
         EXPECT_EQ(st.lGroupCount, 8) << "the DIP count waits for the next start";
     }
-    EXPECT_EQ(c("txtFile3", 1).text(), "/a.b") << "the shown firmware entry";
+    EXPECT_EQ(c(C::txtFile3, 1).text(), "/a.b") << "the shown firmware entry";
 
     const std::string missing = services.folder + "/none.ini";
     services.next_file = missing;
     form->state().lConf[1] = -5;
-    form->controls().userClick(c("btnLoadCfg"));
+    form->controls().userClick(c(C::btnLoadCfg));
     EXPECT_EQ(services.messages.back(), "config file (" + missing + ") not exist");
     EXPECT_EQ(form->state().lConf[1], -5);
     EXPECT_EQ(services.messages.size(), 3u);
@@ -304,12 +305,12 @@ TEST_F(SettingsFileTest, AnUnreadableSettingsFileIsToldOnceAndTheDefaultsStay) {
 TEST_F(SettingsFileTest, TheCheckBoxKeysOfLaterBuilds) {
     WriteText(settingsPath(), "SYSVER=3\r\nMEMOALL=old\r\n");
     StartForm();
-    EXPECT_EQ(c("chkFast").value(), 0);
-    EXPECT_EQ(c("chkBackup").value(), 1);
+    EXPECT_EQ(c(C::chkFast).value(), 0);
+    EXPECT_EQ(c(C::chkBackup).value(), 1);
     WriteText(settingsPath(), "FASTPROGRAM=1\r\nBACKUP=0\r\nBACKUP=7\r\n");
     StartForm();
-    EXPECT_EQ(c("chkFast").value(), 1);
-    EXPECT_EQ(c("chkBackup").value(), 0);
+    EXPECT_EQ(c(C::chkFast).value(), 1);
+    EXPECT_EQ(c(C::chkBackup).value(), 0);
     form->SaveINI("");
     const std::string text = ReadText(settingsPath());
     EXPECT_EQ(text.substr(text.size() - 25), "FASTPROGRAM=1\r\nBACKUP=0\r\n");
@@ -318,15 +319,15 @@ TEST_F(SettingsFileTest, TheCheckBoxKeysOfLaterBuilds) {
 // The close keeps what the boxes show, also edits no group switch carried
 // over yet.
 TEST_F(SettingsFileTest, TheCloseKeepsTheEditsOfTheShownGroupAndEntry) {
-    c("cmbGroup").setListIndex(2);
-    c("txtMIBConf", 4).setText("444");
-    c("txtMemo").setText("third");
-    c("txtFile3", 1).setText("/fw/shown.b");
+    c(C::cmbGroup).setListIndex(2);
+    c(C::txtMIBConf, 4).setText("444");
+    c(C::txtMemo).setText("third");
+    c(C::txtFile3, 1).setText("/fw/shown.b");
     form->Form_Unload();
     StartForm();
     EXPECT_EQ(form->state().lConf[2 * 48 + 4], 444);
     EXPECT_EQ(form->state().strMemo[2], "third");
-    EXPECT_EQ(c("txtFile3", 1).text(), "/fw/shown.b");
+    EXPECT_EQ(c(C::txtFile3, 1).text(), "/fw/shown.b");
 }
 
 // A save stopped between the temporary file and the rename, as by a crash,
@@ -351,7 +352,7 @@ TEST_F(SettingsFileTest, AnInterruptedSaveLeavesTheOldFileWhole) {
     EXPECT_TRUE(temporaries().empty());
     ASSERT_TRUE(ReplaceFile(settingsPath(), "MEMOALL=newer\r\n"));
     StartForm();
-    EXPECT_EQ(c("txtMemoAll").text(), "newer");
+    EXPECT_EQ(c(C::txtMemoAll).text(), "newer");
     EXPECT_TRUE(temporaries().empty());
 }
 

@@ -60,9 +60,9 @@ TEST(Numbers, TheNumericTestAndTheConversionsOfTheBoxes) {
         {"+0", true, 0, none},
         {"7fc0", false, none, 32704},
         {"FFFFFFFF", false, none, -1},
-        {"&H10", true, 16, none},
-        {"&hFFFFFFFF", true, -1, none},
-        {"&O17", true, 15, none},
+        {"&H10", true, none, none},
+        {"&hFFFFFFFF", true, none, none},
+        {"&O17", true, none, none},
         {"&H123456789", false, none, none},
         {"&H", false, none, none},
         {"1.5", true, none, none},
@@ -84,7 +84,7 @@ TEST(Numbers, TheNumericTestAndTheConversionsOfTheBoxes) {
     };
     for (const Case& k : cases) {
         EXPECT_EQ(IsNumber(k.text), k.number) << k.text;
-        EXPECT_EQ(DecimalToInt32(k.text), k.decimal) << k.text;
+        EXPECT_EQ(ParseDecimal32(k.text), k.decimal) << k.text;
         EXPECT_EQ(HexToInt32(k.text), k.hex) << k.text;
     }
 }
@@ -124,7 +124,7 @@ TEST(Numbers, FormatPercentOfProgress) {
 
 TEST(Controls, ProgramSelectionRaisesClickAndTextFollowsIt) {
     ControlSet set;
-    Control& list = set.add("cmbX", kNoIndex, Kind::ComboBox);
+    Control& list = set.add(C::cmbPrd, kNoIndex, Kind::ComboBox);
     int clicks = 0;
     set.onEvent([&](Control& c, Event e, const EventArgs&) {
         if (&c == &list && e == Event::Click) ++clicks;
@@ -143,12 +143,12 @@ TEST(Controls, ProgramSelectionRaisesClickAndTextFollowsIt) {
     EXPECT_EQ(list.text(), "");
     EXPECT_EQ(list.listIndex(), -1);
 
-    EXPECT_EQ(set("cmbX").key(), "cmbX");
-    Control& box = set.add("txtFile3", 2, Kind::TextBox);
-    EXPECT_EQ(&set("txtFile3", 2), &box);
+    EXPECT_EQ(set(C::cmbPrd).key(), "cmbPrd");
+    Control& box = set.add(C::txtFile3, 2, Kind::TextBox);
+    EXPECT_EQ(&set(C::txtFile3, 2), &box);
     EXPECT_EQ(box.key(), "txtFile3(2)");
-    EXPECT_THROW(set("txtFile3", 3), std::out_of_range);
-    EXPECT_THROW(set.add("txtFile3", 2, Kind::TextBox), std::logic_error);
+    EXPECT_THROW(set(C::txtFile3, 3), std::out_of_range);
+    EXPECT_THROW(set.add(C::txtFile3, 2, Kind::TextBox), std::logic_error);
 }
 
 } // namespace

@@ -20,7 +20,7 @@ std::string A(int32_t code, int32_t b, int32_t c, int32_t d) {
 class TransferTest : public FormTest {
   public:
     // For the cases' set-up functions.
-    Control& box(std::string_view name, int index = kNoIndex) { return c(name, index); }
+    Control& box(C id, int index = kNoIndex) { return c(id, index); }
     WindowState& st() { return form->state(); }
     std::string path(const std::string& name) { return temp(name).string(); }
     // A fresh window on the same library, for the next case.
@@ -71,7 +71,7 @@ class TransferTest : public FormTest {
         }
         return out;
     }
-    void version(int v) { c("cmbSysVer").setListIndex(v - 1); }
+    void version(int v) { c(C::cmbSysVer).setListIndex(v - 1); }
 
     void* library_ = nullptr;
     int32_t (*count_)() = nullptr;
@@ -81,11 +81,11 @@ class TransferTest : public FormTest {
 
 TEST_F(TransferTest, Version2CallsInOrder) {
     version(2);
-    c("cmbBit").setListIndex(2); // G = 2
+    c(C::cmbBit).setListIndex(2); // G = 2
     for (int i = 0; i < 3; ++i)
-        c("txtFWVer", i).setText(std::vector<std::string>{"30001", "261207", "1a2b"}[i]);
-    c("txtGlobal", 0).setText("7");
-    c("txtSerial").setText("  QV261207042 ");
+        c(C::txtFWVer, i).setText(std::vector<std::string>{"30001", "261207", "1a2b"}[i]);
+    c(C::txtGlobal, 0).setText("7");
+    c(C::txtSerial).setText("  QV261207042 ");
     for (int i = 0; i < 385; ++i)
         form->state().lConf[i] = 1000 + i;
     clear_();
@@ -99,14 +99,14 @@ TEST_F(TransferTest, Version2CallsInOrder) {
 }
 
 TEST_F(TransferTest, Version3CallsInOrder) {
-    c("txtCfgUnit", 0).setText("10200");
-    c("txtCfgUnit", 1).setText("40");
+    c(C::txtCfgUnit, 0).setText("10200");
+    c(C::txtCfgUnit, 1).setText("40");
     for (int i = 0; i < 385; ++i)
         form->state().lConf[i] = i;
     form->state().tFW[1] = {"/fw/1.b", "30001", "261207", "120000"};
     form->state().tFW[2] = {"/fw/2.b", "30002", "261208", "130000"};
     form->state().tFW[3] = {"/fw/3.b", "30003", "261209", "140000"};
-    c("cmbFWGrp").setListIndex(1); // shows entry 2, stores the boxes of 1
+    c(C::cmbFWGrp).setListIndex(1); // shows entry 2, stores the boxes of 1
     form->state().tFW[1] = {"/fw/1.b", "30001", "261207", "120000"};
     clear_();
     ASSERT_TRUE(form->PackMIBConf());
@@ -119,7 +119,7 @@ TEST_F(TransferTest, Version3CallsInOrder) {
         for (int p = 0; p < 48; ++p)
             want.push_back(A(5, g * 64 + p, g * 48 + p, 0));
     want.push_back("PackSerial QV060904001 11");
-    want.push_back("ZintraActionStr 1 0 " + c("txtFile3", 0).text());
+    want.push_back("ZintraActionStr 1 0 " + c(C::txtFile3, 0).text());
     want.push_back("ZintraActionStr 1 1 /fw/1.b");
     want.push_back("ZintraActionStr 1 2 /fw/2.b");
     EXPECT_EQ(calls(), want);
@@ -128,15 +128,15 @@ TEST_F(TransferTest, Version3CallsInOrder) {
 
 TEST_F(TransferTest, Version4FieldsRecordsMemosAndLists) {
     version(4);
-    c("txtAL", 8).setText("ab");
-    c("txtAL", 2).setText("30001");
-    c("txtALActive", 8).setText("-5");
+    c(C::txtAL, 8).setText("ab");
+    c(C::txtAL, 2).setText("30001");
+    c(C::txtALActive, 8).setText("-5");
     form->state().lConf[50] = 123456;
     form->state().strMemo[1] = "memo";
-    c("txtMIBCustomization").setText("1 2 3 4 100000\r\n5 6 7 8 9 10\r\n\r\n9 9 9 9 9\r\n");
-    c("txtMIBDebug").setText("0 4 0 10 0\r\n1 2 3 4 5 # word\r\n");
-    c("txtSWCustomization").setText("1 2 3 efff 1000\r\n");
-    c("txtSWDebug").setText("4 0 0 0 0 #End\r\n");
+    c(C::txtMIBCustomization).setText("1 2 3 4 100000\r\n5 6 7 8 9 10\r\n\r\n9 9 9 9 9\r\n");
+    c(C::txtMIBDebug).setText("0 4 0 10 0\r\n1 2 3 4 5 # word\r\n");
+    c(C::txtSWCustomization).setText("1 2 3 efff 1000\r\n");
+    c(C::txtSWDebug).setText("4 0 0 0 0 #End\r\n");
     clear_();
     ASSERT_TRUE(form->PackMIBConf()) << ::testing::PrintToString(services.messages);
 
@@ -215,42 +215,42 @@ TEST_F(TransferTest, RefusalsTransferOnlyTheVersion) {
     };
     const Case cases[] = {
         {1, [](TransferTest&) {}, "Current Glinterra can't pack version 1"},
-        {3, [](TransferTest& t) { t.box("txtSerial").setText(std::string(46, 'Q')); },
+        {3, [](TransferTest& t) { t.box(C::txtSerial).setText(std::string(46, 'Q')); },
          "The max serial number length is 45"},
-        {2, [](TransferTest& t) { t.box("txtFWVer", 1).setText("12x"); },
+        {2, [](TransferTest& t) { t.box(C::txtFWVer, 1).setText("12x"); },
          "FW Date (txtFWVer(1)) must hold a number"},
-        {2, [](TransferTest& t) { t.box("txtGlobal", 0).setText("1.5"); }, "G1 (txtGlobal(0))"},
-        {3, [](TransferTest& t) { t.box("txtCfgUnit", 1).setText(""); },
+        {2, [](TransferTest& t) { t.box(C::txtGlobal, 0).setText("1.5"); }, "G1 (txtGlobal(0))"},
+        {3, [](TransferTest& t) { t.box(C::txtCfgUnit, 1).setText(""); },
          "Cfg Size (txtCfgUnit(1))"},
-        {3, [](TransferTest& t) { t.box("txtFWStart").setText("123456789"); },
+        {3, [](TransferTest& t) { t.box(C::txtFWStart).setText("123456789"); },
          "FW Start (txtFWStart)"},
         {3, [](TransferTest& t) { t.st().tFW[2].strTime = "12:00"; },
          "FW Time of firmware entry 2"},
-        {4, [](TransferTest& t) { t.box("txtAL", 5).setText("99999999999"); },
+        {4, [](TransferTest& t) { t.box(C::txtAL, 5).setText("99999999999"); },
          "LT FW length (txtAL(5))"},
-        {4, [](TransferTest& t) { t.box("txtALActive", 3).setText("x"); },
+        {4, [](TransferTest& t) { t.box(C::txtALActive, 3).setText("x"); },
          "US max interleave depth (txtALActive(3))"},
         // The start text of the SW debug list breaks its comment over two
         // lines; the second gives no numbers.
         {4, [](TransferTest&) {}, "Line 2 of SW Debug must hold five numbers"},
-        {4, [](TransferTest& t) { t.box("txtMIBDebug").setText("1 2  3 4 5\r\n"); },
+        {4, [](TransferTest& t) { t.box(C::txtMIBDebug).setText("1 2  3 4 5\r\n"); },
          "Line 1 of MIB Debug"},
         {4,
          [](TransferTest& t) {
              std::string many;
              for (int i = 0; i < 65; ++i)
                  many += "4 0 0 0 0\r\n";
-             t.box("txtSWDebug").setText(many);
+             t.box(C::txtSWDebug).setText(many);
          },
          "SW Debug holds more than the 64 lines"},
     };
     for (const Case& k : cases) {
         restart();
         version(k.version);
-        c("txtSWDebug").setText("4 0 0 0 0 #End\r\n");
+        c(C::txtSWDebug).setText("4 0 0 0 0 #End\r\n");
         k.set(*this);
         if (k.message.rfind("Line 2 of SW Debug", 0) == 0)
-            c("txtSWDebug").setText("0 0 0 efff 1000 #Debug page, phy, reg, value, \r\nmask\r\n");
+            c(C::txtSWDebug).setText("0 0 0 efff 1000 #Debug page, phy, reg, value, \r\nmask\r\n");
         services.messages.clear();
         clear_();
         EXPECT_FALSE(form->PackMIBConf()) << k.message;
@@ -280,46 +280,46 @@ TEST_F(TransferTest, PackChecksStopBeforeTheLibrary) {
         {2, 0,
          [&](TransferTest& t) {
              for (int i = 0; i < 3; ++i)
-                 t.box("txtFile3", i).setText(file);
-             t.box("txtFWVer", 1).setText("123456");
+                 t.box(C::txtFile3, i).setText(file);
+             t.box(C::txtFWVer, 1).setText("123456");
          },
          "Please update fw version information"},
-        {2, 1, [&](TransferTest& t) { t.box("txtFile3", 1).setText(file + "-missing"); },
+        {2, 1, [&](TransferTest& t) { t.box(C::txtFile3, 1).setText(file + "-missing"); },
          "input file not exist"},
-        {2, 0, [&](TransferTest& t) { t.box("txtFile3", 0).setText(t.path("*.b")); },
+        {2, 0, [&](TransferTest& t) { t.box(C::txtFile3, 0).setText(t.path("*.b")); },
          "input file not exist"},
-        {3, 0, [](TransferTest& t) { t.box("txtFWStart").setText(""); },
+        {3, 0, [](TransferTest& t) { t.box(C::txtFWStart).setText(""); },
          "Start address must be assigned"},
         // No check asks for the start address of a pack from a released
         // image, but an empty one is no number the header can take.
-        {3, 1, [](TransferTest& t) { t.box("txtFWStart").setText(""); },
+        {3, 1, [](TransferTest& t) { t.box(C::txtFWStart).setText(""); },
          "FW Start (txtFWStart) must hold a number that fits in 32 bits, wrong value is ; nothing "
          "was packed"},
         {3, 1, [](TransferTest& t) { t.st().tFW[1].strVer = "123456"; }, ""},
         {3, 0, [](TransferTest& t) { t.st().tFW[2].strPath.clear(); },
          "input file not exist or please update fw version information"},
         {3, 0, [](TransferTest& t) { t.st().tFW[3].strVer = "123456"; }, ""},
-        {4, 2, [](TransferTest& t) { t.box("txtAL", 8).setText("12345678901"); },
+        {4, 2, [](TransferTest& t) { t.box(C::txtAL, 8).setText("12345678901"); },
          "Max length is 10, wrong value is 12345678901"},
-        {4, 0, [](TransferTest& t) { t.box("txtAL", 3).setText("12G4"); },
+        {4, 0, [](TransferTest& t) { t.box(C::txtAL, 3).setText("12G4"); },
          "Input must be hex numeric,wrong value is 12G4"},
-        {4, 0, [](TransferTest& t) { t.box("txtALActive", 0).setText("3a"); },
+        {4, 0, [](TransferTest& t) { t.box(C::txtALActive, 0).setText("3a"); },
          "Input must be numeric, wrong value is 3a"},
-        {3, 0, [](TransferTest& t) { t.box("txtMIBConf", 4).setText("x"); },
+        {3, 0, [](TransferTest& t) { t.box(C::txtMIBConf, 4).setText("x"); },
          "position 5 configuration must be numeric"},
     };
     for (const Case& k : cases) {
         restart();
         version(k.version);
         for (int i = 0; i < 3; ++i)
-            c("txtFile3", i).setText(file);
-        c("txtFWVer", 1).setText("261207");
-        c("txtSWDebug").setText("4 0 0 0 0\r\n");
+            c(C::txtFile3, i).setText(file);
+        c(C::txtFWVer, 1).setText("261207");
+        c(C::txtSWDebug).setText("4 0 0 0 0\r\n");
         for (int p = 0; p < 48; ++p)
-            c("txtMIBConf", p).setText("0");
+            c(C::txtMIBConf, p).setText("0");
         for (int e = 1; e <= 8; ++e)
             form->state().tFW[e] = {"/fw.b", "1", "2", "3"};
-        c("cmbFWGrp").setListIndex(0);
+        c(C::cmbFWGrp).setListIndex(0);
         k.set(*this);
         services.messages.clear();
         clear_();
@@ -341,48 +341,48 @@ TEST_F(TransferTest, PackGivesTheSevenValuesAndAsksAboutTheFlashFile) {
     const std::string file = temp("part.b").string();
     testing_support::write_file(file, {1});
     for (int i = 0; i < 3; ++i)
-        c("txtFile3", i).setText(file);
-    c("txtFWVer", 0).setText("1");
-    c("txtFWVer", 1).setText("2");
-    c("txtFWVer", 2).setText("3");
-    c("txtPath2").setText("/out/packed.b");
-    const std::string before = c("txtPath").text();
+        c(C::txtFile3, i).setText(file);
+    c(C::txtFWVer, 0).setText("1");
+    c(C::txtFWVer, 1).setText("2");
+    c(C::txtFWVer, 2).setText("3");
+    c(C::txtPath2).setText("/out/packed.b");
+    const std::string before = c(C::txtPath).text();
     services.answer = Answer::No;
-    EXPECT_FALSE(form->controls().userClick(c("btnPack"))) << "hidden for the user";
-    form->controls().raise(c("btnPack"), Event::Click);
+    EXPECT_FALSE(form->controls().userClick(c(C::btnPack))) << "hidden for the user";
+    form->controls().raise(c(C::btnPack), Event::Click);
     EXPECT_EQ(only("PackFlash"), Lines{"PackFlash " + file + " " + file + " 131072 " + file +
                                        " 262144 /out/packed.b 0"});
-    EXPECT_EQ(c("txtPath").text(), before);
+    EXPECT_EQ(c(C::txtPath).text(), before);
     services.answer = Answer::Yes;
-    c("txtStart", 2).setText("12abc");
+    c(C::txtStart, 2).setText("12abc");
     services.messages.clear();
-    form->controls().raise(c("btnPack"), Event::Click);
+    form->controls().raise(c(C::btnPack), Event::Click);
     EXPECT_EQ(services.messages.size(), 1u);
     EXPECT_EQ(services.messages[0].rfind("txtStart(2) must hold a number", 0), 0u);
-    c("txtStart", 2).setText("524288");
-    form->controls().raise(c("btnPack"), Event::Click);
-    EXPECT_EQ(c("txtPath").text(), "/out/packed.b");
+    c(C::txtStart, 2).setText("524288");
+    form->controls().raise(c(C::btnPack), Event::Click);
+    EXPECT_EQ(c(C::txtPath).text(), "/out/packed.b");
 }
 
 TEST_F(TransferTest, PackFromReleasedLoadsWithTheProductNumber) {
-    c("txtReSrc").setText("");
-    ASSERT_TRUE(form->controls().userClick(c("btnPackByPack")));
+    c(C::txtReSrc).setText("");
+    ASSERT_TRUE(form->controls().userClick(c(C::btnPackByPack)));
     EXPECT_EQ(services.messages,
               Lines{"Original packed firmware file must be exist, filename is "});
-    c("txtReSrc").setText(temp("*").string()); // a pattern names no file
+    c(C::txtReSrc).setText(temp("*").string()); // a pattern names no file
     services.messages.clear();
-    form->controls().userClick(c("btnPackByPack"));
+    form->controls().userClick(c(C::btnPackByPack));
     EXPECT_EQ(services.messages.size(), 1u);
     EXPECT_TRUE(calls().empty());
 
     const std::string released = temp("released.b").string();
     testing_support::write_file(released, {0});
-    c("txtReSrc").setText(released);
+    c(C::txtReSrc).setText(released);
     version(4);
-    c("txtSWDebug").setText("4 0 0 0 0\r\n");
+    c(C::txtSWDebug).setText("4 0 0 0 0\r\n");
     clear_();
     services.messages.clear();
-    ASSERT_TRUE(form->controls().userClick(c("btnPackByPack")));
+    ASSERT_TRUE(form->controls().userClick(c(C::btnPackByPack)));
     EXPECT_EQ(services.messages, Lines{"Replace current flash filename"});
     EXPECT_EQ(calls().front(), "LoadConfFromFileToBuffer " + released + " 2");
     EXPECT_EQ(only("PackFlash").back().substr(only("PackFlash").back().size() - 2), " 2");

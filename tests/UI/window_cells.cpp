@@ -44,14 +44,15 @@ std::unique_ptr<plexmoor::FlashForm> OpenWindow(CellServices& services,
 }
 
 bool SaysComplete(plexmoor::FlashForm& form) {
-    return form.control("Flash").caption().find(kComplete) != std::string::npos;
+    return form.control(plexmoor::C::Flash).caption().find(kComplete) != std::string::npos;
 }
 
 // A window run as a cell: closed by Uninit, its folder the cell's own.
 template <typename Base> class WindowCell : public Base {
   public:
     void close() override {
-        if (form_->state().bInit) form_->controls().userClick(form_->control("Command2"));
+        if (form_->state().bInit)
+            form_->controls().userClick(form_->control(plexmoor::C::Command2));
         form_.reset();
     }
 
@@ -68,12 +69,12 @@ class WindowFlash : public WindowCell<Programming> {
         form_ = OpenWindow(services_, dir);
         const std::string image = (dir / "image.b").string();
         testing_support::write_file(image, program_file());
-        form_->control("txtPath").setText(image);
-        form_->control("txtAddr").setText(std::to_string(kProgramStart));
-        form_->controls().userClick(form_->control("Command2"));
+        form_->control(plexmoor::C::txtPath).setText(image);
+        form_->control(plexmoor::C::txtAddr).setText(std::to_string(kProgramStart));
+        form_->controls().userClick(form_->control(plexmoor::C::Command2));
     }
     int32_t run() override {
-        form_->controls().userClick(form_->control("Command3"));
+        form_->controls().userClick(form_->control(plexmoor::C::Command3));
         return SaysComplete(*form_) ? 1 : 0;
     }
 };
@@ -86,11 +87,11 @@ class WindowFlashSetting : public WindowCell<SerialBlockWrite> {
         form_ = OpenWindow(services_, dir);
         for (int i = 0; i < plexmoor::kConfEntries; ++i)
             form_->state().lConf[static_cast<std::size_t>(i)] = 0x0A0B00 + i;
-        form_->control("txtSerial").setText("QV261207001");
-        form_->controls().userClick(form_->control("Command2"));
+        form_->control(plexmoor::C::txtSerial).setText("QV261207001");
+        form_->controls().userClick(form_->control(plexmoor::C::Command2));
     }
     int32_t run() override {
-        form_->controls().userClick(form_->control("btnSerial"));
+        form_->controls().userClick(form_->control(plexmoor::C::btnSerial));
         return SaysComplete(*form_) ? 1 : 0;
     }
 };

@@ -1,0 +1,65 @@
+// The board model: one bridge with its flash, behind the Board interface.
+// The registry owns the instances; the D2XX stand-in reaches them through it.
+#pragma once
+
+#include "board_clock.h"
+#include "mpsse_engine.h"
+#include "spi_flash.h"
+#include "virtual_board.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace vboard {
+
+// Says on standard error why the board did not do what it was asked.
+void complain(const std::string& text);
+
+class BoardModel final : public Board {
+  public:
+    BoardModel(const Options& options, std::vector<uint8_t> contents, bool file_exists);
+    ~BoardModel() override;
+
+    uint64_t now_us() const override { return now_ns() / 1000; }
+    uint64_t now_ns() const;
+    bool virtual_time() const override { return clock_.is_virtual(); }
+    void advance_us(uint64_t us) override;
+    // What Sleep does in virtual time.
+    void sleep_ms(uint32_t ms);
+
+    Faults& faults() override { return faults_; }
+    const Counters& counters() const override { return counters_; }
+    const FlashPart& part() const override { return part_; }
+    void observe_commands(CommandObserver observer) override;
+
+    std::vector<uint8_t> read(uint32_t address, uint32_t size) const override;
+    void write_raw(uint32_t address, const std::vector<uint8_t>& bytes) override;
+    void fill(uint8_t value) override;
+    bool save() override;
+
+    uint32_t open() override;
+    uint32_t reset() override;
+    uint32_t set_bit_mode(uint8_t mask, uint8_t mode) override;
+    uint32_t usb_write(const uint8_t* data, uint32_t size) override;
+    uint32_t usb_read(uint8_t* data, uint32_t size, uint32_t* got) override;
+    void close() override;
+
+    void save_if_changed();
+
+  private:
+    bool save_locked();
+
+    mutable std::mutex mutex_;
+    const std::string path_;
+    const FlashPart part_;
+    Faults faults_;
+    Counters counters_;
+    BoardClock clock_;
+    SpiFlash flash_;
+    MpsseEngine engine_;
+    bool file_exists_;
+    bool opened_ = false;
+};
+
+} // namespace vboard

@@ -1,0 +1,262 @@
+// The record's logic over either store: schema and migrations, rows,
+// serial reservation and history.
+#include "record.h"
+
+#include "database.h"
+#include "record_texts.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string_view>
+
+namespace plexmoor::record {
+namespace {
+
+constexpr std::array<const char*, 8> kOperationNames = {
+    "program", "serial", "read", "recover", "flash", "flash-setting", "restore", "load-from-flash"};
+constexpr std::array<const char*, 4> kResultNames = {"started", "done", "failed", "stopped"};
+
+// Each step brings the schema from the version before it to its own; a
+// step is added at the end, never changed once released. "{ID}" is the
+// store's self-numbering id column.
+struct Migration {
+    int version;
+    std::vector<const char*> statements;
+};
+const std::vector<Migration>& Migrations() {
+    static const std::vector<Migration> migrations = {
+        {1,
+         {"CREATE TABLE operations (id {ID}, started TEXT NOT NULL, ended TEXT, station TEXT NOT "
+          "NULL, bridge TEXT, chip_id TEXT, chip_size BIGINT, operation TEXT NOT NULL, image TEXT, "
+          "image_size BIGINT, image_sha256 TEXT, address BIGINT, mode TEXT, serial TEXT, "
+          "serial_day TEXT, serial_counter INTEGER, result TEXT NOT NULL, message TEXT)",
+          // A reserved serial exists once, whatever happens to its board.
+          "CREATE UNIQUE INDEX operations_reserved ON operations (serial_day, serial_counter)",
+          "CREATE INDEX operations_serial ON operations (serial)",
+          "CREATE INDEX operations_started ON operations (started)",
+          "CREATE INDEX operations_station ON operations (station, id)"}},
+    };
+    return migrations;
+}
+int SchemaVersion() {
+    return Migrations().back().version;
+}
+
+// The columns of a row as history reads them, in the order of Entry.
+constexpr const char* kColumns =
+    "id, started, ended, station, bridge, chip_id, chip_size, operation, image, image_size, "
+    "image_sha256, address, mode, serial, result, message";
+
+std::string Format(const char* pattern, const std::string& a, const std::string& b = {}) {
+    std::vector<char> out(512 + a.size() + b.size());
+    std::snprintf(out.data(), out.size(), pattern, a.c_str(), b.c_str());
+    return out.data();
+}
+
+Value Text(const std::string& s) {
+    return s.empty() ? Value() : Value(s);
+}
+Value Number(std::optional<int64_t> n) {
+    return n ? Value(std::to_string(*n)) : Value();
+}
+std::string TextOf(const Value& v) {
+    return v.value_or("");
+}
+std::optional<int64_t> NumberOf(const Value& v) {
+    if (!v) return std::nullopt;
+    return std::stoll(*v);
+}
+
+template <std::size_t N>
+std::size_t IndexOf(const std::array<const char*, N>& names, const Value& v) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (v && *v == names[i]) return i;
+    return 0;
+}
+
+Entry EntryOf(const Row& r) {
+    Entry e;
+    e.id = NumberOf(r[0]).value_or(0);
+    e.started = TextOf(r[1]);
+    e.ended = TextOf(r[2]);
+    e.station = TextOf(r[3]);
+    e.bridge = TextOf(r[4]);
+    e.chip_id = TextOf(r[5]);
+    e.chip_size = NumberOf(r[6]);
+    e.operation = static_cast<Operation>(IndexOf(kOperationNames, r[7]));
+    e.image = TextOf(r[8]);
+    e.image_size = NumberOf(r[9]);
+    e.image_sha256 = TextOf(r[10]);
+    e.address = NumberOf(r[11]);
+    e.mode = TextOf(r[12]);
+    e.serial = TextOf(r[13]);
+    e.result = static_cast<Result>(IndexOf(kResultNames, r[14]));
+    e.message = TextOf(r[15]);
+    return e;
+}
+
+int64_t Insert(Database& db, const Entry& e, const Value& day, const Value& counter) {
+    const auto rows = db.query(
+        "INSERT INTO operations (started, station, bridge, chip_id, chip_size, operation, image, "
+        "image_size, image_sha256, address, mode, serial, serial_day, serial_counter, result, "
+        "message) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16) "
+        "RETURNING id",
+        {Timestamp(), e.station.empty() ? HostName() : e.station, Text(e.bridge), Text(e.chip_id),
+         Number(e.chip_size), Name(e.operation), Text(e.image), Number(e.image_size),
+         Text(e.image_sha256), Number(e.address), Text(e.mode), Text(e.serial), day, counter,
+         Name(Result::Started), Text(e.message)});
+    return std::stoll(*rows.at(0).at(0));
+}
+
+} // namespace
+
+const char* Name(Operation op) {
+    return kOperationNames[static_cast<std::size_t>(op)];
+}
+const char* Name(Result result) {
+    return kResultNames[static_cast<std::size_t>(result)];
+}
+
+std::string SerialText(const std::string& day, int counter) {
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%03d", counter);
+    return "QV" + day + digits;
+}
+
+std::unique_ptr<Record> Record::Open(const std::string& url) {
+    try {
+        return std::make_unique<Record>(OpenDatabase(url));
+    } catch (const Error& e) {
+        throw Error(Format(text::kCannotOpen, url, e.what()));
+    }
+}
+
+Record::Record(std::unique_ptr<Database> db) : db_(std::move(db)) {
+    migrate();
+}
+Record::~Record() = default;
+
+void Record::migrate() {
+    auto version = [&] {
+        const auto rows = db_->query("SELECT MAX(version) FROM record_schema");
+        return rows.empty() || !rows[0][0] ? 0 : std::stoi(*rows[0][0]);
+    };
+    auto refuseNewer = [&](int seen) {
+        if (seen <= SchemaVersion()) return;
+        char why[512];
+        std::snprintf(why, sizeof why, text::kNewerSchema, seen, SchemaVersion());
+        throw Error(why);
+    };
+    // The common case reads the version only; a record being created or
+    // migrated is written by one process at a time.
+    int found = 0;
+    try {
+        found = version();
+    } catch (const Error&) {
+        // No version table yet: a new record.
+    }
+    refuseNewer(found);
+    if (found == SchemaVersion()) return;
+    Transaction t(*db_);
+    db_->query("CREATE TABLE IF NOT EXISTS record_schema (version INTEGER NOT NULL)");
+    found = version();
+    refuseNewer(found);
+    if (found == SchemaVersion()) { // another process made it meanwhile
+        t.commit();
+        return;
+    }
+    for (const Migration& m : Migrations()) {
+        if (m.version <= found) continue;
+        for (std::string statement : m.statements) {
+            if (auto at = statement.find("{ID}"); at != std::string::npos)
+                statement.replace(at, 4, db_->autoIdColumn());
+            db_->query(statement);
+        }
+    }
+    db_->query("DELETE FROM record_schema");
+    db_->query("INSERT INTO record_schema (version) VALUES ($1)",
+               {std::to_string(SchemaVersion())});
+    t.commit();
+}
+
+int64_t Record::begin(const Entry& entry) {
+    return Insert(*db_, entry, {}, {});
+}
+
+void Record::finish(int64_t id, Result result, const std::string& message,
+                    const std::string& serial, const std::string& chip_id,
+                    std::optional<int64_t> chip_size) {
+    const std::vector<Value> params = {std::to_string(id), Timestamp(),  Name(result),
+                                       Text(message),      Text(serial), Text(chip_id),
+                                       Number(chip_size)};
+    const char* sql =
+        "UPDATE operations SET ended = $2, result = $3, message = $4, serial = COALESCE(serial, "
+        "$5), chip_id = COALESCE(chip_id, $6), chip_size = COALESCE(chip_size, $7) WHERE id = $1 "
+        "AND result = 'started' RETURNING id";
+    std::vector<Row> rows;
+    // The board's outcome is worth a second try on a new connection.
+    try {
+        rows = db_->query(sql, params);
+    } catch (const Error&) {
+        if (!db_->reconnect()) throw;
+        rows = db_->query(sql, params);
+    }
+    if (rows.empty()) {
+        char why[128];
+        std::snprintf(why, sizeof why, text::kRowClosed, static_cast<long long>(id));
+        throw Error(why);
+    }
+}
+
+int Record::nextCounter(const std::string& day, int config_counter) {
+    const auto rows =
+        db_->query("SELECT MAX(serial_counter) FROM operations WHERE serial_day = $1", {day});
+    const int held = rows.empty() || !rows[0][0] ? 0 : std::stoi(*rows[0][0]);
+    return std::max(config_counter, held) + 1;
+}
+
+Reservation Record::reserveSerial(const std::string& day, int config_counter, Entry entry) {
+    Transaction t(*db_);
+    Reservation r;
+    r.counter = nextCounter(day, config_counter);
+    if (r.counter > kLastCounter)
+        throw Error(Format(text::kNoSerialLeft, SerialText(day, r.counter - 1)));
+    r.serial = SerialText(day, r.counter);
+    entry.serial = r.serial;
+    r.id = Insert(*db_, entry, day, std::to_string(r.counter));
+    t.commit();
+    return r;
+}
+
+std::vector<Entry> Record::history(const Filter& filter) {
+    std::string where;
+    std::vector<Value> params;
+    auto add = [&](const std::string& condition, const std::string& value) {
+        if (value.empty()) return;
+        params.push_back(value);
+        where += (where.empty() ? " WHERE " : " AND ") + condition + std::to_string(params.size());
+    };
+    add("serial = $", filter.serial);
+    add("started >= $", filter.since);
+    add("station = $", filter.station);
+    if (filter.failed_only)
+        where +=
+            std::string(where.empty() ? " WHERE " : " AND ") + "result IN ('failed', 'stopped')";
+    std::string sql = std::string("SELECT ") + kColumns + " FROM operations" + where;
+    // Ordered by start where the start is filtered, so the store walks that
+    // index rather than every row in id order.
+    const bool by_start = !filter.since.empty();
+    if (filter.limit > 0)
+        sql += std::string(by_start ? " ORDER BY started DESC, id DESC" : " ORDER BY id DESC") +
+               " LIMIT " + std::to_string(filter.limit);
+    else
+        sql += by_start ? " ORDER BY started, id" : " ORDER BY id";
+    std::vector<Entry> out;
+    for (const Row& r : db_->query(sql, params))
+        out.push_back(EntryOf(r));
+    if (filter.limit > 0) std::reverse(out.begin(), out.end());
+    return out;
+}
+
+} // namespace plexmoor::record

@@ -1,0 +1,17 @@
+// What the production record tells the user, in one place.
+#pragma once
+
+namespace plexmoor::record::text {
+
+inline constexpr const char* kNewerSchema =
+    "it was written by a newer Plexmoor (record schema %d; this one knows up to %d): use that "
+    "build, or another record";
+inline constexpr const char* kCannotOpen = "The production record %s cannot be opened: %s";
+inline constexpr const char* kCannotWrite = "The production record cannot be written: %s";
+inline constexpr const char* kNoSerialLeft =
+    "The production record holds serial %s already: no serial is left for today";
+inline constexpr const char* kRowClosed = "Row %lld of the production record is closed already";
+inline constexpr const char* kUnknownScheme =
+    "Unknown production record %s: give a path, sqlite:PATH or postgresql://...";
+
+} // namespace plexmoor::record::text

@@ -1,0 +1,88 @@
+// The record in one SQLite file: the default for a single station, and for
+// several processes of one station (WAL, a busy timeout, and BEGIN
+// IMMEDIATE so a reservation holds the write lock from its first read).
+#include "database.h"
+#include "record.h"
+
+#include <sqlite3.h>
+
+#include <cctype>
+
+namespace plexmoor::record {
+namespace {
+
+// Long enough for seven other processes to reserve their serials first.
+constexpr int kBusyTimeoutMs = 15000;
+
+// "$3" becomes "?3": the record writes its parameters as PostgreSQL does.
+std::string SqliteParameters(const std::string& sql) {
+    std::string out = sql;
+    for (std::size_t i = 0; i + 1 < out.size(); ++i)
+        if (out[i] == '$' && std::isdigit(static_cast<unsigned char>(out[i + 1]))) out[i] = '?';
+    return out;
+}
+
+class SqliteDatabase : public Database {
+  public:
+    explicit SqliteDatabase(const std::string& path) {
+        const int opened = sqlite3_open_v2(path.c_str(), &db_,
+                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        if (opened != SQLITE_OK) {
+            const std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(opened);
+            sqlite3_close(db_);
+            db_ = nullptr;
+            throw Error(why);
+        }
+        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+        query("PRAGMA journal_mode = WAL", {});
+        // A committed row survives a crash of the program; WAL with NORMAL
+        // can lose the last commits only to a power cut.
+        query("PRAGMA synchronous = NORMAL", {});
+    }
+    ~SqliteDatabase() override { sqlite3_close(db_); }
+
+    std::vector<Row> query(const std::string& sql, const std::vector<Value>& params) override {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db_, SqliteParameters(sql).c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+            fail();
+        struct Finalize {
+            sqlite3_stmt* s;
+            ~Finalize() { sqlite3_finalize(s); }
+        } finalize{stmt};
+        for (std::size_t i = 0; i < params.size(); ++i) {
+            const int at = static_cast<int>(i) + 1;
+            const int bound =
+                params[i] ? sqlite3_bind_text(stmt, at, params[i]->c_str(), -1, SQLITE_TRANSIENT)
+                          : sqlite3_bind_null(stmt, at);
+            if (bound != SQLITE_OK) fail();
+        }
+        std::vector<Row> rows;
+        for (;;) {
+            const int step = sqlite3_step(stmt);
+            if (step == SQLITE_DONE) break;
+            if (step != SQLITE_ROW) fail();
+            Row row(sqlite3_column_count(stmt));
+            for (int c = 0; c < static_cast<int>(row.size()); ++c)
+                if (const unsigned char* text = sqlite3_column_text(stmt, c))
+                    row[c] = reinterpret_cast<const char*>(text);
+            rows.push_back(std::move(row));
+        }
+        return rows;
+    }
+    void beginExclusive() override { query("BEGIN IMMEDIATE", {}); }
+    void commit() override { query("COMMIT", {}); }
+    void rollback() override { query("ROLLBACK", {}); }
+    std::string autoIdColumn() const override { return "INTEGER PRIMARY KEY"; }
+
+  private:
+    [[noreturn]] void fail() { throw Error(sqlite3_errmsg(db_)); }
+    sqlite3* db_ = nullptr;
+};
+
+} // namespace
+
+std::unique_ptr<Database> OpenSqlite(const std::string& path) {
+    return std::make_unique<SqliteDatabase>(path);
+}
+
+} // namespace plexmoor::record

@@ -1,0 +1,207 @@
+// The production record on both stores: SQLite in a file of its own, and
+// PostgreSQL on the private server the test fixture starts (its socket
+// folder in PLEXMOOR_TEST_POSTGRES_HOST; without it they are not there).
+#include "database.h"
+#include "history_format.h"
+#include "record.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace plexmoor::record;
+
+namespace {
+
+const char* PostgresHost() {
+    return std::getenv("PLEXMOOR_TEST_POSTGRES_HOST");
+}
+
+class RecordTest : public ::testing::TestWithParam<std::string> {
+  protected:
+    void SetUp() override {
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::string db = "t" + std::to_string(getpid()) + "_" + name.substr(0, name.find('/'));
+        if (GetParam() == "sqlite") {
+            dir_ = fs::temp_directory_path() / db;
+            fs::remove_all(dir_);
+            fs::create_directories(dir_);
+            url_ = "sqlite:" + (dir_ / "r.db").string();
+            return;
+        }
+        for (char& c : db)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        auto server =
+            OpenDatabase(std::string("postgresql://postgres@/postgres?host=") + PostgresHost());
+        server->query("DROP DATABASE IF EXISTS " + db);
+        server->query("CREATE DATABASE " + db);
+        url_ = "postgresql://postgres@/" + db + "?host=" + PostgresHost();
+    }
+    void TearDown() override {
+        if (!dir_.empty()) fs::remove_all(dir_);
+    }
+    fs::path dir_;
+    std::string url_;
+};
+
+Filter Where(std::string Filter::*field, const std::string& value) {
+    Filter f;
+    f.*field = value;
+    return f;
+}
+
+Entry Program(const std::string& station) {
+    Entry e;
+    e.station = station;
+    e.bridge = "VB0001";
+    e.operation = Operation::Program;
+    e.image = "demo.b";
+    e.image_size = 163840;
+    e.image_sha256 = std::string(64, 'a');
+    e.address = 0;
+    e.mode = "exact";
+    return e;
+}
+
+TEST_P(RecordTest, RowsAreCommittedStartedAndClosedOnlyOnce) {
+    auto record = Record::Open(url_);
+    const int64_t a = record->begin(Program("line-1"));
+    // Committed before the board is touched: another connection sees it.
+    auto other = Record::Open(url_);
+    ASSERT_EQ(other->history({}).size(), 1u);
+    EXPECT_EQ(other->history({})[0].result, Result::Started);
+    record->finish(a, Result::Done, "Flash Complete, \"ok\"", {}, "C2 20 15", 2097152);
+    EXPECT_THROW(record->finish(a, Result::Failed, "again"), Error);
+    Entry read = Program("line-2");
+    read.operation = Operation::Read;
+    const int64_t b = record->begin(read);
+    record->finish(b, Result::Failed, "Open usb device error", "QV261207004");
+
+    const auto rows = other->history({});
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].chip_id, "C2 20 15");
+    EXPECT_EQ(rows[0].chip_size, 2097152);
+    EXPECT_EQ(rows[0].image_size, 163840);
+    EXPECT_EQ(rows[0].mode, "exact");
+    EXPECT_EQ(rows[0].result, Result::Done);
+    EXPECT_FALSE(rows[0].ended.empty());
+    EXPECT_EQ(rows[1].operation, Operation::Read);
+    EXPECT_EQ(rows[1].serial, "QV261207004");
+
+    // Each filter alone, and the latest rows only.
+    EXPECT_EQ(other->history(Where(&Filter::serial, "QV261207004")).at(0).id, b);
+    EXPECT_EQ(other->history(Where(&Filter::station, "line-1")).at(0).id, a);
+    EXPECT_TRUE(other->history(Where(&Filter::since, "2999-01-01")).empty());
+    EXPECT_EQ(other->history(Where(&Filter::since, "2000-01-01")).size(), 2u);
+    Filter failed, latest;
+    failed.failed_only = true;
+    latest.limit = 1;
+    EXPECT_EQ(other->history(failed).at(0).id, b);
+    EXPECT_EQ(other->history(latest).at(0).id, b);
+
+    const std::string csv = Csv(rows);
+    EXPECT_NE(csv.find(",\"Flash Complete, \"\"ok\"\"\"\n"), std::string::npos) << csv;
+    EXPECT_NE(Json(rows).find("\"message\": \"Flash Complete, \\\"ok\\\"\""), std::string::npos);
+    EXPECT_NE(Json(rows).find("\"image_size\": 163840"), std::string::npos);
+}
+
+TEST_P(RecordTest, SerialsAreNeverGivenTwiceWhateverTheCounterSays) {
+    auto record = Record::Open(url_);
+    struct Step {
+        std::string day;
+        int config_counter;
+        Result outcome;
+        int counter;
+    };
+    const Step steps[] = {
+        {"261207", 4, Result::Failed, 5},  // the configuration's counter + 1
+        {"261207", 0, Result::Done, 6},    // a failed board's serial is skipped
+        {"261207", 3, Result::Stopped, 7}, // the record's counter is higher
+        {"261207", 10, Result::Done, 11},  // the configuration's is higher
+        {"261208", 0, Result::Done, 1},    // a new day starts at 001
+    };
+    for (const Step& s : steps) {
+        Entry e = Program("line-1");
+        e.operation = Operation::Serial;
+        const Reservation r = record->reserveSerial(s.day, s.config_counter, e);
+        EXPECT_EQ(r.counter, s.counter);
+        EXPECT_EQ(r.serial, SerialText(s.day, s.counter));
+        record->finish(r.id, s.outcome, "");
+    }
+    EXPECT_EQ(record->nextCounter("261207", 0), 12); // asking reserves nothing
+    EXPECT_EQ(record->nextCounter("261207", 0), 12);
+    EXPECT_EQ(record->history(Where(&Filter::serial, "QV261207005")).at(0).result, Result::Failed);
+    EXPECT_THROW(record->reserveSerial("261207", kLastCounter, Program("x")), Error);
+}
+
+TEST_P(RecordTest, EightProcessesReserveEightConsecutiveSerials) {
+    Record::Open(url_); // created once; the children only reserve
+    std::set<int> counters;
+    std::vector<pid_t> children;
+    for (int i = 0; i < 8; ++i) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            int code = 100;
+            try {
+                auto record = Record::Open(url_);
+                Entry e = Program("station-" + std::to_string(i));
+                e.operation = Operation::Serial;
+                const Reservation r = record->reserveSerial("261207", 0, e);
+                record->finish(r.id, Result::Done, "");
+                code = r.counter;
+            } catch (...) {
+            }
+            _exit(code);
+        }
+        children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        counters.insert(WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+    }
+    EXPECT_EQ(counters, (std::set<int>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(Record::Open(url_)->history({}).size(), 8u);
+}
+
+TEST_P(RecordTest, ARecordOfANewerSchemaIsRefused) {
+    Record::Open(url_)->database().query("UPDATE record_schema SET version = 99");
+    try {
+        Record::Open(url_);
+        FAIL() << "opened";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("newer Plexmoor (record schema 99"), std::string::npos)
+            << e.what();
+    }
+}
+
+std::vector<std::string> Stores() {
+    if (PostgresHost()) return {"sqlite", "postgresql"};
+    return {"sqlite"};
+}
+INSTANTIATE_TEST_SUITE_P(Stores, RecordTest, ::testing::ValuesIn(Stores()),
+                         [](const auto& info) { return info.param; });
+
+TEST(RecordLocation, TheFirstGivenWinsAndNoneMeansWithout) {
+    unsetenv(kEnvironmentVariable);
+    EXPECT_EQ(Locate({}, false, "", "/etc/p").url, "/etc/p/plexmoor-record.db");
+    EXPECT_EQ(Locate({}, false, "sqlite:/s.db", "/etc/p").url, "sqlite:/s.db");
+    setenv(kEnvironmentVariable, "postgresql://line/rec", 1);
+    EXPECT_EQ(Locate({}, false, "sqlite:/s.db", "/etc/p").url, "postgresql://line/rec");
+    EXPECT_EQ(Locate("/a.db", false, "", "").url, "/a.db");
+    EXPECT_TRUE(Locate("/a.db", true, "", "").none());
+    unsetenv(kEnvironmentVariable);
+    EXPECT_TRUE(Locate({}, false, "none", "/etc/p").none());
+    // What cannot be opened is told, never created elsewhere.
+    EXPECT_THROW(Record::Open("/no/such/folder/r.db"), Error);
+    EXPECT_THROW(Record::Open("ftp://host/r.db"), Error);
+    EXPECT_EQ(FileSha256("/no/such/file"), "");
+}
+
+} // namespace
