@@ -1,6 +1,7 @@
 // plexmoor-cli: the window's logic without a window, for production lines.
 // Each command does what the window's buttons do, through the same
 // procedures; message boxes become lines on standard error.
+#include "cli_record.h"
 #include "cli_services.h"
 #include "flash_form.h"
 #include "os.h"
@@ -15,12 +16,21 @@
 #include <string>
 #include <vector>
 
+
 namespace plexmoor::cli {
 namespace {
 
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 constexpr int kUsage = 2;
+
+// Whether a --since date is YYYY-MM-DD.
+bool IsDate(const std::string& text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+    for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (text[i] < '0' || text[i] > '9') return false;
+    return true;
+}
 
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -50,8 +60,22 @@ struct Command {
     std::vector<std::string> value_options; // take a value
     std::vector<std::string> flag_options;
     std::size_t words; // positional arguments
-    int (*run)(FlashForm&, CliServices&, const Arguments&);
+    int (*run)(FlashForm&, CliServices&, const Arguments&, BoardRecord&);
+    bool board = false; // touches the board, so it is a row of the record
 };
+
+// Where the record is, on every command.
+const std::vector<std::string> kRecordValues = {"--record", "--station"};
+const std::vector<std::string> kRecordFlags = {"--no-record"};
+
+RecordOptions RecordChoice(const Arguments& args) {
+    return {args.value("--record"), args.value("--station").value_or(""), args.has("--no-record")};
+}
+
+// The outcome of a run that did not complete: stopped when the user asked.
+record::Result Unfinished() {
+    return interrupted ? record::Result::Stopped : record::Result::Failed;
+}
 
 int Fail(const std::string& why) {
     std::fprintf(stderr, "plexmoor-cli: %s\n", why.c_str());
@@ -81,7 +105,7 @@ bool Init(FlashForm& form) {
     return form.state().bInit;
 }
 
-int Pack(FlashForm& form, CliServices& services, const Arguments& args) {
+int Pack(FlashForm& form, CliServices& services, const Arguments& args, BoardRecord&) {
     const std::string out = std::filesystem::absolute(*args.value("--out")).string();
     form.control(C::txtPath2).setText(out);
     services.reset();
@@ -96,7 +120,7 @@ int Pack(FlashForm& form, CliServices& services, const Arguments& args) {
     return outcome;
 }
 
-int Program(FlashForm& form, CliServices& services, const Arguments& args) {
+int Program(FlashForm& form, CliServices& services, const Arguments& args, BoardRecord& rec) {
     const std::string image = std::filesystem::absolute(args.words[0]).string();
     form.control(C::txtPath).setText(image);
     form.control(C::txtAddr).setText(args.value("--address").value_or("0"));
@@ -111,7 +135,15 @@ int Program(FlashForm& form, CliServices& services, const Arguments& args) {
         form.setBackupFolder(std::filesystem::absolute(*backup).string());
     }
     services.reset();
-    if (!Init(form)) return kFailure;
+    const std::string address = args.value("--address").value_or("0");
+    if (!rec.begin(record::Operation::Program, image,
+                   static_cast<int32_t>(std::strtol(address.c_str(), nullptr, 0)),
+                   args.has("--fast")))
+        return kFailure;
+    if (!Init(form)) {
+        rec.finish(record::Result::Failed);
+        return kFailure;
+    }
     ProgressReport progress(os::is_terminal(stderr));
     std::error_code ec;
     const auto size = std::filesystem::file_size(image, ec);
@@ -137,20 +169,36 @@ int Program(FlashForm& form, CliServices& services, const Arguments& args) {
     services.onPump(nullptr);
     const bool ok = CaptionSays(form, text::kFlashComplete);
     if (started) progress.finish(ok);
+    rec.finish(ok ? record::Result::Done : Unfinished());
     if (backup && !form.lastBackup().empty())
         std::fprintf(stderr, "backup of the erased blocks: %s\n", form.lastBackup().c_str());
     if (!ok && services.messages() == 0) return Fail(Caption(form));
     return ok ? kSuccess : kFailure;
 }
 
-int Serial(FlashForm& form, CliServices& services, const Arguments& args) {
+int Serial(FlashForm& form, CliServices& services, const Arguments& args, BoardRecord& rec) {
     const std::string config = *args.value("--config");
     services.reset();
-    if (!Init(form)) return kFailure;
-    form.controls().raise(form.control(C::btnGenerate), Event::Click);
-    if (services.messages() != 0) return kFailure;
+    if (!Init(form)) {
+        if (rec.begin(record::Operation::Serial)) rec.finish(record::Result::Failed);
+        return kFailure;
+    }
+    // With a record the serial is the record's, reserved before the board
+    // is written; without one it is the file's next.
+    if (rec.active()) {
+        const std::optional<std::string> serial = rec.reserveSerial();
+        if (!serial) return kFailure;
+        form.control(C::txtSerial).setText(*serial);
+    } else {
+        form.controls().raise(form.control(C::btnGenerate), Event::Click);
+        if (services.messages() != 0) return kFailure;
+    }
     form.controls().raise(form.control(C::btnSerial), Event::Click);
-    if (!CaptionSays(form, text::kFlashComplete) || services.messages() != 0) return kFailure;
+    if (!CaptionSays(form, text::kFlashComplete) || services.messages() != 0) {
+        rec.finish(Unfinished());
+        return kFailure;
+    }
+    rec.finish(record::Result::Done);
     // The next board gets the next number: the file takes the serial just
     // written, whole or not at all.
     form.SaveINI(config);
@@ -159,16 +207,36 @@ int Serial(FlashForm& form, CliServices& services, const Arguments& args) {
     return kSuccess;
 }
 
-int Read(FlashForm& form, CliServices& services, const Arguments& args) {
+int Read(FlashForm& form, CliServices& services, const Arguments& args, BoardRecord& rec) {
     services.reset();
-    if (!Init(form)) return kFailure;
+    if (!rec.begin(record::Operation::Read)) return kFailure;
+    if (!Init(form)) {
+        rec.finish(record::Result::Failed);
+        return kFailure;
+    }
     form.controls().raise(form.control(C::btnLoadFlash), Event::Click);
-    if (Outcome(services) != kSuccess) return kFailure;
+    const bool ok = Outcome(services) == kSuccess;
+    rec.finish(ok ? record::Result::Done : record::Result::Failed,
+               ok ? form.control(C::txtSerial).text() : std::string());
+    if (!ok) return kFailure;
     form.SaveINI(*args.value("--out"));
     return Outcome(services);
 }
 
-int Parse(FlashForm& form, CliServices& services, const Arguments& args) {
+int History(FlashForm& form, CliServices&, const Arguments& args, BoardRecord&) {
+    HistoryOptions options;
+    options.filter.serial = args.value("--serial").value_or("");
+    options.filter.since = args.value("--since").value_or("");
+    options.filter.station = args.value("--station").value_or("");
+    options.filter.failed_only = args.has("--failed");
+    options.csv = args.has("--csv");
+    options.json = args.has("--json");
+    RecordOptions where = RecordChoice(args);
+    where.station.clear();
+    return History(form, where, options);
+}
+
+int Parse(FlashForm& form, CliServices& services, const Arguments& args, BoardRecord&) {
     form.control(C::txtPath2).setText(std::filesystem::absolute(args.words[0]).string());
     services.reset();
     form.controls().raise(form.control(C::cmdParse), Event::Click);
@@ -194,7 +262,8 @@ const std::vector<Command>& Commands() {
          {"--address", "--config", "--backup"},
          {"--fast"},
          1,
-         Program},
+         Program,
+         true},
         {"serial",
          "serial --config FILE.ini",
          "generates the next serial number from the file's, writes the configuration block with "
@@ -202,14 +271,16 @@ const std::vector<Command>& Commands() {
          {"--config"},
          {},
          0,
-         Serial},
+         Serial,
+         true},
         {"read",
          "read --out FILE.ini [--config FILE.ini]",
          "reads the configuration block from the board's flash into a configuration file",
          {"--out", "--config"},
          {},
          0,
-         Read},
+         Read,
+         true},
         {"parse",
          "parse IMAGE --out FILE.ini [--config FILE.ini]",
          "reads the configuration of a packed image into a configuration file",
@@ -217,6 +288,14 @@ const std::vector<Command>& Commands() {
          {},
          1,
          Parse},
+        {"history",
+         "history [--serial S] [--since YYYY-MM-DD] [--station NAME] [--failed] [--csv|--json]",
+         "prints the production record: every board operation with its image hash, chip, serial "
+         "and result (a table; --csv or --json for other tools)",
+         {"--serial", "--since", "--station"},
+         {"--failed", "--csv", "--json"},
+         0,
+         History},
     };
     return commands;
 }
@@ -241,6 +320,8 @@ void Help(const Command* c) {
     std::printf("usage: plexmoor-cli COMMAND [OPTIONS]   (plexmoor-cli COMMAND --help)\n");
     for (const Command& k : Commands())
         std::printf("  %-7s %s\n", k.name, k.summary);
+    std::printf("Every command takes --record URL (a path, sqlite:PATH or postgresql://...), "
+                "--station NAME and --no-record.\n");
     std::printf("Exit status: 0 done, 1 a failure the program reported, 2 bad usage.\n"
                 "The virtual board is chosen with the same environment variables as Plexmoor.\n");
 }
@@ -263,13 +344,13 @@ std::optional<Arguments> ParseArguments(const Command& c, int argc, char** argv,
             status = kSuccess;
             return std::nullopt;
         }
-        if (in(c.value_options, a)) {
+        if (in(c.value_options, a) || in(kRecordValues, a)) {
             if (i + 1 >= argc) {
                 status = Usage(a + " needs a value", &c);
                 return std::nullopt;
             }
             args.values[a] = argv[++i];
-        } else if (in(c.flag_options, a)) {
+        } else if (in(c.flag_options, a) || in(kRecordFlags, a)) {
             args.flags.push_back(a);
         } else if (a.rfind("-", 0) == 0) {
             status = Usage("unknown option " + a, &c);
@@ -289,6 +370,14 @@ std::optional<Arguments> ParseArguments(const Command& c, int argc, char** argv,
             status = Usage(std::string(c.name) + " needs " + r, &c);
             return std::nullopt;
         }
+    if (args.has("--csv") && args.has("--json")) {
+        status = Usage("--csv and --json contradict each other", &c);
+        return std::nullopt;
+    }
+    if (auto since = args.value("--since"); since && !IsDate(*since)) {
+        status = Usage("--since takes a date as YYYY-MM-DD", &c);
+        return std::nullopt;
+    }
     if (args.has("--yes") && args.has("--no")) {
         status = Usage("--yes and --no contradict each other", &c);
         return std::nullopt;
@@ -331,7 +420,10 @@ int Main(int argc, char** argv) {
         return Fail("configuration file " + config + " does not exist");
     form.Form_Load(config);
     if (services.messages() != 0) return kFailure;
-    const int result = command->run(form, services, *args);
+    // A record that cannot be opened is told before the board is touched.
+    BoardRecord rec(form, services);
+    if (command->board && !rec.open(RecordChoice(*args))) return kFailure;
+    const int result = command->run(form, services, *args, rec);
     // The device is left closed for the next run; no window settings are
     // written, the window's own file stays as the window left it.
     if (form.state().bInit) form.zintra().ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);

@@ -21,6 +21,7 @@ Answer CliServices::messageBox(const std::string& text, Buttons buttons) {
     }
     std::fprintf(stderr, "%s\n", text.c_str());
     ++messages_;
+    last_message_ = text;
     return Answer::Ok;
 }
 

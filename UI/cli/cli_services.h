@@ -32,6 +32,7 @@ class CliServices : public Services {
     // What the logic told the user since the last reset, as a failure; a
     // question it could not answer is a usage error.
     int messages() const { return messages_; }
+    const std::string& lastMessage() const { return last_message_; }
     bool unansweredQuestion() const { return unanswered_; }
     void reset() {
         messages_ = 0;
@@ -42,6 +43,7 @@ class CliServices : public Services {
     std::optional<Answer> answer_;
     std::function<void()> pump_;
     int messages_ = 0;
+    std::string last_message_;
     bool unanswered_ = false;
 };
 

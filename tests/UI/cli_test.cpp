@@ -72,10 +72,10 @@ class CliTest : public ::testing::Test {
     fs::path path(const std::string& name) const { return dir_ / name; }
     Outcome cli(const std::string& args, const std::string& env = {}) {
         Outcome r;
-        const std::string command = "cd '" + dir_.string() + "' && FTD2XX_VIRTUAL_BOARD='" +
-                                    path("board.bin").string() + "' FTD2XX_VIRTUAL_TIME=1 " + env +
-                                    " '" + (bin_ / "plexmoor-cli").string() + "' " + args +
-                                    " >out.txt 2>err.txt";
+        const std::string command =
+            "cd '" + dir_.string() + "' && FTD2XX_VIRTUAL_BOARD='" + path("board.bin").string() +
+            "' FTD2XX_VIRTUAL_TIME=1 PLEXMOOR_RECORD='" + path("record.db").string() + "' " + env +
+            " '" + (bin_ / "plexmoor-cli").string() + "' " + args + " >out.txt 2>err.txt";
         int raw = std::system(command.c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
         r.out = ReadText(path("out.txt"));
