@@ -1,5 +1,7 @@
 #include "atomic_file.h"
 
+#include "os.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,8 +17,6 @@ namespace fs = std::filesystem;
 
 // Links followed before a chain counts as a loop, as the kernel counts them.
 constexpr int kMaxLinks = 40;
-// The permissions of a file the user creates, not mkstemp's 0600.
-constexpr mode_t kNewFileMode = 0644;
 
 // The file a write to `path` must replace: the last target of a chain of
 // symlinks, so the link keeps pointing at the new contents. Empty for a
@@ -32,13 +32,18 @@ std::string final_target(std::string path) {
     return {};
 }
 
-// The rename itself is on the disk only once its folder is.
+// The rename itself is on the disk only once its folder is (os::replace_file
+// sees to it for a replacement; a new name is linked here).
 void sync_folder(const std::string& target) {
+#ifdef _WIN32
+    static_cast<void>(target);
+#else
     fs::path folder = fs::path(target).parent_path();
     int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
     fsync(fd);
     ::close(fd);
+#endif
 }
 
 // Moves all of `bytes` with `io` (read or write), however few bytes each
@@ -62,7 +67,7 @@ AtomicFile::AtomicFile(const std::string& path) {
     }
     target_ = final_target(path);
     if (target_.empty()) return;
-    mode_t mode = kNewFileMode;
+    bool exists = false;
     struct stat st {};
     if (::stat(target_.c_str(), &st) == 0) {
         if (!S_ISREG(st.st_mode)) {
@@ -75,17 +80,17 @@ AtomicFile::AtomicFile(const std::string& path) {
             status_ = Outcome::kReadOnly;
             return;
         }
-        mode = st.st_mode & 07777;
+        exists = true;
     }
     // mkstemp creates the file with O_EXCL under a name of its own choosing:
     // nothing planted under a guessed name is followed or overwritten.
     temporary_ = target_ + ".XXXXXX";
-    fd_ = mkostemp(temporary_.data(), O_CLOEXEC);
+    fd_ = os::create_unique_file(temporary_);
     if (fd_ < 0) {
         temporary_.clear();
         return;
     }
-    fchmod(fd_, mode);
+    if (exists) os::copy_permissions(target_, fd_);
     status_ = Outcome::kWritten;
 }
 
@@ -99,7 +104,7 @@ bool AtomicFile::write(std::span<const uint8_t> bytes) {
 }
 
 bool AtomicFile::sync() {
-    return fd_ >= 0 && fsync(fd_) == 0 && lseek(fd_, 0, SEEK_SET) == 0;
+    return fd_ >= 0 && os::flush_to_disk(fd_) && lseek(fd_, 0, SEEK_SET) == 0;
 }
 
 bool AtomicFile::read(std::span<uint8_t> out) {
@@ -117,7 +122,7 @@ bool AtomicFile::commit() {
     if (fd_ < 0 || !sync()) return false;
     bool closed = ::close(fd_) == 0;
     fd_ = -1;
-    return finish(closed && std::rename(temporary_.c_str(), target_.c_str()) == 0);
+    return finish(closed && os::replace_file(temporary_, target_));
 }
 
 bool AtomicFile::commit_new() {
@@ -126,8 +131,13 @@ bool AtomicFile::commit_new() {
     fd_ = -1;
     // A second name for the synced file, refused where the name exists;
     // the temporary name goes with the destructor.
+#ifdef _WIN32
+    // A Windows rename never replaces an existing file.
+    if (!closed || std::rename(temporary_.c_str(), target_.c_str()) != 0) return false;
+#else
     if (!closed || ::link(temporary_.c_str(), target_.c_str()) != 0) return false;
     ::unlink(temporary_.c_str());
+#endif
     return finish(true);
 }
 

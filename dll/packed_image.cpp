@@ -5,6 +5,7 @@
 #include "file_handle.h"
 #include "host.h"
 #include "library_state.h"
+#include "os.h"
 #include "texts.h"
 
 #include <algorithm>

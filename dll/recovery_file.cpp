@@ -2,8 +2,7 @@
 
 #include "atomic_file.h"
 #include "date_stamp.h"
-
-#include <dlfcn.h>
+#include "os.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -30,9 +29,8 @@ constexpr int kMaxSuffix = 100;
 // way it can be loaded.
 fs::path library_folder() {
     if (const char* dir = std::getenv(kFolderOverride); dir && *dir) return dir;
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&save), &info) && info.dli_fname)
-        return fs::absolute(info.dli_fname).parent_path();
+    const std::string library = os::module_path(reinterpret_cast<const void*>(&save));
+    if (!library.empty()) return fs::path(library).parent_path();
     return fs::current_path();
 }
 

@@ -137,7 +137,7 @@ class ExactStreams : public testing_support::BoardTest {
         Bytes file = pattern(run.size);
         if (!file.empty()) file[0] = run.first;
         testing_support::write_file(temp("image.bin"), file);
-        EXPECT_EQ(SetupWriteParameter(run.start, temp("image.bin").c_str()), 1);
+        EXPECT_EQ(SetupWriteParameter(run.start, temp("image.bin").string().c_str()), 1);
         vboard::Faults& f = board().faults();
         f = run.faults;
         if (run.write_fault)
