@@ -269,10 +269,10 @@ TEST_F(CliTest, ProgramFromAnAddressCountsFromIt) {
 // A hang-up, a kill and Ctrl+C stop a run at the next page with its
 // message; a closed pipe on the output does not stop it.
 TEST_F(CliTest, SignalsStopARunAtAPageAndAClosedPipeDoesNot) {
-    WriteText(path("image.b"), std::string(0x100000, 'I'));
+    WriteText(path("image.b"), std::string(0x20000, 'I'));
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         fs::remove(path("board.bin"));
-        const pid_t pid = start("program image.b --fast", "FTD2XX_VIRTUAL_TIME=0");
+        const pid_t pid = start("program image.b", "FTD2XX_VIRTUAL_TIME=0");
         usleep(500 * 1000);
         kill(pid, signal);
         Outcome r = finish(pid);
@@ -280,13 +280,13 @@ TEST_F(CliTest, SignalsStopARunAtAPageAndAClosedPipeDoesNot) {
         EXPECT_NE(r.err.find("\nStopped at "), std::string::npos) << signal << r.err;
     }
     fs::remove(path("board.bin"));
-    WriteText(path("small.b"), std::string(0x40000, 'S'));
+    WriteText(path("small.b"), std::string(0x2000, 'S'));
     WriteText(path("pipe.sh"), "set -o pipefail; FTD2XX_VIRTUAL_BOARD=board.bin '" +
                                    (bin_ / "plexmoor-cli").string() +
-                                   "' program small.b --fast 2>&1 | head -1 >/dev/null");
+                                   "' program small.b 2>&1 | head -1 >/dev/null");
     const int raw = std::system(("cd '" + dir_.string() + "' && bash pipe.sh").c_str());
     EXPECT_EQ(WEXITSTATUS(raw), 0);
-    EXPECT_EQ(ReadText(path("board.bin")).substr(0, 0x40000), std::string(0x40000, 'S'));
+    EXPECT_EQ(ReadText(path("board.bin")).substr(0, 0x2000), std::string(0x2000, 'S'));
 }
 
 // Stations on one configuration file, through a link to it, each with a
