@@ -247,8 +247,12 @@ void FlashForm::applySetting(std::string_view line) {
         control(*k.box, k.index).setText(Unflatten(value));
         break;
     case KeyKind::FirmwareBox: {
+        // Under versions 3 and 4 the box belongs to the firmware entries and
+        // the FWPATH lines give them; an OT line left from an older version
+        // must not overwrite one.
         const int entry = st_.iFWIndex >= 1 && st_.iFWIndex <= kFWEntries ? st_.iFWIndex : 1;
-        st_.tFW[static_cast<std::size_t>(entry)].strPath = std::string(value);
+        if (st_.lSysVer == 1 || st_.lSysVer == 2)
+            st_.tFW[static_cast<std::size_t>(entry)].strPath = std::string(value);
         control(*k.box, k.index).setText(std::string(value));
         break;
     }
