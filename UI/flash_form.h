@@ -159,6 +159,7 @@ class FlashForm {
     // one field of group h at a stride; a bandplan column into group h; a
     // box into every group; sets 6 and 7.
     bool presetStrideFits();
+    void tellOnlyVersion3();
     void writePreset(int32_t h, int32_t stride, int32_t field, int32_t value);
     void writeBandplan(int32_t h, std::size_t column);
     void copyBoxToAllGroups(int32_t p);
