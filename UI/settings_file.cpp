@@ -341,9 +341,15 @@ void FlashForm::ConfDef() {
 // Save config and Load config
 
 void FlashForm::btnSaveCfg_Click(const EventArgs&) {
+    // No frame shows the memo's box, so the memo is asked for here.
     if (Trim(control(C::txtMemoAll).text()).empty()) {
-        message(text::kInputMemo);
-        return;
+        const std::optional<std::string> memo = services_.inputBox(std::string(text::kInputMemo));
+        if (!memo) return;
+        if (Trim(*memo).empty()) {
+            message(text::kInputMemo);
+            return;
+        }
+        control(C::txtMemoAll).setText(*memo);
     }
     // A box without a number has been named by StoreEdits; a file with the
     // group's older values would not be what the user sees.
