@@ -130,6 +130,9 @@ class FlashForm {
     bool boardReady();
     // The progress bar and the time left of the run in progress.
     void startProgress(int32_t start, int64_t length);
+    void startBackupProgress(int32_t first, int64_t length);
+    void showBackupProgress(int32_t address);
+    void beginProgramming();
     void showProgress(int32_t address);
     void endProgress(bool ok);
 
@@ -196,11 +199,18 @@ class FlashForm {
     std::string backup_folder_;
     std::string last_backup_;
     struct Progress {
-        std::chrono::steady_clock::time_point started;
+        std::chrono::steady_clock::time_point run_started; // the click
+        std::chrono::steady_clock::time_point started;     // the writing
         int32_t start = 0;
         int64_t length = 0;
         int permille = 0;
+        // While the backup runs: its range and which of its two passes.
+        int32_t backup_first = 0;
+        int64_t backup_length = 0;
+        int backup_pass = 0;
+        int32_t backup_last = 0;
     } progress_;
+    bool stop_asked_ = false;
     std::string last_status_;
 };
 
