@@ -62,6 +62,10 @@ uint64_t FlashForm::chipSize() const {
     return n >= kSmallestCapacity && n <= kLargestCapacity ? uint64_t{1} << n : 0;
 }
 
+std::string FlashForm::chipIdText() const {
+    return chip_ == ChipState::kAnswered ? IdText(chip_id_, " ") : std::string();
+}
+
 bool FlashForm::chipAnswered() {
     if (chip_ != ChipState::kNone) return true;
     message(text::kNoChip);

@@ -109,6 +109,16 @@ class FlashForm {
         return last_backup_;
     }
 
+    // The chip that answered Init, for the production record: its JEDEC ID
+    // as "C2 20 15" (empty when none answered) and the size its capacity
+    // byte gives (0 when unknown).
+    std::string chipIdText() const;
+    uint64_t chipSize() const;
+    // Serial numbers: "QV" and today as YYMMDD; the counter of today's
+    // serial in the serial box, 0 when it holds none of today.
+    std::string serialPrefix();
+    int todaysSerialCounter();
+
     // The message number every status caption starts with.
     static constexpr int kMessageNumber = 0;
 
@@ -138,7 +148,6 @@ class FlashForm {
 
     // The chip that answered Init: shown, and a missing one refused.
     void readChipIdentity();
-    uint64_t chipSize() const;
     bool chipAnswered();
     std::string backupFolder();
     bool backUpBeforeWriting(int32_t address, int64_t length);
@@ -175,9 +184,6 @@ class FlashForm {
     std::string readBytes(int32_t table, int32_t at, int32_t count);
     std::string listText(const ListRecord& list);
     bool readBackFits();
-
-    // Serial numbers: "QV" and today as YYMMDD.
-    std::string serialPrefix();
 
     // Packing: the input checks of the system version.
     bool packInputsPass(int32_t mode);

@@ -1,7 +1,7 @@
 // Writes a small demo flash image for the virtual board: generated boot
 // code and two firmware images, packed by Zintra as the start-up system
 // version (3, one DIP switch: two images, eight groups) would pack them.
-// Usage: plexmoor-demo-image OUTPUT
+// Usage: plexmoor-demo-image [--] OUTPUT
 #include "zintra.h"
 
 #include <cstdint>
@@ -42,15 +42,33 @@ constexpr Field kHeader[] = {
     {14, 0x030001}, {15, 0x261207}, {16, 0x120000}, {17, 0x030001}, {18, 0x261207}, {19, 0x120000},
 };
 
+constexpr const char* kUsage =
+    "usage: plexmoor-demo-image OUTPUT\n"
+    "  writes a demo flash image (160 KiB, system version 3) to OUTPUT\n";
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT\n", argv[0]);
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--help" || first == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    // An option is never taken for a file name: "--" before a name that
+    // starts with "-".
+    const bool after_dashes = first == "--";
+    const int names = argc - 1 - (after_dashes ? 1 : 0);
+    const std::string name = names == 1 ? argv[argc - 1] : "";
+    if (names != 1 || name.empty() || (!after_dashes && first[0] == '-')) {
+        std::fputs(kUsage, stderr);
         return 2;
     }
-    const fs::path output = fs::absolute(argv[1]);
     std::error_code ec;
+    const fs::path output = fs::absolute(name, ec);
+    if (ec) {
+        std::fprintf(stderr, "plexmoor-demo-image: %s: %s\n", name.c_str(), ec.message().c_str());
+        return 2;
+    }
     const fs::path dir = fs::temp_directory_path() / ("plexmoor-demo-" + std::to_string(getpid()));
     fs::create_directories(dir, ec);
     const std::string boot = (dir / "bootcode.b").string();

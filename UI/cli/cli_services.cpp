@@ -17,8 +17,10 @@ Answer CliServices::messageBox(const std::string& text, Buttons buttons) {
         unanswered_ = true;
         return Answer::No;
     }
+    if (before_message_) before_message_();
     std::fprintf(stderr, "%s\n", text.c_str());
     ++messages_;
+    last_message_ = text;
     return Answer::Ok;
 }
 
@@ -75,6 +77,7 @@ void ProgressReport::update(int64_t done) {
                    std::to_string(seconds % 60);
         }
         std::fprintf(stderr, "\r[%s] %5.1f%%  %s left ", bar.c_str(), share * 100.0, left.c_str());
+        bar_shown_ = true;
         std::fflush(stderr);
         return;
     }
@@ -88,12 +91,18 @@ void ProgressReport::update(int64_t done) {
 void ProgressReport::finish(bool ok) {
     const double spent =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-    if (terminal_) std::fprintf(stderr, "\n");
+    breakLine();
     if (ok) {
         if (!terminal_ && last_tenth_ < 10) update(total_);
         std::fprintf(stderr, "programmed %lld bytes in %.1f s\n", static_cast<long long>(total_),
                      spent);
     }
+}
+
+void ProgressReport::breakLine() {
+    if (!bar_shown_) return;
+    bar_shown_ = false;
+    std::fprintf(stderr, "\n");
 }
 
 } // namespace plexmoor::cli

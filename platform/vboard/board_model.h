@@ -3,10 +3,12 @@
 #pragma once
 
 #include "board_clock.h"
+#include "board_file.h"
 #include "mpsse_engine.h"
 #include "spi_flash.h"
 #include "virtual_board.h"
 
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -18,7 +20,7 @@ void complain(const std::string& text);
 
 class BoardModel final : public Board {
   public:
-    BoardModel(const Options& options, std::vector<uint8_t> contents, bool file_exists);
+    BoardModel(const Options& options, std::unique_ptr<BoardMemory> memory);
     ~BoardModel() override;
 
     uint64_t now_us() const override { return now_ns() / 1000; }
@@ -45,20 +47,14 @@ class BoardModel final : public Board {
     uint32_t usb_read(uint8_t* data, uint32_t size, uint32_t* got) override;
     void close() override;
 
-    void save_if_changed();
-
-  private:
-    bool save_locked();
-
     mutable std::mutex mutex_;
-    const std::string path_;
     const FlashPart part_;
+    std::unique_ptr<BoardMemory> memory_;
     Faults faults_;
     Counters counters_;
     BoardClock clock_;
     SpiFlash flash_;
     MpsseEngine engine_;
-    bool file_exists_;
     bool opened_ = false;
 };
 

@@ -16,7 +16,7 @@ constexpr uint32_t kSmallestPart = 64u << 10;
 constexpr uint32_t kLargestPart = 16u << 20; // three address bytes
 
 // Never destroyed: the Windows-calls stand-in may still call Sleep from
-// other exit handlers, so the board is only saved at exit, not torn down.
+// other exit handlers, so the board is only flushed at exit, not torn down.
 struct Registry {
     std::mutex mutex;
     std::unique_ptr<BoardModel> board;
@@ -30,7 +30,7 @@ Registry& registry() {
         std::atexit([] {
             Registry& reg = registry();
             std::lock_guard lock(reg.mutex);
-            if (reg.board) reg.board->save_if_changed();
+            if (reg.board) reg.board->save();
         });
         return created;
     }();
@@ -49,16 +49,16 @@ BoardModel* attach_locked(Registry& reg, const Options& options) {
         complain("the flash part must be a power of two from 64 KiB to 16 MiB");
         return nullptr;
     }
-    std::vector<uint8_t> contents;
-    bool exists = true; // a board without a file has nothing to create
+    auto memory = std::make_unique<BoardMemory>(options.part->size_bytes);
     if (!options.path.empty()) {
         std::string error;
-        if (!load_board_file(options.path, options.part->size_bytes, contents, exists, error)) {
+        memory = BoardMemory::open(options.path, options.part->size_bytes, error);
+        if (!memory) {
             complain(error);
             return nullptr;
         }
     }
-    reg.board = std::make_unique<BoardModel>(options, std::move(contents), exists);
+    reg.board = std::make_unique<BoardModel>(options, std::move(memory));
     // The board tells the Windows-calls stand-in where its clock is, instead
     // of being looked up by symbol: a host that loads the library locally
     // (as Plexmoor does) keeps the board out of the global symbol scope.

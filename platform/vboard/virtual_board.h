@@ -102,7 +102,8 @@ class Board {
     virtual std::vector<uint8_t> read(uint32_t address, uint32_t size) const = 0;
     virtual void write_raw(uint32_t address, const std::vector<uint8_t>& bytes) = 0;
     virtual void fill(uint8_t value) = 0;
-    // Writes the contents back to the board file now (also done on detach).
+    // Every change is in the board file as it happens; this pushes the file
+    // to the disk (also done when the bridge closes and on detach).
     virtual bool save() = 0;
 
     // The bridge side, used by the D2XX stand-in.

@@ -77,7 +77,30 @@ class FlashSerialRun : public SerialBlockWrite {
     void close() override { ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0); }
 };
 
+// Judged on the file it writes as well.
+class FlashBackup : public Operation {
+  public:
+    const char* name() const override { return "backup"; }
+    Range reach() const override { return {0, kFlashSize}; }
+    void open(const std::filesystem::path& dir) override {
+        reopen(0);
+        path_ = (dir / kBackupName).string();
+    }
+    int32_t run() override { return ZintraBackupFlash(path_.c_str(), 0, kFlashSize); }
+    void close() override { ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0); }
+    Bytes beside_flash(const std::filesystem::path& dir) override {
+        return testing_support::read_file(dir / kBackupName);
+    }
+
+  private:
+    std::string path_;
+};
+
 } // namespace
+
+std::unique_ptr<Operation> backup_operation() {
+    return std::make_unique<FlashBackup>();
+}
 
 std::vector<std::unique_ptr<Operation>> library_operations() {
     std::vector<std::unique_ptr<Operation>> ops;

@@ -3,6 +3,7 @@
 #include "spi_bridge.h"
 
 #include <cstdlib>
+#include <sys/wait.h>
 
 using namespace testing_support;
 
@@ -10,28 +11,27 @@ namespace {
 
 class BoardFileTest : public BoardTest {};
 
-TEST_F(BoardFileTest, ContentsSurviveDetachAndReattach) {
+// The board file is the chip: a program is in it before the bridge closes,
+// so a process killed at any moment leaves what the part holds.
+TEST_F(BoardFileTest, EveryProgramIsInTheFileAsItHappens) {
     const auto path = temp("board.bin");
-    EXPECT_FALSE(std::filesystem::exists(path)) << "a new board starts erased, without a file";
+    EXPECT_EQ(read_file(path), Bytes(2u << 20, 0xFF)) << "a new board file starts erased";
     Bytes data = pattern(256);
-    {
-        Bridge bridge;
-        bridge.write_enable();
-        bridge.program(0x10000, data);
-    }
+    Bridge bridge;
+    bridge.write_enable();
+    bridge.program(0x10000, data);
+    const Bytes file = read_file(path);
+    EXPECT_EQ(Bytes(file.begin() + 0x10000, file.begin() + 0x10100), data);
+    board().advance_us(10'000);
+    bridge.write_enable();
+    bridge.erase(0x20, 0x10000);
+    EXPECT_EQ(read_file(path).at(0x10000), 0xFF);
+
     vboard::detach();
-    ASSERT_EQ(std::filesystem::file_size(path), 2u << 20);
+    reattach({});
+    EXPECT_EQ(board().read(0x10000, 1), Bytes{0xFF});
     for (const auto& entry : std::filesystem::directory_iterator(path.parent_path()))
         EXPECT_EQ(entry.path().filename(), "board.bin") << "no temporary file left behind";
-
-    reattach({});
-    EXPECT_EQ(board().read(0x10000, 256), data);
-    EXPECT_EQ(board().read(0, 1), Bytes{0xFF});
-
-    // Closing the handle writes the file too, so a crash later loses nothing.
-    board().write_raw(0, {0x42});
-    { Bridge bridge; }
-    EXPECT_EQ(read_file(path).at(0), 0x42);
 }
 
 TEST_F(BoardFileTest, AFileOfTheWrongSizeIsRefusedAndKept) {
@@ -254,6 +254,38 @@ TEST(BoardEnvironment, AttachesOnFirstUse) {
     unsetenv("FTD2XX_VIRTUAL_TIME");
     EXPECT_EQ(std::filesystem::file_size(path), 2u << 20) << "saved at exit";
     std::filesystem::remove(path);
+}
+
+} // namespace
+
+namespace {
+
+// A second station on a board whose bridge this process holds is told the
+// bridge is busy; once the holder closes, the same command goes through.
+TEST(BoardLock, ASecondProcessFindsTheBridgeBusy) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("vboard-lock-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    vboard::Options options;
+    options.path = (dir / "board.bin").string();
+    ASSERT_NE(vboard::attach(options), nullptr);
+    const std::string cli = (std::filesystem::path(PLEXMOOR_PRODUCT_BIN) / "plexmoor-cli").string();
+    const std::string run = "cd " + dir.string() +
+                            " && FTD2XX_VIRTUAL_TIME=1 FTD2XX_VIRTUAL_BOARD=" + options.path + " " +
+                            cli + " read --out read.ini 2>err.txt";
+    auto told_busy = [&] {
+        std::system(run.c_str());
+        const Bytes bytes = read_file(dir / "err.txt");
+        const std::string said(bytes.begin(), bytes.end());
+        return said.find("Open usb device error") != std::string::npos;
+    };
+    {
+        Bridge holder;
+        EXPECT_TRUE(told_busy());
+    }
+    EXPECT_FALSE(told_busy());
+    vboard::detach();
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
