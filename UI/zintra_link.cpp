@@ -71,7 +71,11 @@ template <auto Export, typename... Args>
 int32_t ZintraLink::call(const char* name, bool starts_run, Args... args) {
     if (refusedWhileProgramming(name)) return 0;
     auto fn = reinterpret_cast<decltype(Export)>(bind(name));
-    if (!fn) return 0;
+    return fn ? run(starts_run, fn, args...) : 0;
+}
+
+template <typename Fn, typename... Args>
+int32_t ZintraLink::run(bool starts_run, Fn fn, Args... args) {
     if (!starts_run) return fn(args...);
     programming_ = true;
     int32_t result = fn(args...);
@@ -132,12 +136,7 @@ template <auto Export, typename... Args>
 int32_t ZintraLink::callAddition(const char* name, bool starts_run, Args... args) {
     if (!available(name) || refusedWhileProgramming(name)) return 0;
     auto fn = reinterpret_cast<decltype(Export)>(bind(name, true));
-    if (!fn) return 0;
-    if (!starts_run) return fn(args...);
-    programming_ = true;
-    int32_t result = fn(args...);
-    programming_ = false;
-    return result;
+    return fn ? run(starts_run, fn, args...) : 0;
 }
 
 bool ZintraLink::available(const char* name) {

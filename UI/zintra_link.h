@@ -54,6 +54,8 @@ class ZintraLink {
     int32_t call(const char* name, bool starts_run, Args... args);
     template <auto Export, typename... Args>
     int32_t callAddition(const char* name, bool starts_run, Args... args);
+    // A call that starts a run marks it for as long as it lasts.
+    template <typename Fn, typename... Args> int32_t run(bool starts_run, Fn fn, Args... args);
 
     Services& services_;
     bool programming_ = false;
