@@ -2,6 +2,7 @@
 // code and two firmware images, packed by Zintra as the start-up system
 // version (3, one DIP switch: two images, eight groups) would pack them.
 // Usage: plexmoor-demo-image [--] OUTPUT
+#include "os.h"
 #include "zintra.h"
 
 #include <cstdint>
@@ -10,8 +11,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -69,14 +68,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "plexmoor-demo-image: %s: %s\n", name.c_str(), ec.message().c_str());
         return 2;
     }
-    const fs::path dir = fs::temp_directory_path() / ("plexmoor-demo-" + std::to_string(getpid()));
+    const fs::path dir = fs::temp_directory_path() / ("plexmoor-demo-" + std::to_string(os::process_id()));
     fs::create_directories(dir, ec);
     const std::string boot = (dir / "bootcode.b").string();
     const std::string fw1 = (dir / "fw1.b").string();
     const std::string fw2 = (dir / "fw2.b").string();
     if (!write_part(boot, 0x4001, 0x00) || !write_part(fw1, 0x4000, 0x11) ||
         !write_part(fw2, 0x4000, 0x22)) {
-        std::fprintf(stderr, "cannot write the demo parts in %s\n", dir.c_str());
+        std::fprintf(stderr, "cannot write the demo parts in %s\n", dir.string().c_str());
         return 1;
     }
 
@@ -88,10 +87,11 @@ int main(int argc, char** argv) {
     ZintraActionStr(ZINTRA_STORE_PATH, 0, boot.c_str());
     ZintraActionStr(ZINTRA_STORE_PATH, 1, fw1.c_str());
     ZintraActionStr(ZINTRA_STORE_PATH, 2, fw2.c_str());
-    int32_t packed = PackFlash(boot.c_str(), fw1.c_str(), 0, fw2.c_str(), 0, output.c_str(), 0);
+    int32_t packed =
+        PackFlash(boot.c_str(), fw1.c_str(), 0, fw2.c_str(), 0, output.string().c_str(), 0);
     fs::remove_all(dir, ec);
     if (packed != 1) return 1;
-    std::printf("demo image written: %s (%ju bytes)\n", output.c_str(),
+    std::printf("demo image written: %s (%ju bytes)\n", output.string().c_str(),
                 static_cast<std::uintmax_t>(fs::file_size(output, ec)));
     return 0;
 }

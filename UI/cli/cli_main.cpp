@@ -3,6 +3,7 @@
 // procedures; message boxes become lines on standard error.
 #include "cli_options.h"
 #include "cli_record.h"
+#include "cli_recovery.h"
 #include "cli_services.h"
 #include "cli_texts.h"
 #include "file_replacement.h"
@@ -85,6 +86,26 @@ int Pack(FlashForm& form, CliServices& services, const Options& o) {
     return outcome;
 }
 
+// Printed with its numbers filled in.
+std::string Filled(std::string_view format, int32_t address, const std::string& path) {
+    std::string out(format.size() + path.size() + 16, '\0');
+    const int n = std::snprintf(out.data(), out.size(), std::string(format).c_str(),
+                                static_cast<unsigned>(address), path.c_str());
+    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return out;
+}
+
+// A board is not written while the copy of a block an interrupted
+// configuration write left waits: the copy may hold the only bytes of that
+// block outside the configuration.
+bool RecoveryCopyWaits(FlashForm& form, const Options& o) {
+    if (o.keep_recovery) return false;
+    const std::optional<RecoveryCopy> copy = FindRecoveryCopy(form.zintra());
+    if (!copy) return false;
+    Fail(Filled(text::kRecoveryWaiting, copy->address, copy->path));
+    return true;
+}
+
 // Ctrl+C asks the library to stop at its next page, again at every pump
 // until a run is there to take it: a stop during the backup ends the run
 // before anything is erased.
@@ -109,6 +130,7 @@ int Program(FlashForm& form, CliServices& services, const Options& o, BoardRecor
     form.control(C::chkBackup).setValue(o.backup.empty() ? 0 : 1);
     if (!o.backup.empty()) form.setBackupFolder(o.backup);
     services.reset();
+    if (RecoveryCopyWaits(form, o)) return kFailure;
     if (!rec.begin(record::Operation::Program, o.image, o.address, o.fast)) return kFailure;
     if (!Init(form)) {
         rec.finish(record::Result::Failed);
@@ -147,6 +169,7 @@ int Program(FlashForm& form, CliServices& services, const Options& o, BoardRecor
 int Serial(FlashForm& form, CliServices& services, const Options& o,
            std::optional<FileLock>& config_lock, BoardRecord& rec) {
     services.reset();
+    if (RecoveryCopyWaits(form, o)) return kFailure;
     if (!Init(form)) {
         if (rec.begin(record::Operation::Serial)) rec.finish(record::Result::Failed);
         return kFailure;
@@ -213,6 +236,37 @@ int Parse(FlashForm& form, CliServices& services, const Options& o) {
     return Outcome(services);
 }
 
+// The copy goes back where its name says, in the exact mode, which verifies
+// every page; only a copy that is on the board again is removed.
+int Recover(FlashForm& form, CliServices& services, BoardRecord& rec) {
+    if (!form.zintra().available("ZintraRecoveryCopy")) return Fail(std::string(text::kNoRecovery));
+    const std::optional<RecoveryCopy> copy = FindRecoveryCopy(form.zintra());
+    if (!copy) {
+        std::printf("%s\n", std::string(text::kNoRecoveryCopy).c_str());
+        return kSuccess;
+    }
+    if (copy->address < 0) return Fail(copy->path + std::string(text::kRecoveryNameUnknown));
+    form.control(C::txtPath).setText(copy->path);
+    form.control(C::txtAddr).setText(std::to_string(copy->address));
+    form.control(C::chkFast).setValue(0);
+    form.control(C::chkBackup).setValue(0);
+    services.reset();
+    if (!rec.begin(record::Operation::Program, copy->path, copy->address, false)) return kFailure;
+    if (!Init(form)) {
+        rec.finish(record::Result::Failed);
+        return kFailure;
+    }
+    form.controls().raise(form.control(C::Command3), Event::Click);
+    const bool ok = CaptionSays(form, plexmoor::text::kFlashComplete);
+    rec.finish(ok ? record::Result::Done : Unfinished());
+    if (!ok) return Fail(std::string(text::kRecoveryKept) + copy->path);
+    std::error_code ec;
+    std::filesystem::remove(copy->path, ec);
+    if (ec) return Fail(std::string(text::kRecoveryNotRemoved) + copy->path);
+    std::printf("%s\n", Filled(text::kRecovered, copy->address, copy->path).c_str());
+    return kSuccess;
+}
+
 int ShowHistory(FlashForm& form, const Options& o) {
     HistoryOptions options;
     options.filter.serial = o.serial;
@@ -240,7 +294,7 @@ int Run(FlashForm& form, CliServices& services, const Options& o,
     case Command::History:
         return ShowHistory(form, o);
     case Command::Recover:
-        return Fail(std::string(text::kNoRecovery));
+        return Recover(form, services, rec);
     }
     return kUsage;
 }
@@ -263,8 +317,8 @@ int Main(int argc, char** argv) {
     if (services.messages() != 0) return kFailure;
     // A record that cannot be opened is told before the board is touched.
     BoardRecord rec(form, services);
-    const bool board =
-        o.command == Command::Program || o.command == Command::Serial || o.command == Command::Read;
+    const bool board = o.command == Command::Program || o.command == Command::Serial ||
+                       o.command == Command::Read || o.command == Command::Recover;
     if (board && !rec.open(RecordOptions{o.record_url, o.station, o.no_record})) return kFailure;
     const int result = Run(form, services, o, config_lock, rec);
     // The device is left closed for the next run; no window settings are

@@ -1,5 +1,7 @@
 #include "cli_services.h"
 
+#include "os.h"
+
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -37,15 +39,13 @@ void CliServices::processEvents() {
 }
 
 std::string CliServices::programFolder() {
-    std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string(".") : exe.parent_path().string();
+    const std::string exe = os::program_path();
+    return exe.empty() ? std::string(".") : std::filesystem::path(exe).parent_path().string();
 }
 
 Date CliServices::today() {
     std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = os::local_time(now);
     return Date{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 

@@ -90,5 +90,16 @@ inline constexpr std::string_view kBlockBeingWritten =
     "plexmoor-cli: interrupted; the configuration block is being written, the run ends after it";
 inline constexpr std::string_view kNoRecovery =
     "this Zintra cannot tell recovery copies; nothing was written";
+inline constexpr std::string_view kRecoveryWaiting =
+    "a copy of the flash block at %08x that an interrupted configuration write left is waiting: "
+    "%s\nWrite it back with \"plexmoor-cli recover\" first (or give --keep-recovery to write the "
+    "board anyway); nothing was written";
+inline constexpr std::string_view kNoRecoveryCopy = "no recovery copy is waiting; nothing to do";
+inline constexpr std::string_view kRecoveryNameUnknown =
+    ": the copy's name gives no block address; nothing was written";
+inline constexpr std::string_view kRecovered = "written back and verified at %08x; removed %s";
+inline constexpr std::string_view kRecoveryKept = "the copy stays for another try: ";
+inline constexpr std::string_view kRecoveryNotRemoved =
+    "written back and verified, but the copy could not be removed: ";
 
 } // namespace plexmoor::cli::text

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,6 +69,7 @@ class CliTest : public ::testing::Test {
         std::string templ = (fs::temp_directory_path() / "plexmoor-cli-XXXXXX").string();
         ASSERT_NE(mkdtemp(templ.data()), nullptr);
         dir_ = templ;
+        fs::create_directory(path("recovery"));
         bin_ = ProductFolder();
     }
     void TearDown() override { fs::remove_all(dir_); }
@@ -79,9 +81,10 @@ class CliTest : public ::testing::Test {
                 const std::string& program = "plexmoor-cli") {
         const std::string command =
             "cd '" + dir_.string() + "' && FTD2XX_VIRTUAL_BOARD='" + path("board.bin").string() +
-            "' FTD2XX_VIRTUAL_TIME=1 PLEXMOOR_RECORD='" + path("record.db").string() + "' " + env +
-            " exec '" + (bin_ / program).string() + "' " + args + " >out" + tag + ".txt 2>err" +
-            tag + ".txt";
+            "' FTD2XX_VIRTUAL_TIME=1 PLEXMOOR_RECORD='" + path("record.db").string() +
+            "' ZINTRA_RECOVERY_DIR='" + path("recovery").string() + "' XDG_STATE_HOME='" +
+            path("state").string() + "' " + env + " exec '" + (bin_ / program).string() + "' " +
+            args + " >out" + tag + ".txt 2>err" + tag + ".txt";
         const pid_t pid = fork();
         if (pid == 0) {
             execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
@@ -266,10 +269,10 @@ TEST_F(CliTest, ProgramFromAnAddressCountsFromIt) {
 // A hang-up, a kill and Ctrl+C stop a run at the next page with its
 // message; a closed pipe on the output does not stop it.
 TEST_F(CliTest, SignalsStopARunAtAPageAndAClosedPipeDoesNot) {
-    WriteText(path("image.b"), std::string(0x100000, 'I'));
+    WriteText(path("image.b"), std::string(0x20000, 'I'));
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         fs::remove(path("board.bin"));
-        const pid_t pid = start("program image.b --fast", "FTD2XX_VIRTUAL_TIME=0");
+        const pid_t pid = start("program image.b", "FTD2XX_VIRTUAL_TIME=0");
         usleep(500 * 1000);
         kill(pid, signal);
         Outcome r = finish(pid);
@@ -277,13 +280,13 @@ TEST_F(CliTest, SignalsStopARunAtAPageAndAClosedPipeDoesNot) {
         EXPECT_NE(r.err.find("\nStopped at "), std::string::npos) << signal << r.err;
     }
     fs::remove(path("board.bin"));
-    WriteText(path("small.b"), std::string(0x40000, 'S'));
+    WriteText(path("small.b"), std::string(0x2000, 'S'));
     WriteText(path("pipe.sh"), "set -o pipefail; FTD2XX_VIRTUAL_BOARD=board.bin '" +
                                    (bin_ / "plexmoor-cli").string() +
-                                   "' program small.b --fast 2>&1 | head -1 >/dev/null");
+                                   "' program small.b 2>&1 | head -1 >/dev/null");
     const int raw = std::system(("cd '" + dir_.string() + "' && bash pipe.sh").c_str());
     EXPECT_EQ(WEXITSTATUS(raw), 0);
-    EXPECT_EQ(ReadText(path("board.bin")).substr(0, 0x40000), std::string(0x40000, 'S'));
+    EXPECT_EQ(ReadText(path("board.bin")).substr(0, 0x2000), std::string(0x2000, 'S'));
 }
 
 // Stations on one configuration file, through a link to it, each with a
@@ -323,6 +326,35 @@ TEST_F(CliTest, ASerialThatCannotBeSavedIsNotWritten) {
     EXPECT_NE(r.err.find("nothing was written to the board"), std::string::npos) << r.err;
     EXPECT_EQ(ReadText(path("board.bin")), board);
     EXPECT_EQ(ReadText(config), before);
+}
+
+// A copy of a block an interrupted configuration write left stops program
+// and serial, named, until recover has written it back where it was.
+TEST_F(CliTest, ARecoveryCopyIsWrittenBackBeforeTheBoardIsWrittenAgain) {
+    void* zintra = dlopen((ProductFolder() / "libZintra.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!zintra || !dlsym(zintra, "ZintraRecoveryCopy")) GTEST_SKIP() << "no ZintraRecoveryCopy";
+    const std::string config = prepare();
+    const fs::path copy = path("recovery") / "zintra-flash-00010000-20261207-120000.bin";
+    std::string block(0x10000, '\0');
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<char>(i * 7 + 3);
+    WriteText(copy, block);
+    WriteText(path("image.b"), std::string(0x1000, 'I'));
+    for (const std::string& args : {std::string("program image.b"), "serial --config " + config}) {
+        Outcome r = cli(args);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_NE(r.err.find("00010000 that an interrupted configuration write left is waiting: " +
+                             copy.string()),
+                  std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(cli("program image.b --keep-recovery").status, 0);
+    Outcome recover = cli("recover");
+    ASSERT_EQ(recover.status, 0) << recover.err;
+    EXPECT_EQ(ReadText(path("board.bin")).substr(0x10000, 0x10000), block);
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_EQ(cli("serial --config " + config).status, 0);
+    EXPECT_EQ(cli("recover").out, "no recovery copy is waiting; nothing to do\n");
 }
 
 // The command line packs what the window packs from the same file.
