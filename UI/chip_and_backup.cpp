@@ -96,18 +96,18 @@ bool FlashForm::backUpBeforeWriting(int32_t address, int64_t length) {
     const std::string path = (std::filesystem::path(backupFolder()) /
                               ("backup-" + id + "-" + zintra::DateStamp() + "-" + range + ".bin"))
                                  .string();
-    backing_up_ = true;
-    const int32_t backed_up = zintra_.ZintraBackupFlash(path, static_cast<int32_t>(first),
-                                                        static_cast<int32_t>(end - first));
-    backing_up_ = false;
-    if (backed_up == 0) return false;
+    startBackupProgress(static_cast<int32_t>(first), static_cast<int64_t>(end - first));
+    if (zintra_.ZintraBackupFlash(path, static_cast<int32_t>(first),
+                                  static_cast<int32_t>(end - first)) == 0)
+        return false;
     last_backup_ = path;
     return true;
 }
 
 void FlashForm::btnRestore_Click(const EventArgs&) {
     if (!boardReady()) return;
-    const std::string path = services_.openFileDialog(std::string(text::kBackupFilter));
+    const std::string path =
+        services_.openFileDialogIn(std::string(text::kBackupFilter), backupFolder());
     if (path.empty()) return;
     // The name records where the bytes came from; a file whose size does
     // not fit its range is no backup of this program's.
@@ -126,6 +126,12 @@ void FlashForm::btnRestore_Click(const EventArgs&) {
         message(std::string(text::kNotABackup) + path);
         return;
     }
+    const std::string chip = control(C::lblChip).caption();
+    const std::string question =
+        std::string(text::kRestoreAsk) + name + std::string(text::kRestoreToChip) +
+        (chip.empty() ? std::string(text::kUnknownChip) : chip) + std::string(text::kRestoreAt) +
+        m[1].str() + "-" + m[2].str() + std::string(text::kRestoreEnd);
+    if (services_.messageBox(question, Buttons::YesNo) != Answer::Yes) return;
     runFlash(path, static_cast<int32_t>(first), false);
 }
 
