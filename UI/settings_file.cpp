@@ -149,6 +149,20 @@ void ReadLines(std::istream& in, const std::function<void(std::string_view)>& ta
     if (!line.empty()) end_line();
 }
 
+// Whether any line of the stream is KEY=value with a settings key; the
+// stream is back at its start afterwards.
+bool HoldsSettings(std::istream& in) {
+    bool found = false;
+    ReadLines(in, [&found](std::string_view line) {
+        const std::size_t eq = line.find('=');
+        if (!found && eq != std::string_view::npos)
+            found = MatchKey(line.substr(0, eq)).has_value();
+    });
+    in.clear();
+    in.seekg(0);
+    return found;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -310,6 +324,14 @@ bool FlashForm::LoadIni(const std::string& strCfgPath) {
             // with its defaults.
             if (!strCfgPath.empty()) return false;
         }
+    }
+    // A user's file must be a configuration: an empty file, a packed image
+    // or any other file given by mistake would otherwise reset the window
+    // to its defaults, and a serial run would number a board from them.
+    if (in.is_open() && !strCfgPath.empty() && !HoldsSettings(in)) {
+        message(std::string(text::kConfigFileBefore) + source +
+                std::string(text::kConfigFileNoSettings));
+        return false;
     }
     st_.lDipBits = 1;
     ConfDef();

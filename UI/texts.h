@@ -126,6 +126,8 @@ inline constexpr std::string_view kInputMemo = "please input the memo";
 inline constexpr std::string_view kConfigFileBefore = "config file (";
 inline constexpr std::string_view kConfigFileMissing = ") not exist";
 inline constexpr std::string_view kConfigFileUnreadable = ") cannot be read";
+inline constexpr std::string_view kConfigFileNoSettings =
+    ") holds no settings line; nothing was changed";
 inline constexpr std::string_view kSaveIniFail = "Save data to ini fail";
 
 } // namespace plexmoor::text

@@ -1,9 +1,9 @@
 #include "zintra_link.h"
 
+#include "os.h"
 #include "texts.h"
 #include "zintra.h"
 
-#include <dlfcn.h>
 #include <filesystem>
 #include <map>
 #include <string_view>
@@ -11,7 +11,7 @@
 namespace plexmoor {
 namespace {
 
-constexpr const char* kLibraryFile = "libZintra.so";
+constexpr const char* kLibraryName = "Zintra";
 // The calls that are safe while program flash pumps the window's events:
 // one reads a single integer, the other sets a flag the run looks at.
 constexpr std::string_view kSafeDuringProgramming[] = {"GetFlashProgress", "ZintraStop"};
@@ -36,17 +36,17 @@ void* ZintraLink::bind(const char* name, bool quiet) {
     if (!lib.handle) {
         // Beside the program first, as the program's own library; then by
         // name through the loader's search path.
-        std::filesystem::path beside =
-            std::filesystem::path(services_.programFolder()) / kLibraryFile;
-        lib.handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!lib.handle) lib.handle = dlopen(kLibraryFile, RTLD_NOW | RTLD_LOCAL);
+        const std::string file = os::library_file(kLibraryName);
+        std::string why;
+        lib.handle = os::load_library(
+            (std::filesystem::path(services_.programFolder()) / file).string(), why);
+        if (!lib.handle) lib.handle = os::load_library(file, why);
         if (!lib.handle) {
-            const char* why = dlerror();
-            services_.messageBox(std::string(text::kLibraryMissing) + (why ? why : kLibraryFile));
+            services_.messageBox(std::string(text::kLibraryMissing) + why);
             return nullptr;
         }
     }
-    void* address = dlsym(lib.handle, name);
+    void* address = os::library_symbol(lib.handle, name);
     if (!address) {
         if (!quiet) services_.messageBox(std::string(text::kExportMissing) + name);
         return nullptr;

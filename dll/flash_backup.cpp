@@ -6,8 +6,8 @@
 #include "library_state.h"
 #include "texts.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
+#include "os.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,9 +33,7 @@ std::array<uint8_t, kPiece> from_file;
 class TempFile {
   public:
     explicit TempFile(const std::string& target) : name_(target + ".XXXXXX") {
-        fd_ = mkstemp(name_.data());
-        // The permissions of a file the user creates, not mkstemp's 0600.
-        if (fd_ >= 0) fchmod(fd_, 0644);
+        fd_ = os::create_unique_file(name_);
     }
     ~TempFile() {
         if (fd_ >= 0) ::close(fd_);
@@ -55,7 +53,7 @@ class TempFile {
         return true;
     }
     // On the disk, not in a cache a power cut would take with it.
-    bool sync() { return fsync(fd_) == 0 && lseek(fd_, 0, SEEK_SET) == 0; }
+    bool sync() { return os::flush_to_disk(fd_) && lseek(fd_, 0, SEEK_SET) == 0; }
     bool read(std::span<uint8_t> out) {
         while (!out.empty()) {
             ssize_t n = ::read(fd_, out.data(), out.size());
@@ -68,21 +66,11 @@ class TempFile {
     bool rename_to(const std::string& target) {
         bool ok = ::close(fd_) == 0;
         fd_ = -1;
-        renamed_ = ok && std::rename(name_.c_str(), target.c_str()) == 0;
-        if (renamed_) sync_folder(target);
+        renamed_ = ok && os::replace_file(name_, target);
         return renamed_;
     }
 
   private:
-    // The rename itself is on the disk only once its folder is.
-    static void sync_folder(const std::string& target) {
-        std::filesystem::path folder = std::filesystem::path(target).parent_path();
-        int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0) return;
-        fsync(fd);
-        ::close(fd);
-    }
-
     std::string name_;
     int fd_ = -1;
     bool renamed_ = false;

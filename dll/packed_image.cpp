@@ -4,6 +4,7 @@
 #include "file_handle.h"
 #include "host.h"
 #include "library_state.h"
+#include "os.h"
 #include "texts.h"
 
 #include <algorithm>
@@ -97,7 +98,7 @@ bool write_whole(const std::string& path, std::span<const uint8_t> bytes) {
     if (!f) return false;
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     ok = std::fclose(f) == 0 && ok;
-    if (ok && std::rename(partial.c_str(), path.c_str()) == 0) return true;
+    if (ok && os::replace_file(partial, path)) return true;
     std::remove(partial.c_str());
     return false;
 }

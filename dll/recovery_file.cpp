@@ -1,9 +1,7 @@
 #include "recovery_file.h"
 
 #include "date_stamp.h"
-
-#include <dlfcn.h>
-#include <unistd.h>
+#include "os.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -22,9 +20,8 @@ constexpr int kMaxSuffix = 100;
 // way it can be loaded.
 std::filesystem::path folder() {
     if (const char* dir = std::getenv(kFolderOverride); dir && *dir) return dir;
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&save), &info) && info.dli_fname)
-        return std::filesystem::absolute(info.dli_fname).parent_path();
+    const std::string library = os::module_path(reinterpret_cast<const void*>(&save));
+    if (!library.empty()) return std::filesystem::path(library).parent_path();
     return std::filesystem::current_path();
 }
 
@@ -45,14 +42,14 @@ bool save(uint32_t address, std::span<const uint8_t> bytes, std::string& path) {
     const std::filesystem::path dir = folder();
     for (int suffix = 0; suffix < kMaxSuffix; ++suffix) {
         path = (dir / file_name(address, suffix)).string();
-        // "x": created here or not at all, never an earlier copy overwritten.
-        std::FILE* f = std::fopen(path.c_str(), "wbx");
+        // Created here or not at all, never an earlier copy overwritten.
+        std::FILE* f = os::create_new_file(path);
         if (!f && errno == EEXIST) continue;
         if (!f) return false;
         bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
         // On the disk before the flash is erased, not in a cache a power
         // cut would take along with the block.
-        ok = std::fflush(f) == 0 && fsync(fileno(f)) == 0 && ok;
+        ok = os::flush_to_disk(f) && ok;
         ok = std::fclose(f) == 0 && ok;
         if (!ok) std::remove(path.c_str());
         return ok;

@@ -4,7 +4,7 @@
 #include "host.h"
 #include "library_state.h"
 #include "texts.h"
-#include "wincalls.h"
+#include "windows_calls.h"
 
 #include <algorithm>
 #include <array>
@@ -336,10 +336,11 @@ void restore_clock() {
 }
 
 void pump_messages() {
+    const WindowsCalls& calls = windows_calls();
     MSG message{};
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        DispatchMessageA(&message);
-        TranslateMessage(&message);
+    while (calls.peek_message(&message, nullptr, 0, 0, PM_REMOVE)) {
+        calls.dispatch_message(&message);
+        calls.translate_message(&message);
     }
 }
 

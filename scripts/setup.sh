@@ -1,23 +1,26 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a set needs; safe to run again (what is
 # already there is skipped, and nothing is fetched then).
-# Usage: scripts/setup.sh [product|test|fuzz]...   (default: product)
+# Usage: scripts/setup.sh [product|emulation|test|fuzz]...   (default: product)
 #   product  what building and running Plexmoor and plexmoor-cli needs
-#   test     the product's set, GoogleTest, a virtual X server, and what
+#   emulation  the product's set and umockdev, for the emulated USB bridge
+#   test     the emulation set, GoogleTest, a virtual X server, and what
 #            packaging and the installed-programs test use
 #   fuzz     clang with its libFuzzer runtime, for the fuzz preset
 set -euo pipefail
 product=(cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev libftdi1-dev
          libcli11-dev libsqlite3-dev libpq-dev nettle-dev)
-test=("${product[@]}" libgtest-dev xvfb xauth dpkg-dev postgresql)
+emulation=("${product[@]}" umockdev libumockdev-dev)
+test=("${emulation[@]}" libgtest-dev xvfb xauth dpkg-dev postgresql)
 fuzz=(cmake ninja-build pkg-config libftdi1-dev clang libclang-rt-dev)
 packages=()
 for set in "${@:-product}"; do
   case "$set" in
     product) packages+=("${product[@]}") ;;
+    emulation) packages+=("${emulation[@]}") ;;
     test) packages+=("${test[@]}") ;;
     fuzz) packages+=("${fuzz[@]}") ;;
-    *) echo "setup.sh: unknown set $set (product, test or fuzz)" >&2; exit 2 ;;
+    *) echo "setup.sh: unknown set $set (product, emulation, test or fuzz)" >&2; exit 2 ;;
   esac
 done
 missing=()

@@ -95,6 +95,9 @@ class UsbBackend final : public Backend {
         // The chip's default 16 ms latency timer would hold back every short
         // read-back; a page verify reads 256 bytes, so keep it low.
         ftdi_set_latency_timer(ctx, kLatencyMs);
+        // libusb's own transfer timeout (5 s in libftdi) would hold a read
+        // from a bridge that stopped answering past the read deadline.
+        ctx->usb_read_timeout = ctx->usb_write_timeout = static_cast<int>(kReadDeadline.count());
         *device = new Device{ctx};
         return FT_OK;
     }

@@ -8,6 +8,8 @@
 #include <iterator>
 #include <random>
 
+#include <sys/stat.h>
+
 namespace plexmoor::testing {
 namespace {
 
@@ -354,6 +356,66 @@ TEST_F(SettingsFileTest, AnInterruptedSaveLeavesTheOldFileWhole) {
     StartForm();
     EXPECT_EQ(c(C::txtMemoAll).text(), "newer");
     EXPECT_TRUE(temporaries().empty());
+}
+
+// A save replaces a plain file, through a link its target (the link
+// stays); anything else keeps what it is and the save says it failed.
+TEST_F(SettingsFileTest, ASaveReplacesOnlyAPlainFileItMayWrite) {
+    const std::string target = services.folder + "/shared.ini";
+    struct Case {
+        const char* name;
+        void (*make)(const std::string& path, const std::string& target);
+        bool saved;
+    };
+    const Case cases[] = {
+        {"link", [](const std::string& p, const std::string& t) { fs::create_symlink(t, p); },
+         true},
+        {"pipe", [](const std::string& p, const std::string&) { ::mkfifo(p.c_str(), 0644); },
+         false},
+        {"folder", [](const std::string& p, const std::string&) { fs::create_directory(p); },
+         false},
+        {"read-only",
+         [](const std::string& p, const std::string&) {
+             WriteText(p, "MEMOALL=kept\r\n");
+             fs::permissions(p, fs::perms::owner_read);
+         },
+         false},
+    };
+    c(C::txtMemoAll).setText("saved");
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        WriteText(target, "MEMOALL=old\r\n");
+        const std::string path = services.folder + "/" + k.name + ".ini";
+        k.make(path, target);
+        const auto type = fs::symlink_status(path).type();
+        services.messages.clear();
+        form->SaveINI(path);
+        EXPECT_EQ(fs::symlink_status(path).type(), type);
+        const bool memo_saved = ReadText(target).find("MEMOALL=saved") != std::string::npos;
+        EXPECT_EQ(memo_saved, k.saved);
+        EXPECT_EQ(services.messages.size(), k.saved ? 0u : 1u);
+    }
+    EXPECT_EQ(services.messages, std::vector<std::string>{"Save data to ini fail"});
+    EXPECT_EQ(ReadText(services.folder + "/read-only.ini"), "MEMOALL=kept\r\n");
+}
+
+// Load config of a file that is no configuration (empty, CR only, an
+// image) names it and changes nothing.
+TEST_F(SettingsFileTest, LoadConfigRefusesAFileWithoutSettingsLines) {
+    c(C::txtMemoAll).setText("mine");
+    form->state().lConf[1] = -5;
+    for (const std::string& text : {std::string(), std::string("\r\r\r"), std::string(4096, '\xff'),
+                                    std::string("NOKEY=1\r\nMEMOALL\r\n")}) {
+        services.next_file = services.folder + "/not-a-config.ini";
+        WriteText(services.next_file, text);
+        services.messages.clear();
+        form->controls().userClick(c(C::btnLoadCfg));
+        EXPECT_EQ(services.messages,
+                  std::vector<std::string>{"config file (" + services.next_file +
+                                           ") holds no settings line; nothing was changed"});
+        EXPECT_EQ(c(C::txtMemoAll).text(), "mine");
+        EXPECT_EQ(form->state().lConf[1], -5);
+    }
 }
 
 } // namespace

@@ -53,7 +53,7 @@ TEST_F(ChipTools, BackupOfTwoBlocksHoldsExactlyTheFlash) {
     board().write_raw(0, pattern(0x40000, 3));
     const auto path = temp("backup.bin");
     testing_support::write_file(path, {0x01}); // an older backup is replaced
-    ASSERT_EQ(ZintraBackupFlash(path.c_str(), 0x10000, 0x20000), 1);
+    ASSERT_EQ(ZintraBackupFlash(path.string().c_str(), 0x10000, 0x20000), 1);
     EXPECT_EQ(read_file(path), board().read(0x10000, 0x20000));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path.parent_path()), {}), 2)
         << "the board's file and the backup: no temporary file left";
@@ -65,7 +65,7 @@ TEST_F(ChipTools, BackupThatCannotBeWrittenStopsBeforeReadingTheFlash) {
     open();
     const auto path = temp("missing") / "backup.bin";
     const uint64_t writes = board().counters().usb_writes;
-    EXPECT_EQ(ZintraBackupFlash(path.c_str(), 0, 0x10000), 0);
+    EXPECT_EQ(ZintraBackupFlash(path.string().c_str(), 0, 0x10000), 0);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find(path.string()), std::string::npos) << messages[0];
     EXPECT_EQ(board().counters().usb_writes, writes);
@@ -84,7 +84,7 @@ TEST_F(ChipTools, StopFromThePumpEndsTheRunAtThatPage) {
         open();
         board().write_raw(0, old_data);
         testing_support::write_file(temp("image.bin"), file);
-        SetupWriteParameter(0x20000, temp("image.bin").c_str());
+        SetupWriteParameter(0x20000, temp("image.bin").string().c_str());
         int32_t stopped_before = -1;
         on_pump = [&] {
             if (stopped_before < 0 && GetFlashProgress() >= 0x20000 + 0x40000 * 3 / 10) {

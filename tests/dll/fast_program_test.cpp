@@ -33,7 +33,7 @@ class FastProgram : public testing_support::BoardTest {
         board().write_raw(0, before);
         EXPECT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
         testing_support::write_file(temp("image.bin"), file);
-        EXPECT_EQ(SetupWriteParameter(start, temp("image.bin").c_str()), 1);
+        EXPECT_EQ(SetupWriteParameter(start, temp("image.bin").string().c_str()), 1);
         Outcome o;
         o.result = ZintraAction(ZINTRA_PROGRAM_FLASH, 0, mode, 0);
         o.flash = board().read(0, kFlashSize);
@@ -163,7 +163,7 @@ TEST_F(FastProgram, FaultsAreRestartedOrReportedLikeTheExactModes) {
         board().faults() = c.faults;
         ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
         testing_support::write_file(temp("image.bin"), file);
-        SetupWriteParameter(0x40000, temp("image.bin").c_str());
+        SetupWriteParameter(0x40000, temp("image.bin").string().c_str());
         EXPECT_EQ(ZintraAction(ZINTRA_PROGRAM_FLASH, 0, ZINTRA_PROGRAM_FAST, 0), c.result)
             << c.name;
         EXPECT_EQ(messages.empty() ? "" : messages.back(), c.message) << c.name;
@@ -205,7 +205,7 @@ TEST_F(FastProgram, AStuckBusyBitEndsTheRunWithinItsBudget) {
             }
         };
         testing_support::write_file(temp("image.bin"), pattern(0x3000, 8));
-        SetupWriteParameter(0x40000, temp("image.bin").c_str());
+        SetupWriteParameter(0x40000, temp("image.bin").string().c_str());
         pumps = 0;
         EXPECT_EQ(ZintraAction(ZINTRA_PROGRAM_FLASH, 0, ZINTRA_PROGRAM_FAST, 0), 0) << c.name;
         EXPECT_EQ(messages, std::vector<std::string>{c.message}) << c.name;

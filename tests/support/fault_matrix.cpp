@@ -2,6 +2,7 @@
 
 #include "byte_files.h"
 #include "byte_pattern.h"
+#include "os.h"
 #include "virtual_board.h"
 #include "wincalls.h"
 
@@ -269,9 +270,8 @@ std::string cell_name(std::size_t fault, const std::string& operation) {
 }
 
 CellFolder::CellFolder() {
-    std::string templ = (std::filesystem::temp_directory_path() / "fault-cell-XXXXXX").string();
-    if (!mkdtemp(templ.data())) std::abort();
-    path_ = templ;
+    path_ = os::make_temp_folder("fault-cell-");
+    if (path_.empty()) std::abort();
 }
 
 CellFolder::~CellFolder() {
@@ -300,7 +300,7 @@ void shown(const std::string& text) {
 }
 
 Cell run(Operation& op, const Fault& fault, const std::filesystem::path& dir) {
-    setenv("ZINTRA_RECOVERY_DIR", dir.c_str(), 1);
+    os::set_environment("ZINTRA_RECOVERY_DIR", dir.string().c_str());
     Cell cell;
     Run good = run_once(op, dir, [](vboard::Board&, std::optional<std::size_t>) {});
     if (good.outcome.result != 1) { // a run without faults must succeed
