@@ -28,3 +28,12 @@ add_custom_target(d2xx_vendor_import DEPENDS ${d2xx_import})
 add_library(d2xx_vendor INTERFACE)
 target_link_libraries(d2xx_vendor INTERFACE ${d2xx_import})
 add_dependencies(d2xx_vendor d2xx_vendor_import)
+
+# CLI11 is headers only: Debian's copy serves the cross builds too, through
+# a folder that holds it alone (all of /usr/include would shadow MinGW's).
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/cli11)
+file(CREATE_LINK /usr/include/CLI ${CMAKE_BINARY_DIR}/cli11/CLI SYMBOLIC)
+add_library(CLI11::CLI11 INTERFACE IMPORTED)
+target_include_directories(CLI11::CLI11 INTERFACE ${CMAKE_BINARY_DIR}/cli11)
+set(CLI11_FOUND TRUE)
+set(CLI11_DIR ${CMAKE_BINARY_DIR}/cli11)
