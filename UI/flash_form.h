@@ -140,6 +140,9 @@ class FlashForm {
     bool boardReady();
     // The progress bar and the time left of the run in progress.
     void startProgress(int32_t start, int64_t length);
+    void startBackupProgress(int32_t first, int64_t length);
+    void showBackupProgress(int32_t address);
+    void beginProgramming();
     void showProgress(int32_t address);
     void endProgress(bool ok);
 
@@ -168,6 +171,7 @@ class FlashForm {
     // one field of group h at a stride; a bandplan column into group h; a
     // box into every group; sets 6 and 7.
     bool presetStrideFits();
+    void tellOnlyVersion3();
     void writePreset(int32_t h, int32_t stride, int32_t field, int32_t value);
     void writeBandplan(int32_t h, std::size_t column);
     void copyBoxToAllGroups(int32_t p);
@@ -201,11 +205,18 @@ class FlashForm {
     std::string backup_folder_;
     std::string last_backup_;
     struct Progress {
-        std::chrono::steady_clock::time_point started;
+        std::chrono::steady_clock::time_point run_started; // the click
+        std::chrono::steady_clock::time_point started;     // the writing
         int32_t start = 0;
         int64_t length = 0;
         int permille = 0;
+        // While the backup runs: its range and which of its two passes.
+        int32_t backup_first = 0;
+        int64_t backup_length = 0;
+        int backup_pass = 0;
+        int32_t backup_last = 0;
     } progress_;
+    bool stop_asked_ = false;
     std::string last_status_;
 };
 

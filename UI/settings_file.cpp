@@ -261,8 +261,12 @@ void FlashForm::applySetting(std::string_view line) {
         control(*k.box, k.index).setText(Unflatten(value));
         break;
     case KeyKind::FirmwareBox: {
+        // Under versions 3 and 4 the box belongs to the firmware entries and
+        // the FWPATH lines give them; an OT line left from an older version
+        // must not overwrite one.
         const int entry = st_.iFWIndex >= 1 && st_.iFWIndex <= kFWEntries ? st_.iFWIndex : 1;
-        st_.tFW[static_cast<std::size_t>(entry)].strPath = std::string(value);
+        if (st_.lSysVer == 1 || st_.lSysVer == 2)
+            st_.tFW[static_cast<std::size_t>(entry)].strPath = std::string(value);
         control(*k.box, k.index).setText(std::string(value));
         break;
     }
@@ -359,9 +363,15 @@ void FlashForm::ConfDef() {
 // Save config and Load config
 
 void FlashForm::btnSaveCfg_Click(const EventArgs&) {
+    // No frame shows the memo's box, so the memo is asked for here.
     if (Trim(control(C::txtMemoAll).text()).empty()) {
-        message(text::kInputMemo);
-        return;
+        const std::optional<std::string> memo = services_.inputBox(std::string(text::kInputMemo));
+        if (!memo) return;
+        if (Trim(*memo).empty()) {
+            message(text::kInputMemo);
+            return;
+        }
+        control(C::txtMemoAll).setText(*memo);
     }
     // A box without a number has been named by StoreEdits; a file with the
     // group's older values would not be what the user sees.

@@ -71,7 +71,11 @@ template <auto Export, typename... Args>
 int32_t ZintraLink::call(const char* name, bool starts_run, Args... args) {
     if (refusedWhileProgramming(name)) return 0;
     auto fn = reinterpret_cast<decltype(Export)>(bind(name));
-    if (!fn) return 0;
+    return fn ? run(starts_run, fn, args...) : 0;
+}
+
+template <typename Fn, typename... Args>
+int32_t ZintraLink::run(bool starts_run, Fn fn, Args... args) {
     if (!starts_run) return fn(args...);
     programming_ = true;
     int32_t result = fn(args...);
@@ -129,10 +133,10 @@ int32_t ZintraLink::LoadConfFromFileToBuffer(const std::string& path, int32_t mo
 }
 
 template <auto Export, typename... Args>
-int32_t ZintraLink::callAddition(const char* name, Args... args) {
+int32_t ZintraLink::callAddition(const char* name, bool starts_run, Args... args) {
     if (!available(name) || refusedWhileProgramming(name)) return 0;
     auto fn = reinterpret_cast<decltype(Export)>(bind(name, true));
-    return fn ? fn(args...) : 0;
+    return fn ? run(starts_run, fn, args...) : 0;
 }
 
 bool ZintraLink::available(const char* name) {
@@ -143,15 +147,16 @@ bool ZintraLink::available(const char* name) {
 }
 
 int32_t ZintraLink::ZintraChipId(uint8_t* id) {
-    return callAddition<&::ZintraChipId>("ZintraChipId", id);
+    return callAddition<&::ZintraChipId>("ZintraChipId", false, id);
 }
 
 int32_t ZintraLink::ZintraBackupFlash(const std::string& path, int32_t address, int32_t length) {
-    return callAddition<&::ZintraBackupFlash>("ZintraBackupFlash", path.c_str(), address, length);
+    return callAddition<&::ZintraBackupFlash>("ZintraBackupFlash", true, path.c_str(), address,
+                                              length);
 }
 
 int32_t ZintraLink::ZintraStop() {
-    return callAddition<&::ZintraStop>("ZintraStop");
+    return callAddition<&::ZintraStop>("ZintraStop", false);
 }
 
 } // namespace plexmoor

@@ -38,8 +38,8 @@ class ZintraLink {
     int32_t ZintraStop();
     bool available(const char* name);
 
-    // True while program flash (action 4) runs; the window's handlers then
-    // run only from the library's message pump.
+    // True while program flash (action 4) or a backup runs; the window's
+    // handlers then run only from the library's message pump.
     bool programming() const { return programming_; }
 
     // The export's address, or nullptr after telling the user why not (or
@@ -52,7 +52,10 @@ class ZintraLink {
     bool refusedWhileProgramming(const char* name);
     template <auto Export, typename... Args>
     int32_t call(const char* name, bool starts_run, Args... args);
-    template <auto Export, typename... Args> int32_t callAddition(const char* name, Args... args);
+    template <auto Export, typename... Args>
+    int32_t callAddition(const char* name, bool starts_run, Args... args);
+    // A call that starts a run marks it for as long as it lasts.
+    template <typename Fn, typename... Args> int32_t run(bool starts_run, Fn fn, Args... args);
 
     Services& services_;
     bool programming_ = false;

@@ -83,7 +83,7 @@ TEST_F(SettingsFileTest, EveryVersionAndDipCountSurvivesARestart) {
             for (Control& box : form->controls().all()) {
                 // The shown group's boxes go into the group at the close, so
                 // they hold numbers.
-                if (box.name() == "txtMIBConf") {
+                if (box.id() == C::txtMIBConf) {
                     box.setText(tag + std::to_string(box.index()));
                 } else if (box.kind() == Kind::TextBox) {
                     box.setText(box.key() + " " + tag + " \xe4|");
@@ -236,6 +236,20 @@ TEST_F(SettingsFileTest, BadLinesAreIgnoredOneByOne) {
     EXPECT_TRUE(services.messages.empty());
 }
 
+// No frame shows txtMemoAll: an empty memo is asked for; Cancel ends the
+// save, an answer is kept and saved.
+TEST_F(SettingsFileTest, SaveConfigAsksForTheMemo) {
+    services.next_file = services.folder + "/asked.ini";
+    c(C::txtMemoAll).setText("");
+    form->controls().userClick(c(C::btnSaveCfg));
+    EXPECT_TRUE(services.filters.empty()) << "cancelled before the file dialog";
+    services.typed = "line 3";
+    form->controls().userClick(c(C::btnSaveCfg));
+    EXPECT_EQ(services.messages, std::vector<std::string>(2, "please input the memo"));
+    EXPECT_EQ(c(C::txtMemoAll).text(), "line 3");
+    EXPECT_NE(ReadText(services.next_file).find("\r\nMEMOALL=line 3\r\n"), std::string::npos);
+}
+
 TEST_F(SettingsFileTest, SaveConfigAndLoadConfig) {
     services.next_file = services.folder + "/user.ini";
     c(C::txtMemoAll).setText("  ");
@@ -330,6 +344,32 @@ TEST_F(SettingsFileTest, TheCloseKeepsTheEditsOfTheShownGroupAndEntry) {
     EXPECT_EQ(form->state().lConf[2 * 48 + 4], 444);
     EXPECT_EQ(form->state().strMemo[2], "third");
     EXPECT_EQ(c(C::txtFile3, 1).text(), "/fw/shown.b");
+}
+
+// A version-3 file may still hold the OT line of an older version: after
+// the start the firmware boxes show entry 1 as the file gave it, both
+// firmware lists offer every entry of the DIP count, and the close writes
+// the entries back unchanged.
+TEST_F(SettingsFileTest, AStaleOTLineChangesNoFirmwareEntry) {
+    for (int dip : {1, 2}) {
+        SCOPED_TRACE(dip);
+        WriteText(settingsPath(),
+                  "BOOTCODE=C:\\fw\\boot.b\r\nSYSVER=3\r\nFWPATH0=C:\\fw\\img0.b\r\n"
+                  "FWPATH1=C:\\fw\\img1.b\r\nOT=C:\\fw\\ot1.b\r\nDIP=" +
+                      std::to_string(dip) + "\r\n");
+        StartForm();
+        EXPECT_EQ(c(C::txtFile3, 1).text(), "C:\\fw\\img0.b");
+        const std::vector<std::string> entries = dip == 1
+                                                     ? std::vector<std::string>{"1", "2"}
+                                                     : std::vector<std::string>{"1", "2", "3", "4"};
+        EXPECT_EQ(c(C::cmbFWGrp).items(), entries);
+        EXPECT_EQ(c(C::cmbFwGrp2).items(), entries);
+        EXPECT_EQ(c(C::cmbGroup).items().size(), entries.size() == 2 ? 8u : 4u);
+        form->Form_Unload();
+        const std::string written = ReadText(settingsPath());
+        EXPECT_NE(written.find("FWPATH0=C:\\fw\\img0.b\r\nFWPATH1=C:\\fw\\img1.b\r\n"),
+                  std::string::npos);
+    }
 }
 
 // A save stopped between the temporary file and the rename, as by a crash,
