@@ -58,6 +58,8 @@ typedef DWORD FT_STATUS;
 
 /* A serial number never exceeds this, terminator included. */
 #define FT_SERIAL_NUMBER_SIZE 16u
+/* A description never exceeds this, terminator included. */
+#define FT_DESCRIPTION_SIZE 64u
 
 FT_STATUS FT_API FT_ListDevices(PVOID pArg1, PVOID pArg2, DWORD Flags);
 FT_STATUS FT_API FT_OpenEx(PVOID pArg1, DWORD Flags, FT_HANDLE* pHandle);

@@ -42,12 +42,16 @@ FT_STATUS FT_API FT_ListDevices(PVOID pArg1, PVOID pArg2, DWORD Flags) {
         if (!pArg1) return FT_INVALID_PARAMETER;
         return backend.count(static_cast<DWORD*>(pArg1));
     }
-    if ((Flags & FT_LIST_BY_INDEX) && (Flags & FT_OPEN_BY_SERIAL_NUMBER)) {
+    if (Flags & FT_LIST_BY_INDEX) {
         if (!pArg2) return FT_INVALID_PARAMETER;
         auto index = static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(pArg1));
-        char serial[FT_SERIAL_NUMBER_SIZE] = {};
-        FT_STATUS status = backend.serial(index, serial);
-        if (status == FT_OK) std::memcpy(pArg2, serial, std::strlen(serial) + 1);
+        char text[FT_DESCRIPTION_SIZE] = {};
+        FT_STATUS status = FT_NOT_SUPPORTED;
+        if (Flags & FT_OPEN_BY_SERIAL_NUMBER)
+            status = backend.serial(index, text);
+        else if (Flags & FT_OPEN_BY_DESCRIPTION)
+            status = backend.description(index, text);
+        if (status == FT_OK) std::memcpy(pArg2, text, std::strlen(text) + 1);
         return status;
     }
     return FT_NOT_SUPPORTED;

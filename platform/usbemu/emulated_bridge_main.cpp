@@ -21,6 +21,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -68,9 +69,10 @@ vboard::Board* attach_board(std::string& error) {
         return nullptr;
     }
     setenv("FTD2XX_VIRTUAL_BOARD", path, 1);
-    vboard::Options options;
-    bool named = false;
-    if (!vboard::options_from_environment(options, named, error)) return nullptr;
+    unsetenv("FTD2XX_VIRTUAL_BOARDS");
+    std::vector<vboard::Options> boards;
+    if (!vboard::boards_from_environment(boards, error)) return nullptr;
+    vboard::Options options = boards.at(0);
     options.virtual_time = false;
     vboard::Board* board = vboard::attach(options);
     if (!board) error = "the board file cannot be used";

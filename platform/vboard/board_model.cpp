@@ -58,9 +58,12 @@ void complain(const std::string& text) {
     std::fflush(stderr);
 }
 
-BoardModel::BoardModel(const Options& options, std::unique_ptr<BoardMemory> memory)
-    : part_(*options.part), memory_(std::move(memory)), faults_(options.faults),
-      clock_(options.virtual_time), flash_(part_, memory_->bytes(), clock_, faults_, counters_),
+BoardModel::BoardModel(const Options& options, std::unique_ptr<BoardMemory> memory,
+                       BoardClock& clock)
+    : part_(*options.part), serial_(options.serial),
+      master_clock_60mhz_(options.master_clock_60mhz), memory_(std::move(memory)),
+      faults_(options.faults), clock_(clock),
+      flash_(part_, memory_->bytes(), clock_, faults_, counters_),
       engine_(flash_, clock_, counters_, options.master_clock_60mhz) {}
 
 BoardModel::~BoardModel() {
@@ -77,11 +80,15 @@ void BoardModel::advance_us(uint64_t us) {
     clock_.advance_ns(saturating_ns(us));
 }
 
-void BoardModel::sleep_ms(uint32_t ms) {
+void BoardModel::note_sleep(uint32_t ms) {
     std::lock_guard lock(mutex_);
     ++counters_.sleeps;
     counters_.slept_us += uint64_t{ms} * 1000;
-    clock_.advance_ns(uint64_t{ms} * 1'000'000);
+}
+
+// Interface A of the chip the bridge stands for.
+std::string BoardModel::description() const {
+    return master_clock_60mhz_ ? "Virtual FT2232H A" : "Virtual FT2232D A";
 }
 
 void BoardModel::observe_commands(CommandObserver observer) {
