@@ -62,6 +62,10 @@ uint64_t FlashForm::chipSize() const {
     return n >= kSmallestCapacity && n <= kLargestCapacity ? uint64_t{1} << n : 0;
 }
 
+std::string FlashForm::chipIdText() const {
+    return chip_ == ChipState::kAnswered ? IdText(chip_id_, " ") : std::string();
+}
+
 bool FlashForm::chipAnswered() {
     if (chip_ != ChipState::kNone) return true;
     message(text::kNoChip);
@@ -92,6 +96,7 @@ bool FlashForm::backUpBeforeWriting(int32_t address, int64_t length) {
     const std::string path = (std::filesystem::path(backupFolder()) /
                               ("backup-" + id + "-" + zintra::DateStamp() + "-" + range + ".bin"))
                                  .string();
+    startBackupProgress(static_cast<int32_t>(first), static_cast<int64_t>(end - first));
     if (zintra_.ZintraBackupFlash(path, static_cast<int32_t>(first),
                                   static_cast<int32_t>(end - first)) == 0)
         return false;
@@ -101,7 +106,8 @@ bool FlashForm::backUpBeforeWriting(int32_t address, int64_t length) {
 
 void FlashForm::btnRestore_Click(const EventArgs&) {
     if (!boardReady()) return;
-    const std::string path = services_.openFileDialog(std::string(text::kBackupFilter));
+    const std::string path =
+        services_.openFileDialogIn(std::string(text::kBackupFilter), backupFolder());
     if (path.empty()) return;
     // The name records where the bytes came from; a file whose size does
     // not fit its range is no backup of this program's.
@@ -120,6 +126,12 @@ void FlashForm::btnRestore_Click(const EventArgs&) {
         message(std::string(text::kNotABackup) + path);
         return;
     }
+    const std::string chip = control(C::lblChip).caption();
+    const std::string question =
+        std::string(text::kRestoreAsk) + name + std::string(text::kRestoreToChip) +
+        (chip.empty() ? std::string(text::kUnknownChip) : chip) + std::string(text::kRestoreAt) +
+        m[1].str() + "-" + m[2].str() + std::string(text::kRestoreEnd);
+    if (services_.messageBox(question, Buttons::YesNo) != Answer::Yes) return;
     runFlash(path, static_cast<int32_t>(first), false);
 }
 

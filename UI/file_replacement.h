@@ -1,25 +1,36 @@
-// Files the window writes are replaced whole or not at all.
+// Files the window writes are replaced whole or not at all, only where they
+// should be, and one writer at a time.
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include <sys/types.h>
+
 namespace plexmoor {
 
+// The file a path finally names: a symbolic link is followed to its target
+// (which a save replaces, so the link stays a link), however many links
+// deep; a path that is no link is itself.
+std::string FinalTarget(const std::string& path);
+
 // A file replaced whole or not at all: the new contents go into a temporary
-// file beside the target, which is renamed over the target once it is
-// complete and on disk. Until commit() the target keeps its old contents,
-// so a writer that stops before (a crash, a full disk) leaves it whole; a
-// temporary file that was not committed is removed with this object.
+// file beside the target, created exclusively under a name of its own,
+// which is renamed over the target once it is complete and on disk. Until
+// commit() the target keeps its old contents, so a writer that stops before
+// (a crash, a full disk) leaves it whole; a temporary file that was not
+// committed is removed with this object. Through a symbolic link the link's
+// target is replaced. Refused: an empty path, a target that is not a plain
+// file (a folder, a pipe, a device) and one that may not be written.
 class FileReplacement {
   public:
-    explicit FileReplacement(std::string target) : target_(std::move(target)) {}
+    explicit FileReplacement(const std::string& target) : target_(FinalTarget(target)) {}
     FileReplacement(const FileReplacement&) = delete;
     FileReplacement& operator=(const FileReplacement&) = delete;
     ~FileReplacement();
 
-    // False when the temporary file could not be written whole, or when the
-    // target exists and may not be written.
+    // False when the target is refused or the temporary file could not be
+    // written whole.
     bool write(std::string_view contents);
     // False when nothing was written or the rename failed.
     bool commit();
@@ -31,7 +42,27 @@ class FileReplacement {
     std::string temporary_;
 };
 
-// write() and commit() in one.
+// An advisory lock (flock) on an existing plain file that writers replace
+// by rename: every process that reads, changes and saves the file under it
+// (plexmoor-cli, Plexmoor's saves) takes its turn. The lock is on the file
+// the path names once held, so a waiter that finds the file replaced
+// meanwhile locks the new one. Within one process a second lock on a file
+// already locked there is granted at once. A missing file or one that is
+// not a plain file is not locked (nothing is there to keep).
+class FileLock {
+  public:
+    explicit FileLock(const std::string& path);
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    ~FileLock();
+
+  private:
+    int fd_ = -1;
+    dev_t dev_ = 0;
+    ino_t ino_ = 0;
+};
+
+// write() and commit() in one, under the target's lock.
 bool ReplaceFile(const std::string& target, std::string_view contents);
 
 } // namespace plexmoor

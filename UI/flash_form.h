@@ -109,6 +109,16 @@ class FlashForm {
         return last_backup_;
     }
 
+    // The chip that answered Init, for the production record: its JEDEC ID
+    // as "C2 20 15" (empty when none answered) and the size its capacity
+    // byte gives (0 when unknown).
+    std::string chipIdText() const;
+    uint64_t chipSize() const;
+    // Serial numbers: "QV" and today as YYMMDD; the counter of today's
+    // serial in the serial box, 0 when it holds none of today.
+    std::string serialPrefix();
+    int todaysSerialCounter();
+
     // The message number every status caption starts with.
     static constexpr int kMessageNumber = 0;
 
@@ -130,12 +140,14 @@ class FlashForm {
     bool boardReady();
     // The progress bar and the time left of the run in progress.
     void startProgress(int32_t start, int64_t length);
+    void startBackupProgress(int32_t first, int64_t length);
+    void showBackupProgress(int32_t address);
+    void beginProgramming();
     void showProgress(int32_t address);
     void endProgress(bool ok);
 
     // The chip that answered Init: shown, and a missing one refused.
     void readChipIdentity();
-    uint64_t chipSize() const;
     bool chipAnswered();
     std::string backupFolder();
     bool backUpBeforeWriting(int32_t address, int64_t length);
@@ -159,6 +171,7 @@ class FlashForm {
     // one field of group h at a stride; a bandplan column into group h; a
     // box into every group; sets 6 and 7.
     bool presetStrideFits();
+    void tellOnlyVersion3();
     void writePreset(int32_t h, int32_t stride, int32_t field, int32_t value);
     void writeBandplan(int32_t h, std::size_t column);
     void copyBoxToAllGroups(int32_t p);
@@ -171,9 +184,6 @@ class FlashForm {
     std::string readBytes(int32_t table, int32_t at, int32_t count);
     std::string listText(const ListRecord& list);
     bool readBackFits();
-
-    // Serial numbers: "QV" and today as YYMMDD.
-    std::string serialPrefix();
 
     // Packing: the input checks of the system version.
     bool packInputsPass(int32_t mode);
@@ -195,11 +205,18 @@ class FlashForm {
     std::string backup_folder_;
     std::string last_backup_;
     struct Progress {
-        std::chrono::steady_clock::time_point started;
+        std::chrono::steady_clock::time_point run_started; // the click
+        std::chrono::steady_clock::time_point started;     // the writing
         int32_t start = 0;
         int64_t length = 0;
         int permille = 0;
+        // While the backup runs: its range and which of its two passes.
+        int32_t backup_first = 0;
+        int64_t backup_length = 0;
+        int backup_pass = 0;
+        int32_t backup_last = 0;
     } progress_;
+    bool stop_asked_ = false;
     std::string last_status_;
 };
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -78,9 +79,16 @@ void FlashForm::runFlash(const std::string& path, int32_t address, bool back_up)
         control(name).setEnabled(false);
     startProgress(address, st_.lFlashLen);
 
-    const bool backed_up = !back_up || backUpBeforeWriting(address, st_.lFlashLen);
+    // Stop reaches the backup as well; a stop there ends the run before
+    // anything on the board is erased.
+    stop_asked_ = false;
     control(C::btnStop).setEnabled(true);
-    int32_t result = backed_up ? programFlash(0) : 0;
+    const bool backed_up = !back_up || backUpBeforeWriting(address, st_.lFlashLen);
+    int32_t result = 0;
+    if (backed_up && !stop_asked_) {
+        beginProgramming();
+        result = programFlash(0);
+    }
     control(C::btnStop).setEnabled(false);
     // A waiting close is asked for again now; it is carried out once this
     // handler has shown the outcome.
@@ -97,16 +105,24 @@ void FlashForm::runFlash(const std::string& path, int32_t address, bool back_up)
 
 void FlashForm::Timer1_Timer(const EventArgs&) {
     int32_t progress = zintra_.GetFlashProgress();
+    if (progress_.backup_length > 0) {
+        showBackupProgress(progress);
+        return;
+    }
     if (st_.lFlashLen <= 0) {
         ShowCaption(text::kProgressEmptyFile);
         return;
     }
-    float share = static_cast<float>(progress) / static_cast<float>(st_.lFlashLen);
+    // From the run's start, as the bar: a restore from 0x10000 is not
+    // shown past 100 %.
+    float share =
+        static_cast<float>(progress - progress_.start) / static_cast<float>(st_.lFlashLen);
     ShowCaption(std::string(text::kProgressPrefix) + FormatPercent(share));
     showProgress(progress);
 }
 
 void FlashForm::btnStop_Click(const EventArgs&) {
+    stop_asked_ = true;
     zintra_.ZintraStop();
 }
 
@@ -134,15 +150,48 @@ std::optional<int32_t> FlashForm::startAddress() {
 // The fast mode only where the user chose it; the library's exact mode
 // otherwise, delay for delay.
 int32_t FlashForm::programFlash(int32_t first_byte_check) {
-    const int32_t mode = control(C::chkFast).value() == 1 ? ZINTRA_PROGRAM_FAST : 0;
-    return zintra_.ZintraAction(ZINTRA_PROGRAM_FLASH, first_byte_check, mode, 0);
+    if (control(C::chkFast).value() == 1) return zintra_.ZintraProgramFast(first_byte_check, 0);
+    return zintra_.ZintraAction(ZINTRA_PROGRAM_FLASH, first_byte_check, 0, 0);
 }
 
 // ---------------------------------------------------------------------------
 // Progress a person can read
 
 void FlashForm::startProgress(int32_t start, int64_t length) {
-    progress_ = {std::chrono::steady_clock::now(), start, length, 0};
+    const auto now = std::chrono::steady_clock::now();
+    progress_ = {now, now, start, length};
+    control(C::pgbFlash).setValue(0);
+    control(C::lblProgress).setCaption("");
+}
+
+void FlashForm::startBackupProgress(int32_t first, int64_t length) {
+    progress_.backup_first = first;
+    progress_.backup_length = length;
+    progress_.backup_pass = 0;
+    progress_.backup_last = first;
+}
+
+// The backup reads its range twice, once to write the file and once to
+// compare; the share counts both passes.
+void FlashForm::showBackupProgress(int32_t address) {
+    Progress& p = progress_;
+    if (address < p.backup_last && p.backup_pass == 0) p.backup_pass = 1;
+    p.backup_last = address;
+    const int64_t done =
+        std::clamp<int64_t>(int64_t{address} - p.backup_first, 0, p.backup_length) +
+        p.backup_pass * p.backup_length;
+    const int permille = static_cast<int>(done * 1000 / (2 * p.backup_length));
+    p.permille = std::max(p.permille, permille);
+    control(C::pgbFlash).setValue(p.permille);
+    control(C::lblProgress)
+        .setCaption(std::string(text::kBackingUp) + std::to_string(p.permille / 10) + " %");
+}
+
+// The bar and the time left of the writing start again after the backup.
+void FlashForm::beginProgramming() {
+    progress_.backup_length = 0;
+    progress_.started = std::chrono::steady_clock::now();
+    progress_.permille = 0;
     control(C::pgbFlash).setValue(0);
     control(C::lblProgress).setCaption("");
 }
@@ -164,14 +213,31 @@ void FlashForm::showProgress(int32_t address) {
     control(C::lblProgress).setCaption(FormatSeconds(left) + std::string(text::kTimeLeft));
 }
 
+// What happened, not the last estimate: the time and rate of a finished
+// run, where a stopped one stopped.
 void FlashForm::endProgress(bool ok) {
-    if (!ok || progress_.length <= 0) return;
-    const double spent =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - progress_.started).count();
+    const auto now = std::chrono::steady_clock::now();
+    const double spent = std::chrono::duration<double>(now - progress_.started).count();
+    const double whole = std::chrono::duration<double>(now - progress_.run_started).count();
+    Control& label = control(C::lblProgress);
+    if (stop_asked_ && !ok) {
+        if (progress_.backup_length > 0) {
+            label.setCaption(std::string(text::kStoppedInBackup) + FormatSeconds(whole));
+            return;
+        }
+        char at[16];
+        std::snprintf(at, sizeof at, "%08x", static_cast<unsigned>(zintra_.GetFlashProgress()));
+        label.setCaption(std::string(text::kStoppedAt) + at + std::string(text::kAfter) +
+                         FormatSeconds(whole));
+        return;
+    }
+    if (!ok) {
+        label.setCaption("");
+        return;
+    }
+    if (progress_.length <= 0) return;
     control(C::pgbFlash).setValue(1000);
-    const double rate = spent > 0 ? static_cast<double>(progress_.length) / spent : 0;
-    control(C::lblProgress)
-        .setCaption(std::string(text::kTook) + FormatSeconds(spent) + ", " + FormatRate(rate));
+    label.setCaption(FormatTook(spent, progress_.length));
 }
 
 void FlashForm::finishFlashOperation() {

@@ -73,12 +73,17 @@ void FlashForm::ShowGroup() {
 
 // Presets write with a stride of 48; with 16 fields a group they would land
 // in other groups' fields, so there they write nothing and say so, once for
-// the user's whole operation.
+// the user's whole operation. Version 1 keeps the 48 fields it found and
+// takes them.
 bool FlashForm::presetStrideFits() {
-    if (st_.lSysVer >= 3 && st_.lFieldCount == kPresetStride) return true;
+    if (st_.lFieldCount == kPresetStride) return true;
+    tellOnlyVersion3();
+    return false;
+}
+
+void FlashForm::tellOnlyVersion3() {
     if (!stride_told_) message(text::kOnlySysVer3);
     stride_told_ = true;
-    return false;
 }
 
 void FlashForm::writePreset(int32_t h, int32_t stride, int32_t field, int32_t value) {
@@ -93,6 +98,10 @@ void FlashForm::writeBandplan(int32_t h, std::size_t column) {
 
 void FlashForm::QuickSet(int32_t q, int32_t s) {
     if (!presetStrideFits()) return;
+    // The bandplans made for version 3 are still written, after a word.
+    if (st_.lSysVer < 3 &&
+        std::find(kVersion3Plans.begin(), kVersion3Plans.end(), q) != kVersion3Plans.end())
+        tellOnlyVersion3();
     int32_t first = s - 1, last = s - 1;
     if (control(C::chkAllPort).value() == 1) {
         first = 0;

@@ -1,5 +1,7 @@
 #include "numbers.h"
 
+#include "texts.h"
+
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -192,6 +194,13 @@ std::string FormatRate(double rate) {
         std::snprintf(buffer, sizeof buffer, "%.1f MiB/s", rate / 1024 / 1024);
     }
     return buffer;
+}
+
+std::string FormatTook(double seconds, int64_t bytes) {
+    constexpr double kShortestRated = 0.1;
+    std::string out = std::string(text::kTook) + FormatSeconds(seconds);
+    if (seconds >= kShortestRated) out += ", " + FormatRate(static_cast<double>(bytes) / seconds);
+    return out;
 }
 
 std::string FormatSize(uint64_t bytes) {

@@ -46,6 +46,9 @@ std::string FormatSeconds(double seconds);
 // Bytes per second in the largest unit that keeps a number above 1:
 // "812 B/s", "51.2 KiB/s", "1.4 MiB/s".
 std::string FormatRate(double bytes_per_second);
+// How long a run of bytes took, with its rate when the time is long enough
+// to give one: "took 3.1 s, 1.4 MiB/s"; "took 0.0 s" under 0.1 s.
+std::string FormatTook(double seconds, int64_t bytes);
 // A flash size given as a power of two: "64 KiB", "2 MiB".
 std::string FormatSize(uint64_t bytes);
 

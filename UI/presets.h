@@ -40,6 +40,8 @@ inline constexpr int32_t kPresetStride = 48;
 // The bandplans by their quick-setting number, and what each writes: the
 // BandPlan field and fields 10 ... 33, one row a field, one column a plan.
 inline constexpr std::array<int32_t, 8> kBandplans = {1, 2, 6, 7, 8, 9, 10, 11};
+// The bandplans that say, below version 3, that they were made for it.
+inline constexpr std::array<int32_t, 4> kVersion3Plans = {1, 2, 6, 7};
 
 struct BandplanRow {
     int32_t field;

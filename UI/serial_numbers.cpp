@@ -32,6 +32,14 @@ std::string FlashForm::serialPrefix() {
     return std::string(text::kSerialLetters) + date;
 }
 
+int FlashForm::todaysSerialCounter() {
+    const std::string serial = Trim(control(C::txtSerial).text());
+    if (serial.size() != kSerialLength || serial.compare(0, kPrefixLength, serialPrefix()) != 0)
+        return 0;
+    const std::string counter = serial.substr(kPrefixLength);
+    return ThreeDigits(counter) ? std::stoi(counter) : 0;
+}
+
 void FlashForm::btnGenerate_Click(const EventArgs&) {
     Control& box = control(C::txtSerial);
     const std::string serial = Trim(box.text());

@@ -4,6 +4,7 @@
 // tests implement it with a double.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace plexmoor {
@@ -27,6 +28,18 @@ class Services {
     // The filter is written "Description (*.ext)|*.ext".
     virtual std::string openFileDialog(const std::string& filter) = 0;
     virtual std::string saveFileDialog(const std::string& filter) = 0;
+    // As openFileDialog, opening in folder; a front end without dialogs
+    // answers as it does there.
+    virtual std::string openFileDialogIn(const std::string& filter, const std::string& folder) {
+        static_cast<void>(folder);
+        return openFileDialog(filter);
+    }
+    // A line of text the user types in answer to prompt, or nothing when
+    // the dialog was cancelled. A front end that cannot ask cancels.
+    virtual std::optional<std::string> inputBox(const std::string& prompt) {
+        static_cast<void>(prompt);
+        return std::nullopt;
+    }
     // Runs what is waiting: repaints, timer ticks, clicks on unlocked controls.
     virtual void processEvents() = 0;
     // The folder the program was started from, without a trailing separator.

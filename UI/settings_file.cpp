@@ -149,6 +149,20 @@ void ReadLines(std::istream& in, const std::function<void(std::string_view)>& ta
     if (!line.empty()) end_line();
 }
 
+// Whether any line of the stream is KEY=value with a settings key; the
+// stream is back at its start afterwards.
+bool HoldsSettings(std::istream& in) {
+    bool found = false;
+    ReadLines(in, [&found](std::string_view line) {
+        const std::size_t eq = line.find('=');
+        if (!found && eq != std::string_view::npos)
+            found = MatchKey(line.substr(0, eq)).has_value();
+    });
+    in.clear();
+    in.seekg(0);
+    return found;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -247,8 +261,12 @@ void FlashForm::applySetting(std::string_view line) {
         control(*k.box, k.index).setText(Unflatten(value));
         break;
     case KeyKind::FirmwareBox: {
+        // Under versions 3 and 4 the box belongs to the firmware entries and
+        // the FWPATH lines give them; an OT line left from an older version
+        // must not overwrite one.
         const int entry = st_.iFWIndex >= 1 && st_.iFWIndex <= kFWEntries ? st_.iFWIndex : 1;
-        st_.tFW[static_cast<std::size_t>(entry)].strPath = std::string(value);
+        if (st_.lSysVer == 1 || st_.lSysVer == 2)
+            st_.tFW[static_cast<std::size_t>(entry)].strPath = std::string(value);
         control(*k.box, k.index).setText(std::string(value));
         break;
     }
@@ -311,6 +329,14 @@ bool FlashForm::LoadIni(const std::string& strCfgPath) {
             if (!strCfgPath.empty()) return false;
         }
     }
+    // A user's file must be a configuration: an empty file, a packed image
+    // or any other file given by mistake would otherwise reset the window
+    // to its defaults, and a serial run would number a board from them.
+    if (in.is_open() && !strCfgPath.empty() && !HoldsSettings(in)) {
+        message(std::string(text::kConfigFileBefore) + source +
+                std::string(text::kConfigFileNoSettings));
+        return false;
+    }
     st_.lDipBits = 1;
     ConfDef();
     if (!in.is_open()) return false;
@@ -337,9 +363,15 @@ void FlashForm::ConfDef() {
 // Save config and Load config
 
 void FlashForm::btnSaveCfg_Click(const EventArgs&) {
+    // No frame shows the memo's box, so the memo is asked for here.
     if (Trim(control(C::txtMemoAll).text()).empty()) {
-        message(text::kInputMemo);
-        return;
+        const std::optional<std::string> memo = services_.inputBox(std::string(text::kInputMemo));
+        if (!memo) return;
+        if (Trim(*memo).empty()) {
+            message(text::kInputMemo);
+            return;
+        }
+        control(C::txtMemoAll).setText(*memo);
     }
     // A box without a number has been named by StoreEdits; a file with the
     // group's older values would not be what the user sees.

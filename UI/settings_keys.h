@@ -17,9 +17,9 @@ enum class KeyKind {
     Text,  // the box's text as it stands, both ways
     Check, // a check box's value, 0 or 1; reading ignores any other value
     Lines, // a multi-line box, written on one line with "|" for each line break
-    // The box of the shown firmware entry; reading also sets that entry's
-    // path (entry 1 before one is shown), so that showing the entry later
-    // does not put its old path back into the box.
+    // The box of the shown firmware entry; reading under versions 1 and 2
+    // also sets that entry's path (entry 1 before one is shown), so that
+    // showing the entry later does not put its old path back into the box.
     FirmwareBox,
     SystemVersion, // the list's text; reading selects it, which runs the version rule
     DipCount,      // the list's text; reading sets lDipBits, applied at the next start

@@ -131,11 +131,13 @@ void FlashForm::Form_Load(const std::string& strCfgPath) {
 
     zintra_.ZintraAction(ZINTRA_SET_SYSTEM_VERSION, st_.lSysVer, 0, 0);
 
+    // Every firmware entry the DIP count read offers, as the Profile list
+    // offers every group.
     for (C name : {C::cmbFWGrp, C::cmbFwGrp2}) {
         Control& list = control(name);
         list.clear();
-        list.addItem("1");
-        list.addItem("2");
+        for (int k = 1; k <= st_.lFWCount; ++k)
+            list.addItem(std::to_string(k));
     }
     control(C::cmbFwGrp2).setListIndex(0);
 

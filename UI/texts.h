@@ -60,6 +60,17 @@ inline constexpr std::string_view kNoChip =
 inline constexpr std::string_view kChipIdUnread = "The chip's ID could not be read";
 inline constexpr std::string_view kTimeLeft = " left";
 inline constexpr std::string_view kTook = "took ";
+inline constexpr std::string_view kBackingUp = "Backing up ";
+inline constexpr std::string_view kStoppedAt = "Stopped at ";
+inline constexpr std::string_view kAfter = " after ";
+inline constexpr std::string_view kStoppedInBackup =
+    "Stopped during the backup, nothing written, after ";
+// Restore backup: what will be written where, asked before it is.
+inline constexpr std::string_view kRestoreAsk = "Write the backup ";
+inline constexpr std::string_view kRestoreToChip = " to the chip ";
+inline constexpr std::string_view kRestoreAt = " at ";
+inline constexpr std::string_view kRestoreEnd = "? What the chip holds there is replaced.";
+inline constexpr std::string_view kUnknownChip = "(unknown)";
 inline constexpr std::string_view kBackupFilter = "Backup (*.bin)|*.bin";
 inline constexpr std::string_view kNotABackup =
     "Not a backup this program wrote (the name must end in -FIRST-LAST.bin, the size fit that "
@@ -126,6 +137,8 @@ inline constexpr std::string_view kInputMemo = "please input the memo";
 inline constexpr std::string_view kConfigFileBefore = "config file (";
 inline constexpr std::string_view kConfigFileMissing = ") not exist";
 inline constexpr std::string_view kConfigFileUnreadable = ") cannot be read";
+inline constexpr std::string_view kConfigFileNoSettings =
+    ") holds no settings line; nothing was changed";
 inline constexpr std::string_view kSaveIniFail = "Save data to ini fail";
 
 } // namespace plexmoor::text

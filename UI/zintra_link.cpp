@@ -1,9 +1,9 @@
 #include "zintra_link.h"
 
+#include "os.h"
 #include "texts.h"
 #include "zintra.h"
 
-#include <dlfcn.h>
 #include <filesystem>
 #include <map>
 #include <string_view>
@@ -11,7 +11,7 @@
 namespace plexmoor {
 namespace {
 
-constexpr const char* kLibraryFile = "libZintra.so";
+constexpr const char* kLibraryName = "Zintra";
 // The calls that are safe while program flash pumps the window's events:
 // one reads a single integer, the other sets a flag the run looks at.
 constexpr std::string_view kSafeDuringProgramming[] = {"GetFlashProgress", "ZintraStop"};
@@ -36,17 +36,17 @@ void* ZintraLink::bind(const char* name, bool quiet) {
     if (!lib.handle) {
         // Beside the program first, as the program's own library; then by
         // name through the loader's search path.
-        std::filesystem::path beside =
-            std::filesystem::path(services_.programFolder()) / kLibraryFile;
-        lib.handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!lib.handle) lib.handle = dlopen(kLibraryFile, RTLD_NOW | RTLD_LOCAL);
+        const std::string file = os::library_file(kLibraryName);
+        std::string why;
+        lib.handle = os::load_library(
+            (std::filesystem::path(services_.programFolder()) / file).string(), why);
+        if (!lib.handle) lib.handle = os::load_library(file, why);
         if (!lib.handle) {
-            const char* why = dlerror();
-            services_.messageBox(std::string(text::kLibraryMissing) + (why ? why : kLibraryFile));
+            services_.messageBox(std::string(text::kLibraryMissing) + why);
             return nullptr;
         }
     }
-    void* address = dlsym(lib.handle, name);
+    void* address = os::library_symbol(lib.handle, name);
     if (!address) {
         if (!quiet) services_.messageBox(std::string(text::kExportMissing) + name);
         return nullptr;
@@ -71,7 +71,11 @@ template <auto Export, typename... Args>
 int32_t ZintraLink::call(const char* name, bool starts_run, Args... args) {
     if (refusedWhileProgramming(name)) return 0;
     auto fn = reinterpret_cast<decltype(Export)>(bind(name));
-    if (!fn) return 0;
+    return fn ? run(starts_run, fn, args...) : 0;
+}
+
+template <typename Fn, typename... Args>
+int32_t ZintraLink::run(bool starts_run, Fn fn, Args... args) {
     if (!starts_run) return fn(args...);
     programming_ = true;
     int32_t result = fn(args...);
@@ -129,10 +133,10 @@ int32_t ZintraLink::LoadConfFromFileToBuffer(const std::string& path, int32_t mo
 }
 
 template <auto Export, typename... Args>
-int32_t ZintraLink::callAddition(const char* name, Args... args) {
+int32_t ZintraLink::callAddition(const char* name, bool starts_run, Args... args) {
     if (!available(name) || refusedWhileProgramming(name)) return 0;
     auto fn = reinterpret_cast<decltype(Export)>(bind(name, true));
-    return fn ? fn(args...) : 0;
+    return fn ? run(starts_run, fn, args...) : 0;
 }
 
 bool ZintraLink::available(const char* name) {
@@ -143,15 +147,21 @@ bool ZintraLink::available(const char* name) {
 }
 
 int32_t ZintraLink::ZintraChipId(uint8_t* id) {
-    return callAddition<&::ZintraChipId>("ZintraChipId", id);
+    return callAddition<&::ZintraChipId>("ZintraChipId", false, id);
 }
 
 int32_t ZintraLink::ZintraBackupFlash(const std::string& path, int32_t address, int32_t length) {
-    return callAddition<&::ZintraBackupFlash>("ZintraBackupFlash", path.c_str(), address, length);
+    return callAddition<&::ZintraBackupFlash>("ZintraBackupFlash", true, path.c_str(), address,
+                                              length);
+}
+
+int32_t ZintraLink::ZintraProgramFast(int32_t first_byte_check, int32_t clock_mhz) {
+    if (!available("ZintraProgramFast")) return 0;
+    return call<&::ZintraProgramFast>("ZintraProgramFast", true, first_byte_check, clock_mhz);
 }
 
 int32_t ZintraLink::ZintraStop() {
-    return callAddition<&::ZintraStop>("ZintraStop");
+    return callAddition<&::ZintraStop>("ZintraStop", false);
 }
 
 } // namespace plexmoor

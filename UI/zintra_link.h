@@ -36,10 +36,12 @@ class ZintraLink {
     int32_t ZintraChipId(uint8_t* id);
     int32_t ZintraBackupFlash(const std::string& path, int32_t address, int32_t length);
     int32_t ZintraStop();
+    // A programming run like action 4, in the fast mode.
+    int32_t ZintraProgramFast(int32_t first_byte_check, int32_t clock_mhz);
     bool available(const char* name);
 
-    // True while program flash (action 4) runs; the window's handlers then
-    // run only from the library's message pump.
+    // True while program flash (action 4) or a backup runs; the window's
+    // handlers then run only from the library's message pump.
     bool programming() const { return programming_; }
 
     // The export's address, or nullptr after telling the user why not (or
@@ -52,7 +54,10 @@ class ZintraLink {
     bool refusedWhileProgramming(const char* name);
     template <auto Export, typename... Args>
     int32_t call(const char* name, bool starts_run, Args... args);
-    template <auto Export, typename... Args> int32_t callAddition(const char* name, Args... args);
+    template <auto Export, typename... Args>
+    int32_t callAddition(const char* name, bool starts_run, Args... args);
+    // A call that starts a run marks it for as long as it lasts.
+    template <typename Fn, typename... Args> int32_t run(bool starts_run, Fn fn, Args... args);
 
     Services& services_;
     bool programming_ = false;

@@ -32,10 +32,16 @@ int main() {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::fputs(table.c_str(), stdout);
-    std::printf("\n%zu faults x %zu operations in %.2f s of wall time\n",
+    std::printf("\n%zu faults x %zu operations in %.2f s of wall time\n\n",
                 fault_matrix::faults().size(), ops.size(), seconds);
+
+    auto backup = fault_matrix::backup_operation();
+    ops.push_back(backup.get());
+    const std::string crashes = fault_matrix::crash_table(ops, dir);
+    std::fputs(crashes.c_str(), stdout);
     fs::remove_all(dir);
-    bool clean =
-        table.find("WRONG") == std::string::npos && table.find("LOST") == std::string::npos;
+    bool clean = table.find("WRONG") == std::string::npos &&
+                 table.find("LOST") == std::string::npos &&
+                 crashes.find("not reached") == std::string::npos;
     return clean ? EXIT_SUCCESS : EXIT_FAILURE;
 }

@@ -68,7 +68,7 @@ struct Figures {
 };
 
 Figures program(const vboard::FlashPart& part, bool master_clock_60mhz, const Bytes& before,
-                const Bytes& image, const std::string& image_path, int32_t mode) {
+                const Bytes& image, const std::string& image_path, bool fast) {
     vboard::Options options; // no file: the bench measures the link, not the disk
     options.part = &part;
     options.master_clock_60mhz = master_clock_60mhz;
@@ -81,7 +81,7 @@ Figures program(const vboard::FlashPart& part, bool master_clock_60mhz, const By
     SetupWriteParameter(0, image_path.c_str());
     const uint64_t board_start = board->now_us();
     const auto wall_start = std::chrono::steady_clock::now();
-    const int result = ZintraAction(ZINTRA_PROGRAM_FLASH, 0, mode, 0);
+    const int result = fast ? ZintraProgramFast(0, 0) : ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0);
     f.wall_ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall_start)
             .count();
@@ -147,9 +147,9 @@ bool bench_part(const char* name, const vboard::FlashPart& part, const Bytes& im
     bool ok = true;
     for (const State& st : {State{"erased chip", erased}, State{"the same image", image},
                             State{"another image", other}}) {
-        Figures exact = program(part, true, st.before, image, image_path, ZINTRA_PROGRAM_EXACT);
-        Figures fast = program(part, false, st.before, image, image_path, ZINTRA_PROGRAM_FAST);
-        Figures faster = program(part, true, st.before, image, image_path, ZINTRA_PROGRAM_FAST);
+        Figures exact = program(part, true, st.before, image, image_path, false);
+        Figures fast = program(part, false, st.before, image, image_path, true);
+        Figures faster = program(part, true, st.before, image, image_path, true);
         const double slow_bound =
             bound(part, st.before, image, kSetupClockHz).seconds(part, kSetupClockHz);
         const double fast_bound =

@@ -1,8 +1,8 @@
 #include "config_block.h"
 
 #include "file_handle.h"
+#include "flash_chip.h"
 #include "flash_io.h"
-#include "flash_program.h"
 #include "host.h"
 #include "library_state.h"
 #include "texts.h"
@@ -284,7 +284,7 @@ int load_from_flash() {
 
 int load_from_file(const char* path, int32_t mode) {
     const char* name = path ? path : "";
-    File f = open_read(path);
+    File f = open_regular(path);
     if (!f) {
         host::showf(text::kLoadOpenFailed, name);
         return 0;

@@ -3,6 +3,8 @@
 // so that a folder of them sorts by time. Header-only, for both sides.
 #pragma once
 
+#include "os.h"
+
 #include <ctime>
 #include <string>
 
@@ -10,8 +12,7 @@ namespace zintra {
 
 inline std::string DateStamp() {
     std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = os::local_time(now);
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     return stamp;

@@ -1,20 +1,29 @@
 // The exports and the action dispatch. Every export but GetFlashProgress
-// and ZintraStop is refused while program flash runs: the host's handlers
-// run inside its message pump and must not change the file, tables or image
-// beneath it.
+// and ZintraStop is refused while program flash or a backup runs: the
+// host's handlers run inside its message pump and must not change the
+// device, file, tables or image beneath it.
 #include "zintra.h"
 
 #include "config_block.h"
+#include "exact_program.h"
+#include "fast_program.h"
 #include "flash_backup.h"
-#include "flash_program.h"
+#include "flash_chip.h"
+#include "flash_parts.h"
 #include "host.h"
 #include "library_state.h"
 #include "packed_image.h"
+#include "recovery_file.h"
 #include "serial_record.h"
 #include "spi_engine.h"
 #include "texts.h"
 
+#include <algorithm>
+#include <array>
+#include <climits>
 #include <cstring>
+#include <optional>
+#include <string>
 
 namespace zintra {
 namespace {
@@ -90,7 +99,8 @@ ZINTRA_API int32_t ZINTRA_CALL ZintraAction(int32_t action, int32_t b, int32_t c
         return close_programmer();
     case ZINTRA_PROGRAM_FLASH: {
         ProgrammingRun run;
-        return flash::program_flash(b, c == ZINTRA_PROGRAM_FAST);
+        flash::ExactProgram exact;
+        return flash::program_flash(b, exact);
     }
     case ZINTRA_SET_PORT_FIELD:
         return config::set_port_field(b, c, d);
@@ -186,12 +196,50 @@ ZINTRA_API int32_t ZINTRA_CALL ZintraChipId(uint8_t* id) {
 ZINTRA_API int32_t ZINTRA_CALL ZintraBackupFlash(const char* path, int32_t address,
                                                  int32_t length) {
     if (busy()) return 0;
+    ProgrammingRun run;
     return backup::backup_flash(path, address, length);
 }
 
 ZINTRA_API int32_t ZINTRA_CALL ZintraStop(void) {
     if (!busy()) return 0;
     state().stop_requested = true;
+    return 1;
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraProgramFast(int32_t first_byte_check, int32_t clock_mhz) {
+    if (busy()) return 0;
+    if (!flash::valid_fast_clock(clock_mhz)) {
+        host::showf(text::kFastClockRefused, clock_mhz);
+        return 0;
+    }
+    ProgrammingRun run;
+    flash::FastProgram fast(static_cast<uint32_t>(clock_mhz));
+    return flash::program_flash(first_byte_check, fast);
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraChipFamily(const uint8_t* id, char* family, int32_t size) {
+    const char* name = "";
+    uint64_t bytes = 0;
+    if (id) {
+        const std::array<uint8_t, 3> read = {id[0], id[1], id[2]};
+        name = parts::lookup(read).family;
+        bytes = parts::capacity_bytes(read);
+    }
+    if (family && size > 0) {
+        // A cut name would name another family, so one that does not fit is left out.
+        std::size_t n = std::strlen(name);
+        if (n >= static_cast<std::size_t>(size)) n = 0;
+        std::memcpy(family, name, n);
+        family[n] = '\0';
+    }
+    return static_cast<int32_t>(std::min<uint64_t>(bytes / 1024, INT32_MAX));
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraRecoveryCopy(char* path, int32_t size) {
+    if (busy() || !path || size <= 0) return 0;
+    std::optional<std::string> copy = recovery::oldest();
+    if (!copy || copy->size() >= static_cast<std::size_t>(size)) return 0;
+    std::memcpy(path, copy->c_str(), copy->size() + 1);
     return 1;
 }
 

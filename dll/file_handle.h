@@ -11,9 +11,10 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens `path` for binary reading; empty for a null path or a failed open.
-inline File open_read(const char* path) {
-    return File(path ? std::fopen(path, "rb") : nullptr);
-}
+// Opens `path` for binary reading when it names a regular file (after
+// symlinks); empty for a null path, a failed open, or a FIFO, device or
+// folder, which are never opened for reading: a FIFO would wait for a
+// writer that never comes.
+File open_regular(const char* path);
 
 } // namespace zintra

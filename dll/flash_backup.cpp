@@ -1,96 +1,30 @@
 #include "flash_backup.h"
 
+#include "atomic_file.h"
+#include "flash_chip.h"
 #include "flash_io.h"
-#include "flash_program.h"
+#include "flash_parts.h"
 #include "host.h"
 #include "library_state.h"
+#include "spi_engine.h"
 #include "texts.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
 #include <span>
 #include <string>
 
 namespace zintra::backup {
 namespace {
 
-// Everything a 3-byte SPI address can reach.
-constexpr uint64_t kAddressSpace = 0x1000000;
 constexpr uint32_t kPiece = 4096;
 
 std::array<uint8_t, kPiece> from_flash;
 std::array<uint8_t, kPiece> from_file;
 
-// The file being written, beside its target so that the rename replaces
-// the target in one step; removed on every way out but a rename.
-class TempFile {
-  public:
-    explicit TempFile(const std::string& target) : name_(target + ".XXXXXX") {
-        fd_ = mkstemp(name_.data());
-        // The permissions of a file the user creates, not mkstemp's 0600.
-        if (fd_ >= 0) fchmod(fd_, 0644);
-    }
-    ~TempFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!renamed_) std::remove(name_.c_str());
-    }
-    TempFile(const TempFile&) = delete;
-    TempFile& operator=(const TempFile&) = delete;
-
-    bool created() const { return fd_ >= 0; }
-    bool write(std::span<const uint8_t> bytes) {
-        while (!bytes.empty()) {
-            ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            bytes = bytes.subspan(static_cast<std::size_t>(n));
-        }
-        return true;
-    }
-    // On the disk, not in a cache a power cut would take with it.
-    bool sync() { return fsync(fd_) == 0 && lseek(fd_, 0, SEEK_SET) == 0; }
-    bool read(std::span<uint8_t> out) {
-        while (!out.empty()) {
-            ssize_t n = ::read(fd_, out.data(), out.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            out = out.subspan(static_cast<std::size_t>(n));
-        }
-        return true;
-    }
-    bool rename_to(const std::string& target) {
-        bool ok = ::close(fd_) == 0;
-        fd_ = -1;
-        renamed_ = ok && std::rename(name_.c_str(), target.c_str()) == 0;
-        if (renamed_) sync_folder(target);
-        return renamed_;
-    }
-
-  private:
-    // The rename itself is on the disk only once its folder is.
-    static void sync_folder(const std::string& target) {
-        std::filesystem::path folder = std::filesystem::path(target).parent_path();
-        int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-        if (fd < 0) return;
-        fsync(fd);
-        ::close(fd);
-    }
-
-    std::string name_;
-    int fd_ = -1;
-    bool renamed_ = false;
-};
-
 uint64_t flash_size() {
     uint64_t size = flash::chip_size();
-    return size ? size : kAddressSpace;
+    return size ? size : parts::kAddressSpace;
 }
 
 // What went wrong in a pass over the range, and where.
@@ -98,6 +32,16 @@ struct Failure {
     const char* format = nullptr;
     uint32_t at = 0;
 };
+
+// Before each piece read: the host's messages (so its window repaints and
+// its timers tick), the progress address, and a stop asked for meanwhile.
+bool stopped_before(uint32_t at, Failure& failure) {
+    state().progress = static_cast<int32_t>(at);
+    spi::pump_messages();
+    if (!state().stop_requested) return false;
+    failure = {text::kBackupStopped, at};
+    return true;
+}
 
 } // namespace
 
@@ -113,8 +57,8 @@ int backup_flash(const char* path, int32_t address, int32_t length) {
         host::showf(text::kBackupNotOpen, target.c_str());
         return 0;
     }
-    TempFile file(target);
-    if (!file.created()) {
+    files::AtomicFile file(target);
+    if (file.status() != files::Outcome::kWritten) {
         host::showf(text::kBackupCreateFailed, target.c_str());
         return 0;
     }
@@ -137,6 +81,7 @@ int backup_flash(const char* path, int32_t address, int32_t length) {
     Failure failure;
     for (uint32_t at = begin; at < end && !failure.format; at += kPiece) {
         std::span<uint8_t> piece(from_flash.data(), std::min(kPiece, end - at));
+        if (stopped_before(at, failure)) break;
         if (!flash::read_burst(at, piece))
             failure = {text::kBackupReadFailed, at};
         else if (!file.write(piece))
@@ -146,6 +91,7 @@ int backup_flash(const char* path, int32_t address, int32_t length) {
     for (uint32_t at = begin; at < end && !failure.format; at += kPiece) {
         const uint32_t n = std::min(kPiece, end - at);
         std::span<uint8_t> flash_piece(from_flash.data(), n), file_piece(from_file.data(), n);
+        if (stopped_before(at, failure)) break;
         if (!flash::read_burst(at, flash_piece)) {
             failure = {text::kBackupReadFailed, at};
         } else if (!file.read(file_piece)) {
@@ -157,7 +103,7 @@ int backup_flash(const char* path, int32_t address, int32_t length) {
                            at + static_cast<uint32_t>(a - flash_piece.begin())};
         }
     }
-    if (!failure.format && !file.rename_to(target)) failure = {text::kBackupWriteFailed};
+    if (!failure.format && !file.commit()) failure = {text::kBackupWriteFailed};
     if (!failure.format) return 1;
     if (failure.format == text::kBackupWriteFailed)
         host::showf(text::kBackupWriteFailed, target.c_str());

@@ -1,7 +1,7 @@
 #include "host.h"
 
 #include "texts.h"
-#include "wincalls.h"
+#include "windows_calls.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -24,7 +24,7 @@ std::string vformat(const char* format, va_list args) {
 } // namespace
 
 void show(const char* text) {
-    MessageBoxA(nullptr, text, text::kCaption, MB_OK);
+    windows_calls().message_box(nullptr, text, text::kCaption, MB_OK);
 }
 
 void showf(const char* format, ...) {
@@ -36,7 +36,7 @@ void showf(const char* format, ...) {
 }
 
 void debug(const char* text) {
-    OutputDebugStringA(text);
+    windows_calls().debug_output(text);
 }
 
 void debugf(const char* format, ...) {
@@ -48,13 +48,14 @@ void debugf(const char* format, ...) {
 }
 
 void sleep_ms(uint32_t milliseconds) {
-    Sleep(milliseconds);
+    windows_calls().sleep(milliseconds);
 }
 
 uint64_t now_us() {
     LARGE_INTEGER frequency{}, count{};
-    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 ||
-        !QueryPerformanceCounter(&count) || count.QuadPart < 0)
+    const WindowsCalls& calls = windows_calls();
+    if (!calls.performance_frequency(&frequency) || frequency.QuadPart <= 0 ||
+        !calls.performance_counter(&count) || count.QuadPart < 0)
         return 0;
     // Split, so that a counter running for weeks does not overflow.
     const auto f = static_cast<uint64_t>(frequency.QuadPart);

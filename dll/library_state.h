@@ -42,7 +42,6 @@ struct LibraryState {
     int32_t system_version = 0;
     int32_t fields_per_port = 0;
     int32_t group_index = 0;
-    uint8_t manufacturer = 0;
     // The whole JEDEC ID read last: maker, type, capacity (2^n bytes).
     std::array<uint8_t, 3> jedec_id{};
     std::array<Path, kSlotCount> slots{};
@@ -52,10 +51,12 @@ struct LibraryState {
     Tables tables;
     std::array<uint8_t, kImageSize> image{};
     int32_t image_length = 0;
-    // Set while program flash runs; the exports refuse every call but
-    // GetFlashProgress then, since handlers run inside its message pump.
+    // Set while program flash or a backup runs; the exports refuse every
+    // call but GetFlashProgress and ZintraStop then, since handlers run
+    // inside its message pump.
     bool programming = false;
-    // Asked for by ZintraStop during a run; the run stops at the next page.
+    // Asked for by ZintraStop during a run; the run stops at the next page,
+    // erase or piece of a backup.
     bool stop_requested = false;
 };
 

@@ -1,9 +1,11 @@
 #include "packed_image.h"
 
+#include "atomic_file.h"
 #include "config_block.h"
 #include "file_handle.h"
 #include "host.h"
 #include "library_state.h"
+#include "os.h"
 #include "texts.h"
 
 #include <algorithm>
@@ -89,29 +91,19 @@ int64_t end_of(const std::vector<Part>& parts, int64_t at_least) {
     return at_least;
 }
 
-// Writes beside the target and renames over it, so a failed write never
-// leaves a half-written file where a packed image is expected.
-bool write_whole(const std::string& path, std::span<const uint8_t> bytes) {
-    std::string partial = path + ".partial";
-    std::FILE* f = std::fopen(partial.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fclose(f) == 0 && ok;
-    if (ok && std::rename(partial.c_str(), path.c_str()) == 0) return true;
-    std::remove(partial.c_str());
-    return false;
-}
-
+// A failed write never leaves a half-written file where a packed image is
+// expected, nor replaces what the path names when it is not a plain file
+// the user may write.
 bool write_output(const char* output, std::size_t length) {
-    if (output && write_whole(output, image().first(length))) return true;
+    if (output && files::write_file(output, image().first(length)) == files::Outcome::kWritten)
+        return true;
     host::showf(text::kWriteFailed, shown(output));
     return false;
 }
 
 // A loaded image too short for the block is extended with the fill byte of
 // its version, never with leftovers of an earlier image.
-std::size_t extend_to(std::size_t block_end, uint8_t fill) {
-    std::size_t length = static_cast<std::size_t>(state().image_length);
+std::size_t extend_to(std::size_t length, std::size_t block_end, uint8_t fill) {
     if (length < block_end) std::fill(image().begin() + length, image().begin() + block_end, fill);
     return std::max(length, block_end);
 }
@@ -134,13 +126,12 @@ void place_v3_block() {
 
 int pack_v2(const char* boot, const char* ot, int32_t ot_offset, const char* rt, int32_t rt_offset,
             const char* output) {
-    File files[] = {open_read(boot), open_read(ot), open_read(rt)};
+    File files[] = {open_regular(boot), open_regular(ot), open_regular(rt)};
     if (!files[0] || !files[1] || !files[2]) {
         host::showf(text::kPackOpenFailedV2, shown(boot), shown(ot), shown(rt));
         return 0;
     }
     LibraryState& s = state();
-    s.image_length = 0;
     std::fill(s.image.begin(), s.image.end(), kFillV23);
     std::vector<Part> parts(3);
     if (!read_part(files[0].get(), boot, 0, kBootSkip, parts[0]) ||
@@ -151,7 +142,6 @@ int pack_v2(const char* boot, const char* ot, int32_t ot_offset, const char* rt,
     // Ends with the last part or the block, whichever is later, so neither
     // a part nor a configuration byte is cut off.
     auto length = static_cast<std::size_t>(end_of(parts, config::kV2BlockEnd));
-    s.image_length = static_cast<int32_t>(length);
     return write_output(output, length) ? 1 : 0;
 }
 
@@ -168,7 +158,7 @@ int pack_v3(const char* output) {
     int count = 1 << exponent;
     std::vector<File> files;
     for (int slot = kV3BootSlot; slot <= count; ++slot) {
-        files.push_back(open_read(slot_path(slot)));
+        files.push_back(open_regular(slot_path(slot)));
         if (!files.back()) {
             host::showf(text::kPackOpenFailed, slot_path(slot));
             return 0;
@@ -178,7 +168,6 @@ int pack_v3(const char* output) {
     // Header fields get the image offsets as they are laid out; a refused
     // pack puts the header back as it was.
     const auto header = s.tables.header;
-    s.image_length = 0;
     std::fill(s.image.begin(), s.image.end(), kFillV23);
     std::vector<Part> parts(files.size());
     bool ok = read_part(files[0].get(), slot_path(kV3BootSlot), 0, kBootSkip, parts[0]);
@@ -197,7 +186,6 @@ int pack_v3(const char* output) {
     }
     place_v3_block();
     auto length = static_cast<std::size_t>(end_of(parts, static_cast<int64_t>(v3_block_end())));
-    s.image_length = static_cast<int32_t>(length);
     return write_output(output, length) ? 1 : 0;
 }
 
@@ -207,18 +195,20 @@ int repack_v3(const char* output) {
         return 0;
     }
     if (!v3_layout_ok()) return 0;
-    std::size_t length = extend_to(v3_block_end(), kFillV23);
+    std::size_t length =
+        extend_to(static_cast<std::size_t>(state().image_length), v3_block_end(), kFillV23);
     place_v3_block();
-    state().image_length = static_cast<int32_t>(length);
     return write_output(output, length) ? 1 : 0;
 }
 
-bool read_v4_parts() {
-    File ot = open_read(slot_path(kV4OtSlot));
-    File rt = open_read(slot_path(kV4RtSlot));
+// The end of the RT image, or 0 when a part was refused (said why). The
+// buffer's loaded image is gone from the first part read on.
+std::size_t read_v4_parts() {
+    File ot = open_regular(slot_path(kV4OtSlot));
+    File rt = open_regular(slot_path(kV4RtSlot));
     if (!ot || !rt) {
         host::showf(text::kPackOpenFailed, slot_path(ot ? kV4RtSlot : kV4OtSlot));
-        return false;
+        return 0;
     }
     LibraryState& s = state();
     s.image_length = 0;
@@ -226,13 +216,12 @@ bool read_v4_parts() {
     Part ot_part{}, rt_part{};
     if (!read_part(ot.get(), slot_path(kV4OtSlot), kV4FirstImage, 0, ot_part) ||
         !read_part(rt.get(), slot_path(kV4RtSlot), ot_part.end, 0, rt_part))
-        return false;
+        return 0;
     config::write_sized(s.tables.header, config::kV4OtLengthByte, 4,
                         static_cast<uint32_t>(ot_part.end - ot_part.begin));
     config::write_sized(s.tables.header, config::kV4RtLengthByte, 4,
                         static_cast<uint32_t>(rt_part.end - rt_part.begin));
-    s.image_length = static_cast<int32_t>(rt_part.end);
-    return true;
+    return static_cast<std::size_t>(rt_part.end);
 }
 
 int pack_v4(const char* output, bool repack) {
@@ -241,22 +230,29 @@ int pack_v4(const char* output, bool repack) {
         host::show(text::kNothingToRepack);
         return 0;
     }
-    if (!repack && !read_v4_parts()) return 0;
-    std::size_t length = extend_to(config::kV4BlockSize, kFillV4);
+    std::size_t parts_end = repack ? static_cast<std::size_t>(s.image_length) : read_v4_parts();
+    if (parts_end == 0) return 0;
+    std::size_t length = extend_to(parts_end, config::kV4BlockSize, kFillV4);
     s.tables.header[0] = 0xFF;
     config::place(config::kV4Layout, image(), 0);
-    if (!write_output(output, length)) return 0;
-
-    // From here on the buffer counts as the block alone, as the companion
-    // file holds it.
-    s.image_length = static_cast<int32_t>(config::kV4BlockSize);
+    // The image and its companion are replaced together: both are written
+    // and synced before either is renamed.
     int n = std::snprintf(nullptr, 0, text::kCompanionSuffix, output);
     std::string companion(static_cast<std::size_t>(n), '\0');
     std::snprintf(companion.data(), companion.size() + 1, text::kCompanionSuffix, output);
-    if (!write_whole(companion, image().first(config::kV4BlockSize))) {
+    files::AtomicFile image_file(output), companion_file(companion);
+    bool ok = image_file.status() == files::Outcome::kWritten &&
+              companion_file.status() == files::Outcome::kWritten &&
+              image_file.write(image().first(length)) &&
+              companion_file.write(image().first(config::kV4BlockSize)) && image_file.sync() &&
+              companion_file.sync() && image_file.commit() && companion_file.commit();
+    if (!ok) {
         host::showf(text::kWriteFailed, output);
         return 0;
     }
+    // From here on the buffer counts as the block alone, as the companion
+    // file holds it.
+    s.image_length = static_cast<int32_t>(config::kV4BlockSize);
     return 1;
 }
 

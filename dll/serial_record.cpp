@@ -1,8 +1,8 @@
 #include "serial_record.h"
 
 #include "config_block.h"
+#include "flash_chip.h"
 #include "flash_io.h"
-#include "flash_program.h"
 #include "host.h"
 #include "library_state.h"
 #include "recovery_file.h"

@@ -4,7 +4,7 @@
 #include "host.h"
 #include "library_state.h"
 #include "texts.h"
-#include "wincalls.h"
+#include "windows_calls.h"
 
 #include <algorithm>
 #include <array>
@@ -80,12 +80,14 @@ constexpr std::array<std::array<uint8_t, 3>, 3> kSetupCommands = {{
 }};
 
 // The master clock: 0x8A switches the divide-by-5 off (60 MHz, on the
-// FT2232H and FT232H only), 0x8B back on (12 MHz). Both parts read at up to
-// 33 MHz or more; 15 MHz leaves room for the cable to the board.
+// FT2232H and FT232H only), 0x8B back on (12 MHz). The SPI clock is the
+// master clock / ((divisor + 1) * 2). Both parts read at up to 33 MHz or
+// more; 15 MHz leaves room for the cable to the board.
 constexpr uint8_t kMasterClock60 = 0x8A;
 constexpr uint8_t kMasterClock12 = 0x8B;
-constexpr uint8_t kFastDivisor = 0x01; // 60 MHz / ((1 + 1) * 2) = 15 MHz
-constexpr uint32_t kFastClockHz = 15'000'000;
+constexpr uint32_t kMaster60Mhz = 60;
+constexpr uint32_t kMaster12Mhz = 12;
+constexpr uint32_t kDefaultFastMhz = 15;
 // The bridge answers an opcode it does not know with 0xFA and the opcode.
 // No MPSSE knows these two, so their answer always comes and marks the end
 // of the replies to what was sent before them.
@@ -100,7 +102,9 @@ constexpr int kSettleIterations = 1000;
 
 std::array<uint8_t, kBufferSize> stream;
 std::array<uint8_t, kBufferSize> read_buffer;
-bool clock_raised = false;
+// What a fast run changed: the master clock, or the divisor alone.
+enum class Clock { kSetup, kDivisor, kMaster60 };
+Clock clock_changed = Clock::kSetup;
 
 const Command* find_command(uint8_t opcode) {
     for (const Command& command : kCommands)
@@ -264,7 +268,7 @@ int open_sequence() {
         return fail_open(handle, text::kBitModeFailed);
     write_setup(handle);
     state().device = handle;
-    clock_raised = false;
+    clock_changed = Clock::kSetup;
     return 1;
 }
 
@@ -310,36 +314,65 @@ Result burst(std::span<const Step> steps) {
     return result;
 }
 
-uint32_t raise_clock() {
+namespace {
+
+// The divisor that gives `mhz` from a master clock of `master` MHz, or -1.
+int divisor_for(uint32_t master, uint32_t mhz) {
+    if (mhz == 0 || master % (2 * mhz) != 0) return -1;
+    return static_cast<int>(master / (2 * mhz)) - 1;
+}
+
+uint32_t set_divisor(int divisor, uint32_t mhz, Clock changed) {
+    write_bytes({kSetDivisor, static_cast<uint8_t>(divisor), 0x00});
+    clock_changed = changed;
+    return mhz * 1'000'000;
+}
+
+} // namespace
+
+uint32_t raise_clock(uint32_t mhz) {
     bool refused = false;
     if (send_marked(kMasterClock60, kMarkerA, refused) && !refused) {
-        write_bytes({kSetDivisor, kFastDivisor, 0x00});
-        clock_raised = true;
-        host::debugf(text::kClockRaised, kFastClockHz / 1'000'000);
-        return kFastClockHz;
+        if (mhz == 0) mhz = kDefaultFastMhz;
+        int divisor = divisor_for(kMaster60Mhz, mhz);
+        if (divisor < 0) {
+            write_bytes({kMasterClock12});
+            return 0;
+        }
+        host::debugf(text::kClockRaised, mhz);
+        return set_divisor(divisor, mhz, Clock::kMaster60);
     }
-    if (refused) {
-        host::debugf(text::kClockKept, kSetupClockHz / 1'000'000);
-    } else {
+    if (!refused) {
         // Whether 0x8A took effect is not known: the 12 MHz reference is put
         // back, which a bridge without the 60 MHz clock refuses harmlessly.
         send_marked(kMasterClock12, kMarkerB, refused);
-        host::debugf(text::kClockUnknown, kSetupClockHz / 1'000'000);
     }
-    return kSetupClockHz;
+    const uint32_t setup_mhz = kSetupClockHz / 1'000'000;
+    if (mhz == 0) mhz = setup_mhz;
+    int divisor = divisor_for(kMaster12Mhz, mhz);
+    if (divisor < 0) return 0;
+    host::debugf(mhz != setup_mhz ? text::kClockSlow
+                 : refused        ? text::kClockKept
+                                  : text::kClockUnknown,
+                 mhz);
+    if (mhz == setup_mhz) return kSetupClockHz;
+    return set_divisor(divisor, mhz, Clock::kDivisor);
 }
 
 void restore_clock() {
-    if (!clock_raised) return;
-    clock_raised = false;
-    write_bytes({kMasterClock12, kSetDivisor, kSetupDivisor, 0x00});
+    if (clock_changed == Clock::kMaster60)
+        write_bytes({kMasterClock12, kSetDivisor, kSetupDivisor, 0x00});
+    else if (clock_changed == Clock::kDivisor)
+        write_bytes({kSetDivisor, kSetupDivisor, 0x00});
+    clock_changed = Clock::kSetup;
 }
 
 void pump_messages() {
+    const WindowsCalls& calls = windows_calls();
     MSG message{};
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        DispatchMessageA(&message);
-        TranslateMessage(&message);
+    while (calls.peek_message(&message, nullptr, 0, 0, PM_REMOVE)) {
+        calls.dispatch_message(&message);
+        calls.translate_message(&message);
     }
 }
 

@@ -63,11 +63,13 @@ struct Step {
 // opcode is unknown or the replies together exceed the read buffer.
 [[nodiscard]] Result burst(std::span<const Step> steps);
 
-// Raises the SPI clock to 15 MHz where the bridge has the 60 MHz master
-// clock (MPSSE command 0x8A answered, not refused as a bad command), and
-// says which in the debug output. The SPI clock in Hz it runs at now.
-uint32_t raise_clock();
-// Back to the open sequence's 3 MHz after raise_clock.
+// Sets the SPI clock for a fast run: `mhz` of 30, 15, 6 or 3, or 0 for
+// 15 MHz where the bridge has the 60 MHz master clock (MPSSE command 0x8A
+// answered, not refused as a bad command) and 3 MHz where it has not; says
+// which in the debug output. The SPI clock in Hz it runs at now, or 0 when
+// the bridge cannot run `mhz` (left at 3 MHz).
+uint32_t raise_clock(uint32_t mhz);
+// Back to the open sequence's 3 MHz after a raise_clock that did not fail.
 void restore_clock();
 
 // Drains the host's message queue.

@@ -28,6 +28,13 @@ inline constexpr const char* kClockKept =
     "Fast programming: the bridge answered 0x8A as a bad command, SPI clock stays %u MHz\n";
 inline constexpr const char* kClockUnknown =
     "Fast programming: the bridge did not answer the clock probe, SPI clock %u MHz\n";
+inline constexpr const char* kClockSlow =
+    "Fast programming: the bridge has no 60 MHz clock, SPI clock %u MHz\n";
+inline constexpr const char* kFastClockUnavailable =
+    "The bridge has no 60 MHz clock, so the SPI clock cannot be %u MHz; nothing was erased or "
+    "programmed";
+inline constexpr const char* kFastClockRefused =
+    "SPI clock %d MHz refused: fast programming runs at 30, 15, 6 or 3 MHz, or 0 for the default";
 inline constexpr const char* kFastBlock = "Fast programming: block %08x %s\n";
 inline constexpr const char* kFastBlockSame = "holds the bytes, left alone";
 inline constexpr const char* kFastBlockBlank = "is blank, not erased";
@@ -113,6 +120,8 @@ inline constexpr const char* kBackupReadFailed =
 inline constexpr const char* kBackupReadsDiffer =
     "The flash reads differently twice at %08x, or the backup did not keep what was read; "
     "nothing was written to %s";
+inline constexpr const char* kBackupStopped =
+    "Backup stopped at %08x: nothing was written to %s and nothing was erased";
 inline constexpr const char* kBackupWriteFailed =
     "Could not write the backup %s whole; nothing was written to it";
 

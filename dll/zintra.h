@@ -25,12 +25,12 @@ extern "C" {
 /* The action codes of ZintraAction(action, b, c, d). Any other code does
    nothing and returns 1. */
 enum ZintraActionCode {
-    ZINTRA_PROBE_ID_LOOP = 1,    /* reads the JEDEC ID over and over (bounded) */
-    ZINTRA_OPEN_PROGRAMMER = 2,  /* 1 open, 0 failed; clears tables and paths */
-    ZINTRA_CLOSE_PROGRAMMER = 3, /* 1 */
-    ZINTRA_PROGRAM_FLASH = 4,  /* b = 1: first-byte check; c: ZintraProgramMode; 1 done, 0 failed */
-    ZINTRA_SET_PORT_FIELD = 5, /* b index, c value, d width (version 4); table 2 */
-    ZINTRA_READ_FLASH_ID = 6,  /* keeps the manufacturer byte; 1 */
+    ZINTRA_PROBE_ID_LOOP = 1,       /* reads the JEDEC ID over and over (bounded) */
+    ZINTRA_OPEN_PROGRAMMER = 2,     /* 1 open, 0 failed; clears tables and paths */
+    ZINTRA_CLOSE_PROGRAMMER = 3,    /* 1 */
+    ZINTRA_PROGRAM_FLASH = 4,       /* b = 1: first-byte check; c, d unused; 1 done, 0 failed */
+    ZINTRA_SET_PORT_FIELD = 5,      /* b index, c value, d width (version 4); table 2 */
+    ZINTRA_READ_FLASH_ID = 6,       /* keeps the manufacturer byte; 1 */
     ZINTRA_SET_HEADER_FIELD = 7,    /* as 5, table 0 */
     ZINTRA_SET_GROUP_FIELD = 8,     /* as 5, table 1 (version 3: b + group index) */
     ZINTRA_SELECT_GROUP = 9,        /* group index := b; 1 */
@@ -42,12 +42,6 @@ enum ZintraActionCode {
     ZINTRA_SET_TABLE6_FIELD = 15,
     ZINTRA_SET_TABLE7_FIELD = 16
 };
-
-/* c of ZINTRA_PROGRAM_FLASH. Any value but ZINTRA_PROGRAM_FAST programs
-   exactly as always; fast programming writes and verifies the same bytes,
-   polling the busy bit instead of fixed waits and leaving alone what the
-   flash already holds. */
-enum ZintraProgramMode { ZINTRA_PROGRAM_EXACT = 0, ZINTRA_PROGRAM_FAST = 1 };
 
 /* The table numbers of GetConf. */
 enum ZintraTable {
@@ -95,10 +89,30 @@ ZINTRA_API int32_t ZINTRA_CALL LoadConfFromFileToBuffer(const char* path, int32_
    without them where a library lacks them. */
 /* The JEDEC ID, 3 bytes into id; 1 read, 0 failed (shown), no programmer open or programming. */
 ZINTRA_API int32_t ZINTRA_CALL ZintraChipId(uint8_t* id);
-/* Flash [address, address + length) into path, read twice, read back; 1 exact, 0 with a message. */
+/* Flash [address, address + length) into path, read twice, read back; 1 exact, 0 with a message.
+   Pumps messages while it reads; GetFlashProgress gives the address being read (through the
+   range once to write, once more to compare); other exports but ZintraStop are refused. */
 ZINTRA_API int32_t ZINTRA_CALL ZintraBackupFlash(const char* path, int32_t address, int32_t length);
-/* Asks a running program flash to stop at its next page; 1 when one was running, 0 otherwise. */
+/* Asks a running program flash or backup to stop at its next page, erase or
+   read; 1 when one was running, 0 otherwise. */
 ZINTRA_API int32_t ZINTRA_CALL ZintraStop(void);
+/* Program flash of the file set by SetupWriteParameter, fast: the same bytes
+   written and verified, the busy bit polled instead of fixed waits, what the
+   flash already holds left alone. first_byte_check as b of action 4;
+   clock_mhz 30 (bridges with the 60 MHz clock only), 15, 6 or 3, or 0 for
+   15 MHz where the bridge has the 60 MHz clock and 3 MHz elsewhere. 1 done,
+   0 failed or refused (with a message). */
+ZINTRA_API int32_t ZINTRA_CALL ZintraProgramFast(int32_t first_byte_check, int32_t clock_mhz);
+/* The family name of the 3-byte JEDEC ID into family (empty when the part is
+   not known; at most size bytes with the terminator, empty when the name does
+   not fit); the capacity in KiB from the parts table or the capacity byte, 0
+   when neither gives one. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraChipFamily(const uint8_t* id, char* family, int32_t size);
+/* The full path of the oldest copy of a flash block an interrupted
+   FlashSerial left (zintra-flash-ADDRESS-DATE-TIME.bin, beside the library or
+   in the user's state folder) into path; 1, or 0 when there is none or its
+   path does not fit in size bytes with the terminator. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraRecoveryCopy(char* path, int32_t size);
 
 #ifdef __cplusplus
 }

@@ -142,11 +142,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const Bytes before = board.read(0, flash_size);
             const int32_t start = state().start_address;
             const int32_t check = in.ConsumeIntegralInRange(0, 2);
-            const int32_t mode = in.ConsumeBool() ? ZINTRA_PROGRAM_FAST : ZINTRA_PROGRAM_EXACT;
+            const bool fast = in.ConsumeBool();
             const std::size_t skip = check == 1 ? 1 : 0;
             const bool flips = flips_pending(board);
-            if (ZintraAction(ZINTRA_PROGRAM_FLASH, check, mode, 0) == 1 && file.size() > skip &&
-                !flips) {
+            const int32_t result = fast ? ZintraProgramFast(check, 0)
+                                        : ZintraAction(ZINTRA_PROGRAM_FLASH, check, 0, 0);
+            if (result == 1 && file.size() > skip && !flips) {
                 Bytes written = board.read(static_cast<uint32_t>(start),
                                            static_cast<uint32_t>(file.size() - skip));
                 FUZZ_CHECK(std::equal(written.begin(), written.end(), file.begin() + skip));

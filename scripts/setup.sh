@@ -1,23 +1,31 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a set needs; safe to run again (what is
 # already there is skipped, and nothing is fetched then).
-# Usage: scripts/setup.sh [product|test|fuzz]...   (default: product)
+# Usage: scripts/setup.sh [product|emulation|test|fuzz|windows]...   (default: product)
 #   product  what building and running Plexmoor and plexmoor-cli needs
-#   test     the product's set, GoogleTest, a virtual X server, and what
+#   emulation  the product's set and umockdev, for the emulated USB bridge
+#   test     the emulation set, GoogleTest, a virtual X server, and what
 #            packaging and the installed-programs test use
 #   fuzz     clang with its libFuzzer runtime, for the fuzz preset
+#   windows  the MinGW-w64 cross compilers, GoogleTest's sources and Wine,
+#            for the windows-x64 and windows-x86 presets
 set -euo pipefail
 product=(cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev libftdi1-dev
          libcli11-dev libsqlite3-dev libpq-dev nettle-dev)
-test=("${product[@]}" libgtest-dev xvfb xauth dpkg-dev postgresql)
+emulation=("${product[@]}" umockdev libumockdev-dev)
+test=("${emulation[@]}" libgtest-dev xvfb xauth dpkg-dev postgresql)
 fuzz=(cmake ninja-build pkg-config libftdi1-dev clang libclang-rt-dev)
+windows=(cmake ninja-build libcli11-dev libgtest-dev g++-mingw-w64-x86-64-posix
+         g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64)
 packages=()
 for set in "${@:-product}"; do
   case "$set" in
     product) packages+=("${product[@]}") ;;
+    emulation) packages+=("${emulation[@]}") ;;
     test) packages+=("${test[@]}") ;;
     fuzz) packages+=("${fuzz[@]}") ;;
-    *) echo "setup.sh: unknown set $set (product, test or fuzz)" >&2; exit 2 ;;
+    windows) packages+=("${windows[@]}") ;;
+    *) echo "setup.sh: unknown set $set (product, emulation, test, fuzz or windows)" >&2; exit 2 ;;
   esac
 done
 missing=()

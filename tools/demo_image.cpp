@@ -1,7 +1,8 @@
 // Writes a small demo flash image for the virtual board: generated boot
 // code and two firmware images, packed by Zintra as the start-up system
 // version (3, one DIP switch: two images, eight groups) would pack them.
-// Usage: plexmoor-demo-image OUTPUT
+// Usage: plexmoor-demo-image [--] OUTPUT
+#include "os.h"
 #include "zintra.h"
 
 #include <cstdint>
@@ -10,8 +11,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace {
 
@@ -42,23 +41,41 @@ constexpr Field kHeader[] = {
     {14, 0x030001}, {15, 0x261207}, {16, 0x120000}, {17, 0x030001}, {18, 0x261207}, {19, 0x120000},
 };
 
+constexpr const char* kUsage =
+    "usage: plexmoor-demo-image OUTPUT\n"
+    "  writes a demo flash image (160 KiB, system version 3) to OUTPUT\n";
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT\n", argv[0]);
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--help" || first == "-h") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    // An option is never taken for a file name: "--" before a name that
+    // starts with "-".
+    const bool after_dashes = first == "--";
+    const int names = argc - 1 - (after_dashes ? 1 : 0);
+    const std::string name = names == 1 ? argv[argc - 1] : "";
+    if (names != 1 || name.empty() || (!after_dashes && first[0] == '-')) {
+        std::fputs(kUsage, stderr);
         return 2;
     }
-    const fs::path output = fs::absolute(argv[1]);
     std::error_code ec;
-    const fs::path dir = fs::temp_directory_path() / ("plexmoor-demo-" + std::to_string(getpid()));
+    const fs::path output = fs::absolute(name, ec);
+    if (ec) {
+        std::fprintf(stderr, "plexmoor-demo-image: %s: %s\n", name.c_str(), ec.message().c_str());
+        return 2;
+    }
+    const fs::path dir = fs::temp_directory_path() / ("plexmoor-demo-" + std::to_string(os::process_id()));
     fs::create_directories(dir, ec);
     const std::string boot = (dir / "bootcode.b").string();
     const std::string fw1 = (dir / "fw1.b").string();
     const std::string fw2 = (dir / "fw2.b").string();
     if (!write_part(boot, 0x4001, 0x00) || !write_part(fw1, 0x4000, 0x11) ||
         !write_part(fw2, 0x4000, 0x22)) {
-        std::fprintf(stderr, "cannot write the demo parts in %s\n", dir.c_str());
+        std::fprintf(stderr, "cannot write the demo parts in %s\n", dir.string().c_str());
         return 1;
     }
 
@@ -70,10 +87,11 @@ int main(int argc, char** argv) {
     ZintraActionStr(ZINTRA_STORE_PATH, 0, boot.c_str());
     ZintraActionStr(ZINTRA_STORE_PATH, 1, fw1.c_str());
     ZintraActionStr(ZINTRA_STORE_PATH, 2, fw2.c_str());
-    int32_t packed = PackFlash(boot.c_str(), fw1.c_str(), 0, fw2.c_str(), 0, output.c_str(), 0);
+    int32_t packed =
+        PackFlash(boot.c_str(), fw1.c_str(), 0, fw2.c_str(), 0, output.string().c_str(), 0);
     fs::remove_all(dir, ec);
     if (packed != 1) return 1;
-    std::printf("demo image written: %s (%ju bytes)\n", output.c_str(),
+    std::printf("demo image written: %s (%ju bytes)\n", output.string().c_str(),
                 static_cast<std::uintmax_t>(fs::file_size(output, ec)));
     return 0;
 }

@@ -1,27 +1,25 @@
 // plexmoor-cli: the window's logic without a window, for production lines.
 // Each command does what the window's buttons do, through the same
 // procedures; message boxes become lines on standard error.
+#include "cli_options.h"
+#include "cli_record.h"
+#include "cli_recovery.h"
 #include "cli_services.h"
+#include "cli_texts.h"
+#include "file_replacement.h"
 #include "flash_form.h"
 #include "texts.h"
 
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include <unistd.h>
 
 namespace plexmoor::cli {
 namespace {
-
-constexpr int kSuccess = 0;
-constexpr int kFailure = 1;
-constexpr int kUsage = 2;
 
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -29,33 +27,25 @@ extern "C" void on_interrupt(int) {
     interrupted = 1;
 }
 
-// The command line after the command's name: positional words, options
-// with a value, and flags.
-struct Arguments {
-    std::vector<std::string> words;
-    std::map<std::string, std::string> values;
-    std::vector<std::string> flags;
-    bool has(const std::string& flag) const {
-        return std::find(flags.begin(), flags.end(), flag) != flags.end();
-    }
-    std::optional<std::string> value(const std::string& name) const {
-        auto it = values.find(name);
-        return it == values.end() ? std::nullopt : std::optional(it->second);
-    }
-};
+// Ctrl+C, a closed terminal and a polite kill all end a run where it can
+// end without harm: at the next page, never in the middle of one or of a
+// file. Output to a closed pipe is only lost; the board's run goes on.
+void CatchSignals() {
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
 
-struct Command {
-    const char* name;
-    const char* usage;
-    const char* summary;
-    std::vector<std::string> value_options; // take a value
-    std::vector<std::string> flag_options;
-    std::size_t words; // positional arguments
-    int (*run)(FlashForm&, CliServices&, const Arguments&);
-};
+// The outcome of a run that did not complete: stopped when the user asked.
+record::Result Unfinished() {
+    return interrupted ? record::Result::Stopped : record::Result::Failed;
+}
 
 int Fail(const std::string& why) {
-    std::fprintf(stderr, "plexmoor-cli: %s\n", why.c_str());
+    std::fprintf(stderr, "%s: %s\n", std::string(text::kProgram).c_str(), why.c_str());
     return kFailure;
 }
 
@@ -71,8 +61,8 @@ std::string Caption(FlashForm& form) {
 }
 
 bool CaptionSays(FlashForm& form, std::string_view status) {
-    const std::string want =
-        std::string(text::kStatusSeparator) + std::string(status) + std::string(text::kStatusJoin);
+    const std::string want = std::string(plexmoor::text::kStatusSeparator) + std::string(status) +
+                             std::string(plexmoor::text::kStatusJoin);
     return Caption(form).find(want) != std::string::npos;
 }
 
@@ -82,261 +72,255 @@ bool Init(FlashForm& form) {
     return form.state().bInit;
 }
 
-int Pack(FlashForm& form, CliServices& services, const Arguments& args) {
-    const std::string out = std::filesystem::absolute(*args.value("--out")).string();
-    form.control(C::txtPath2).setText(out);
+int Pack(FlashForm& form, CliServices& services, const Options& o) {
+    form.control(C::txtPath2).setText(o.out);
     services.reset();
-    if (auto released = args.value("--released")) {
-        form.control(C::txtReSrc).setText(std::filesystem::absolute(*released).string());
+    if (!o.released.empty()) {
+        form.control(C::txtReSrc).setText(o.released);
         form.controls().raise(form.control(C::btnPackByPack), Event::Click);
     } else {
         form.controls().raise(form.control(C::btnPack), Event::Click);
     }
     const int outcome = Outcome(services);
-    if (outcome == kSuccess) std::printf("%s\n", out.c_str());
+    if (outcome == kSuccess) std::printf("%s\n", o.out.c_str());
     return outcome;
 }
 
-int Program(FlashForm& form, CliServices& services, const Arguments& args) {
-    const std::string image = std::filesystem::absolute(args.words[0]).string();
-    form.control(C::txtPath).setText(image);
-    form.control(C::txtAddr).setText(args.value("--address").value_or("0"));
-    form.control(C::chkFast).setValue(args.has("--fast") ? 1 : 0);
+// Printed with its numbers filled in.
+std::string Filled(std::string_view format, int32_t address, const std::string& path) {
+    std::string out(format.size() + path.size() + 16, '\0');
+    const int n = std::snprintf(out.data(), out.size(), std::string(format).c_str(),
+                                static_cast<unsigned>(address), path.c_str());
+    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return out;
+}
+
+// A board is not written while the copy of a block an interrupted
+// configuration write left waits: the copy may hold the only bytes of that
+// block outside the configuration.
+bool RecoveryCopyWaits(FlashForm& form, const Options& o) {
+    if (o.keep_recovery) return false;
+    const std::optional<RecoveryCopy> copy = FindRecoveryCopy(form.zintra());
+    if (!copy) return false;
+    Fail(Filled(text::kRecoveryWaiting, copy->address, copy->path));
+    return true;
+}
+
+// Ctrl+C asks the library to stop at its next page, again at every pump
+// until a run is there to take it: a stop during the backup ends the run
+// before anything is erased.
+void AskToStop(FlashForm& form, bool& stop_taken, bool& told) {
+    if (!interrupted || stop_taken) return;
+    stop_taken = form.zintra().ZintraStop() != 0;
+    if (!stop_taken && form.zintra().programming() && !told) {
+        told = true;
+        std::fprintf(stderr, "\n%s\n", std::string(text::kRunGoesOn).c_str());
+    }
+}
+
+int Program(FlashForm& form, CliServices& services, const Options& o, BoardRecord& rec) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(o.image, ec);
+    if (ec || size == 0) return Fail(o.image + std::string(text::kEmptyImage));
+    form.control(C::txtPath).setText(o.image);
+    form.control(C::txtAddr).setText(std::to_string(o.address));
+    form.control(C::chkFast).setValue(o.fast ? 1 : 0);
     // A production line backs boards up only where it asks to, into a
     // folder of its choice.
-    const std::optional<std::string> backup = args.value("--backup");
-    form.control(C::chkBackup).setValue(backup ? 1 : 0);
-    if (backup) {
-        std::error_code made;
-        std::filesystem::create_directories(*backup, made);
-        form.setBackupFolder(std::filesystem::absolute(*backup).string());
-    }
+    form.control(C::chkBackup).setValue(o.backup.empty() ? 0 : 1);
+    if (!o.backup.empty()) form.setBackupFolder(o.backup);
     services.reset();
-    if (!Init(form)) return kFailure;
+    if (RecoveryCopyWaits(form, o)) return kFailure;
+    if (!rec.begin(record::Operation::Program, o.image, o.address, o.fast)) return kFailure;
+    if (!Init(form)) {
+        rec.finish(record::Result::Failed);
+        return kFailure;
+    }
     ProgressReport progress(isatty(STDERR_FILENO) != 0);
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(image, ec);
-    const int32_t start = 0;
-    bool started = false;
-    bool stop_asked = false;
+    bool started = false, stop_taken = false, told = false;
+    services.beforeMessage([&] { progress.breakLine(); });
     services.onPump([&] {
+        AskToStop(form, stop_taken, told);
         if (!form.zintra().programming()) return;
-        // Ctrl+C stops at the next page where the library can stop; where
-        // it cannot, the run goes on to its end.
-        if (interrupted && !stop_asked) {
-            stop_asked = true;
-            if (form.zintra().ZintraStop() == 0)
-                std::fprintf(stderr, "\nplexmoor-cli: interrupted; the run goes on to its end\n");
-        }
         if (!started) {
             started = true;
-            progress.start(ec ? 0 : static_cast<int64_t>(size));
+            progress.start(static_cast<int64_t>(size));
         }
-        progress.update(form.zintra().GetFlashProgress() - start);
+        // The library's progress is an address; the run counts from its start.
+        progress.update(form.zintra().GetFlashProgress() - int64_t{o.address});
     });
     form.controls().raise(form.control(C::Command3), Event::Click);
     services.onPump(nullptr);
-    const bool ok = CaptionSays(form, text::kFlashComplete);
+    const bool ok = CaptionSays(form, plexmoor::text::kFlashComplete);
     if (started) progress.finish(ok);
-    if (backup && !form.lastBackup().empty())
-        std::fprintf(stderr, "backup of the erased blocks: %s\n", form.lastBackup().c_str());
+    services.beforeMessage(nullptr);
+    rec.finish(ok ? record::Result::Done : Unfinished());
+    if (!o.backup.empty() && !form.lastBackup().empty())
+        std::fprintf(stderr, "%s%s\n", std::string(text::kBackupKept).c_str(),
+                     form.lastBackup().c_str());
     if (!ok && services.messages() == 0) return Fail(Caption(form));
     return ok ? kSuccess : kFailure;
 }
 
-int Serial(FlashForm& form, CliServices& services, const Arguments& args) {
-    const std::string config = *args.value("--config");
+// The next serial is reserved before the board is written: saved into the
+// configuration file, under the lock taken before the file was read, so
+// that no other station gets it and a failed save writes nothing. The
+// lock is let go before the block is written, which takes a while.
+int Serial(FlashForm& form, CliServices& services, const Options& o,
+           std::optional<FileLock>& config_lock, BoardRecord& rec) {
     services.reset();
-    if (!Init(form)) return kFailure;
-    form.controls().raise(form.control(C::btnGenerate), Event::Click);
-    if (services.messages() != 0) return kFailure;
+    if (RecoveryCopyWaits(form, o)) return kFailure;
+    if (!Init(form)) {
+        if (rec.begin(record::Operation::Serial)) rec.finish(record::Result::Failed);
+        return kFailure;
+    }
+    // With a record the serial is the record's, reserved with its row;
+    // without one it is the file's next.
+    if (rec.active()) {
+        const std::optional<std::string> serial = rec.reserveSerial();
+        if (!serial) return kFailure;
+        form.control(C::txtSerial).setText(*serial);
+    } else {
+        form.controls().raise(form.control(C::btnGenerate), Event::Click);
+        if (services.messages() != 0) return kFailure;
+    }
+    form.SaveINI(o.config);
+    if (services.messages() != 0) {
+        rec.finish(record::Result::Failed);
+        return Fail(std::string(text::kSerialNotReserved));
+    }
+    config_lock.reset();
+    if (interrupted) {
+        rec.finish(record::Result::Stopped);
+        return Fail(std::string(text::kInterruptedBeforeWrite));
+    }
+    bool told = false;
+    services.onPump([&] {
+        if (!interrupted || told) return;
+        told = true;
+        std::fprintf(stderr, "%s\n", std::string(text::kBlockBeingWritten).c_str());
+    });
     form.controls().raise(form.control(C::btnSerial), Event::Click);
-    if (!CaptionSays(form, text::kFlashComplete) || services.messages() != 0) return kFailure;
-    // The next board gets the next number: the file takes the serial just
-    // written, whole or not at all.
-    form.SaveINI(config);
-    if (services.messages() != 0) return kFailure;
+    services.onPump(nullptr);
+    if (!CaptionSays(form, plexmoor::text::kFlashComplete) || services.messages() != 0) {
+        rec.finish(Unfinished());
+        return kFailure;
+    }
+    rec.finish(record::Result::Done);
     std::printf("%s\n", form.control(C::txtSerial).text().c_str());
     return kSuccess;
 }
 
-int Read(FlashForm& form, CliServices& services, const Arguments& args) {
+int Read(FlashForm& form, CliServices& services, const Options& o, BoardRecord& rec) {
     services.reset();
-    if (!Init(form)) return kFailure;
+    if (!rec.begin(record::Operation::Read)) return kFailure;
+    if (!Init(form)) {
+        rec.finish(record::Result::Failed);
+        return kFailure;
+    }
     form.controls().raise(form.control(C::btnLoadFlash), Event::Click);
-    if (Outcome(services) != kSuccess) return kFailure;
-    form.SaveINI(*args.value("--out"));
+    const bool ok = Outcome(services) == kSuccess;
+    rec.finish(ok ? record::Result::Done : record::Result::Failed,
+               ok ? form.control(C::txtSerial).text() : std::string());
+    if (!ok) return kFailure;
+    form.SaveINI(o.out);
     return Outcome(services);
 }
 
-int Parse(FlashForm& form, CliServices& services, const Arguments& args) {
-    form.control(C::txtPath2).setText(std::filesystem::absolute(args.words[0]).string());
+int Parse(FlashForm& form, CliServices& services, const Options& o) {
+    form.control(C::txtPath2).setText(o.image);
     services.reset();
     form.controls().raise(form.control(C::cmdParse), Event::Click);
     if (Outcome(services) != kSuccess) return kFailure;
-    form.SaveINI(*args.value("--out"));
+    form.SaveINI(o.out);
     return Outcome(services);
 }
 
-const std::vector<Command>& Commands() {
-    static const std::vector<Command> commands = {
-        {"pack",
-         "pack --config FILE.ini [--released IMAGE] --out OUT [--yes|--no]",
-         "packs an image from the configuration file, from its source images or from a released "
-         "image whose configuration block is replaced",
-         {"--config", "--released", "--out"},
-         {"--yes", "--no"},
-         0,
-         Pack},
-        {"program",
-         "program IMAGE [--address N] [--fast] [--backup DIR] [--config FILE.ini]",
-         "opens the programmer and programs IMAGE into the board's flash from address N (0); "
-         "--fast in the fast mode, --backup DIR first backs up every block it will erase",
-         {"--address", "--config", "--backup"},
-         {"--fast"},
-         1,
-         Program},
-        {"serial",
-         "serial --config FILE.ini",
-         "generates the next serial number from the file's, writes the configuration block with "
-         "it to the board, and saves it back into the file",
-         {"--config"},
-         {},
-         0,
-         Serial},
-        {"read",
-         "read --out FILE.ini [--config FILE.ini]",
-         "reads the configuration block from the board's flash into a configuration file",
-         {"--out", "--config"},
-         {},
-         0,
-         Read},
-        {"parse",
-         "parse IMAGE --out FILE.ini [--config FILE.ini]",
-         "reads the configuration of a packed image into a configuration file",
-         {"--out", "--config"},
-         {},
-         1,
-         Parse},
-    };
-    return commands;
-}
-
-// The options a command cannot do without.
-std::vector<std::string> Required(const Command& c) {
-    const std::string name = c.name;
-    if (name == "pack") return {"--config", "--out"};
-    if (name == "serial") return {"--config"};
-    if (name == "read" || name == "parse") return {"--out"};
-    return {};
-}
-
-void Help(const Command* c) {
-    if (c) {
-        std::printf("usage: plexmoor-cli %s\n  %s\n", c->usage, c->summary);
-        if (std::string(c->name) != "pack" && std::string(c->name) != "serial")
-            std::printf("  --config FILE.ini starts from that configuration instead of the "
-                        "settings file beside the program\n");
-        return;
+// The copy goes back where its name says, in the exact mode, which verifies
+// every page; only a copy that is on the board again is removed.
+int Recover(FlashForm& form, CliServices& services, BoardRecord& rec) {
+    if (!form.zintra().available("ZintraRecoveryCopy")) return Fail(std::string(text::kNoRecovery));
+    const std::optional<RecoveryCopy> copy = FindRecoveryCopy(form.zintra());
+    if (!copy) {
+        std::printf("%s\n", std::string(text::kNoRecoveryCopy).c_str());
+        return kSuccess;
     }
-    std::printf("usage: plexmoor-cli COMMAND [OPTIONS]   (plexmoor-cli COMMAND --help)\n");
-    for (const Command& k : Commands())
-        std::printf("  %-7s %s\n", k.name, k.summary);
-    std::printf("Exit status: 0 done, 1 a failure the program reported, 2 bad usage.\n"
-                "The virtual board is chosen with the same environment variables as Plexmoor.\n");
+    if (copy->address < 0) return Fail(copy->path + std::string(text::kRecoveryNameUnknown));
+    form.control(C::txtPath).setText(copy->path);
+    form.control(C::txtAddr).setText(std::to_string(copy->address));
+    form.control(C::chkFast).setValue(0);
+    form.control(C::chkBackup).setValue(0);
+    services.reset();
+    if (!rec.begin(record::Operation::Program, copy->path, copy->address, false)) return kFailure;
+    if (!Init(form)) {
+        rec.finish(record::Result::Failed);
+        return kFailure;
+    }
+    form.controls().raise(form.control(C::Command3), Event::Click);
+    const bool ok = CaptionSays(form, plexmoor::text::kFlashComplete);
+    rec.finish(ok ? record::Result::Done : Unfinished());
+    if (!ok) return Fail(std::string(text::kRecoveryKept) + copy->path);
+    std::error_code ec;
+    std::filesystem::remove(copy->path, ec);
+    if (ec) return Fail(std::string(text::kRecoveryNotRemoved) + copy->path);
+    std::printf("%s\n", Filled(text::kRecovered, copy->address, copy->path).c_str());
+    return kSuccess;
 }
 
-int Usage(const std::string& why, const Command* c) {
-    std::fprintf(stderr, "plexmoor-cli: %s\n", why.c_str());
-    std::fprintf(stderr, "usage: plexmoor-cli %s\n", c ? c->usage : "COMMAND [OPTIONS]");
+int ShowHistory(FlashForm& form, const Options& o) {
+    HistoryOptions options;
+    options.filter.serial = o.serial;
+    options.filter.since = o.since;
+    options.filter.station = o.station;
+    options.filter.failed_only = o.failed;
+    options.csv = o.csv;
+    options.json = o.json;
+    return History(form, RecordOptions{o.record_url, "", o.no_record}, options);
+}
+
+int Run(FlashForm& form, CliServices& services, const Options& o,
+        std::optional<FileLock>& config_lock, BoardRecord& rec) {
+    switch (o.command) {
+    case Command::Pack:
+        return Pack(form, services, o);
+    case Command::Program:
+        return Program(form, services, o, rec);
+    case Command::Serial:
+        return Serial(form, services, o, config_lock, rec);
+    case Command::Read:
+        return Read(form, services, o, rec);
+    case Command::Parse:
+        return Parse(form, services, o);
+    case Command::History:
+        return ShowHistory(form, o);
+    case Command::Recover:
+        return Recover(form, services, rec);
+    }
     return kUsage;
-}
-
-std::optional<Arguments> ParseArguments(const Command& c, int argc, char** argv, int& status) {
-    Arguments args;
-    auto in = [](const std::vector<std::string>& list, const std::string& s) {
-        return std::find(list.begin(), list.end(), s) != list.end();
-    };
-    for (int i = 2; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
-            Help(&c);
-            status = kSuccess;
-            return std::nullopt;
-        }
-        if (in(c.value_options, a)) {
-            if (i + 1 >= argc) {
-                status = Usage(a + " needs a value", &c);
-                return std::nullopt;
-            }
-            args.values[a] = argv[++i];
-        } else if (in(c.flag_options, a)) {
-            args.flags.push_back(a);
-        } else if (a.rfind("-", 0) == 0) {
-            status = Usage("unknown option " + a, &c);
-            return std::nullopt;
-        } else {
-            args.words.push_back(a);
-        }
-    }
-    if (args.words.size() != c.words) {
-        status = Usage(std::string(c.name) + " takes " + std::to_string(c.words) +
-                           (c.words == 1 ? " file" : " files") + " besides its options",
-                       &c);
-        return std::nullopt;
-    }
-    for (const std::string& r : Required(c))
-        if (!args.value(r)) {
-            status = Usage(std::string(c.name) + " needs " + r, &c);
-            return std::nullopt;
-        }
-    if (args.has("--yes") && args.has("--no")) {
-        status = Usage("--yes and --no contradict each other", &c);
-        return std::nullopt;
-    }
-    // A pack ends with a question; it is asked for before anything is
-    // written, not after.
-    if (std::string(c.name) == "pack" && !args.has("--yes") && !args.has("--no")) {
-        status = Usage("pack asks \"" + std::string(text::kReplaceFlashFile) +
-                           "\" at its end: answer it with --yes or --no",
-                       &c);
-        return std::nullopt;
-    }
-    return args;
 }
 
 } // namespace
 
 int Main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        Help(nullptr);
-        return argc < 2 ? kUsage : kSuccess;
-    }
-    const Command* command = nullptr;
-    for (const Command& c : Commands())
-        if (c.name == std::string(argv[1])) command = &c;
-    if (!command) return Usage(std::string("unknown command ") + argv[1], nullptr);
-    int status = kSuccess;
-    std::optional<Arguments> args = ParseArguments(*command, argc, argv, status);
-    if (!args) return status;
-
-    // Ctrl+C never cuts a run short in the middle of a page or a file.
-    struct sigaction action {};
-    action.sa_handler = on_interrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    std::variant<Options, int> parsed = ParseCommandLine(argc, argv);
+    if (const int* status = std::get_if<int>(&parsed)) return *status;
+    const Options& o = std::get<Options>(parsed);
+    CatchSignals();
 
     CliServices services;
-    if (args->has("--yes")) services.setAnswer(Answer::Yes);
-    if (args->has("--no")) services.setAnswer(Answer::No);
+    if (o.command == Command::Pack) services.setAnswer(o.yes ? Answer::Yes : Answer::No);
+    // Read, numbered and saved by one station at a time.
+    std::optional<FileLock> config_lock;
+    if (o.command == Command::Serial) config_lock.emplace(o.config);
     FlashForm form(services);
-    const std::string config = args->value("--config").value_or("");
-    if (!config.empty() && !std::filesystem::is_regular_file(config))
-        return Fail("configuration file " + config + " does not exist");
-    form.Form_Load(config);
+    form.Form_Load(o.config);
     if (services.messages() != 0) return kFailure;
-    const int result = command->run(form, services, *args);
+    // A record that cannot be opened is told before the board is touched.
+    BoardRecord rec(form, services);
+    const bool board = o.command == Command::Program || o.command == Command::Serial ||
+                       o.command == Command::Read || o.command == Command::Recover;
+    if (board && !rec.open(RecordOptions{o.record_url, o.station, o.no_record})) return kFailure;
+    const int result = Run(form, services, o, config_lock, rec);
     // The device is left closed for the next run; no window settings are
     // written, the window's own file stays as the window left it.
     if (form.state().bInit) form.zintra().ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);

@@ -1,5 +1,7 @@
 #include "cli_services.h"
 
+#include "os.h"
+
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -17,8 +19,10 @@ Answer CliServices::messageBox(const std::string& text, Buttons buttons) {
         unanswered_ = true;
         return Answer::No;
     }
+    if (before_message_) before_message_();
     std::fprintf(stderr, "%s\n", text.c_str());
     ++messages_;
+    last_message_ = text;
     return Answer::Ok;
 }
 
@@ -35,15 +39,13 @@ void CliServices::processEvents() {
 }
 
 std::string CliServices::programFolder() {
-    std::error_code ec;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string(".") : exe.parent_path().string();
+    const std::string exe = os::program_path();
+    return exe.empty() ? std::string(".") : std::filesystem::path(exe).parent_path().string();
 }
 
 Date CliServices::today() {
     std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = os::local_time(now);
     return Date{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
@@ -75,6 +77,7 @@ void ProgressReport::update(int64_t done) {
                    std::to_string(seconds % 60);
         }
         std::fprintf(stderr, "\r[%s] %5.1f%%  %s left ", bar.c_str(), share * 100.0, left.c_str());
+        bar_shown_ = true;
         std::fflush(stderr);
         return;
     }
@@ -88,12 +91,18 @@ void ProgressReport::update(int64_t done) {
 void ProgressReport::finish(bool ok) {
     const double spent =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-    if (terminal_) std::fprintf(stderr, "\n");
+    breakLine();
     if (ok) {
         if (!terminal_ && last_tenth_ < 10) update(total_);
         std::fprintf(stderr, "programmed %lld bytes in %.1f s\n", static_cast<long long>(total_),
                      spent);
     }
+}
+
+void ProgressReport::breakLine() {
+    if (!bar_shown_) return;
+    bar_shown_ = false;
+    std::fprintf(stderr, "\n");
 }
 
 } // namespace plexmoor::cli

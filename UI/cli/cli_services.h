@@ -20,6 +20,8 @@ class CliServices : public Services {
     // Called from the pump while a run is in progress; the front end turns
     // it into the progress it prints.
     void onPump(std::function<void()> pump) { pump_ = std::move(pump); }
+    // Called before a message is printed, so it starts on a line of its own.
+    void beforeMessage(std::function<void()> hook) { before_message_ = std::move(hook); }
 
     Answer messageBox(const std::string& text, Buttons buttons) override;
     std::string openFileDialog(const std::string& filter) override;
@@ -32,6 +34,7 @@ class CliServices : public Services {
     // What the logic told the user since the last reset, as a failure; a
     // question it could not answer is a usage error.
     int messages() const { return messages_; }
+    const std::string& lastMessage() const { return last_message_; }
     bool unansweredQuestion() const { return unanswered_; }
     void reset() {
         messages_ = 0;
@@ -41,7 +44,9 @@ class CliServices : public Services {
   private:
     std::optional<Answer> answer_;
     std::function<void()> pump_;
+    std::function<void()> before_message_;
     int messages_ = 0;
+    std::string last_message_;
     bool unanswered_ = false;
 };
 
@@ -53,9 +58,12 @@ class ProgressReport {
     void start(int64_t total);
     void update(int64_t done);
     void finish(bool ok);
+    // Ends the bar's line, so that what is printed next has a line of its own.
+    void breakLine();
 
   private:
     bool terminal_;
+    bool bar_shown_ = false;
     int64_t total_ = 0;
     int last_tenth_ = -1;
     std::chrono::steady_clock::time_point started_;

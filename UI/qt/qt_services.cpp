@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStringList>
 #include <QTimer>
@@ -31,6 +33,21 @@ Answer QtServices::messageBox(const std::string& text, Buttons buttons) {
 std::string QtServices::openFileDialog(const std::string& filter) {
     return QFileDialog::getOpenFileName(window_, QString(), QString(), QtFileFilter(filter))
         .toStdString();
+}
+
+std::string QtServices::openFileDialogIn(const std::string& filter, const std::string& folder) {
+    return QFileDialog::getOpenFileName(window_, QString(), QString::fromStdString(folder),
+                                        QtFileFilter(filter))
+        .toStdString();
+}
+
+std::optional<std::string> QtServices::inputBox(const std::string& prompt) {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(window_, QString::fromUtf8(text::kAppTitle),
+                              QString::fromStdString(prompt), QLineEdit::Normal, QString(), &ok);
+    if (!ok) return std::nullopt;
+    return text.toStdString();
 }
 
 std::string QtServices::saveFileDialog(const std::string& filter) {

@@ -19,6 +19,8 @@ class QtServices : public Services {
     Answer messageBox(const std::string& text, Buttons buttons) override;
     std::string openFileDialog(const std::string& filter) override;
     std::string saveFileDialog(const std::string& filter) override;
+    std::string openFileDialogIn(const std::string& filter, const std::string& folder) override;
+    std::optional<std::string> inputBox(const std::string& prompt) override;
     void processEvents() override;
     std::string programFolder() override;
     Date today() override;

@@ -15,6 +15,8 @@ class Backend {
     // Writes the serial number of device `index`, terminated, into `out`
     // (room for FT_SERIAL_NUMBER_SIZE bytes).
     virtual FT_STATUS serial(DWORD index, char* out) = 0;
+    // Likewise its description (room for FT_DESCRIPTION_SIZE bytes).
+    virtual FT_STATUS description(DWORD index, char* out) = 0;
     virtual FT_STATUS open(const char* serial, void** device) = 0;
     virtual FT_STATUS reset(void* device) = 0;
     virtual FT_STATUS set_bit_mode(void* device, UCHAR mask, UCHAR mode) = 0;

@@ -5,17 +5,27 @@
 
 #include <stdint.h>
 
+/* On Windows the types are the system's and the calls __stdcall (WINAPI)
+   in a 32-bit program, as the vendor's DLL has them. */
+#ifdef _WIN32
+#include <windows.h>
+#define FT_API WINAPI
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-typedef void* FT_HANDLE;
-typedef uint32_t FT_STATUS;
+#ifndef _WIN32
+#define FT_API
 typedef uint32_t DWORD;
 typedef DWORD* LPDWORD;
 typedef void* PVOID;
 typedef void* LPVOID;
 typedef unsigned char UCHAR;
+#endif
+typedef void* FT_HANDLE;
+typedef DWORD FT_STATUS;
 
 #define FT_OK 0u
 #define FT_INVALID_HANDLE 1u
@@ -48,16 +58,18 @@ typedef unsigned char UCHAR;
 
 /* A serial number never exceeds this, terminator included. */
 #define FT_SERIAL_NUMBER_SIZE 16u
+/* A description never exceeds this, terminator included. */
+#define FT_DESCRIPTION_SIZE 64u
 
-FT_STATUS FT_ListDevices(PVOID pArg1, PVOID pArg2, DWORD Flags);
-FT_STATUS FT_OpenEx(PVOID pArg1, DWORD Flags, FT_HANDLE* pHandle);
-FT_STATUS FT_ResetDevice(FT_HANDLE ftHandle);
-FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable);
-FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
-                   LPDWORD lpBytesWritten);
-FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead,
-                  LPDWORD lpBytesReturned);
-FT_STATUS FT_Close(FT_HANDLE ftHandle);
+FT_STATUS FT_API FT_ListDevices(PVOID pArg1, PVOID pArg2, DWORD Flags);
+FT_STATUS FT_API FT_OpenEx(PVOID pArg1, DWORD Flags, FT_HANDLE* pHandle);
+FT_STATUS FT_API FT_ResetDevice(FT_HANDLE ftHandle);
+FT_STATUS FT_API FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable);
+FT_STATUS FT_API FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
+                          LPDWORD lpBytesWritten);
+FT_STATUS FT_API FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead,
+                         LPDWORD lpBytesReturned);
+FT_STATUS FT_API FT_Close(FT_HANDLE ftHandle);
 
 #ifdef __cplusplus
 }

@@ -36,24 +36,28 @@ Handle* find(FT_HANDLE h) {
 
 extern "C" {
 
-FT_STATUS FT_ListDevices(PVOID pArg1, PVOID pArg2, DWORD Flags) {
+FT_STATUS FT_API FT_ListDevices(PVOID pArg1, PVOID pArg2, DWORD Flags) {
     ftd2xx::Backend& backend = current_backend();
     if (Flags & FT_LIST_NUMBER_ONLY) {
         if (!pArg1) return FT_INVALID_PARAMETER;
         return backend.count(static_cast<DWORD*>(pArg1));
     }
-    if ((Flags & FT_LIST_BY_INDEX) && (Flags & FT_OPEN_BY_SERIAL_NUMBER)) {
+    if (Flags & FT_LIST_BY_INDEX) {
         if (!pArg2) return FT_INVALID_PARAMETER;
         auto index = static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(pArg1));
-        char serial[FT_SERIAL_NUMBER_SIZE] = {};
-        FT_STATUS status = backend.serial(index, serial);
-        if (status == FT_OK) std::memcpy(pArg2, serial, std::strlen(serial) + 1);
+        char text[FT_DESCRIPTION_SIZE] = {};
+        FT_STATUS status = FT_NOT_SUPPORTED;
+        if (Flags & FT_OPEN_BY_SERIAL_NUMBER)
+            status = backend.serial(index, text);
+        else if (Flags & FT_OPEN_BY_DESCRIPTION)
+            status = backend.description(index, text);
+        if (status == FT_OK) std::memcpy(pArg2, text, std::strlen(text) + 1);
         return status;
     }
     return FT_NOT_SUPPORTED;
 }
 
-FT_STATUS FT_OpenEx(PVOID pArg1, DWORD Flags, FT_HANDLE* pHandle) {
+FT_STATUS FT_API FT_OpenEx(PVOID pArg1, DWORD Flags, FT_HANDLE* pHandle) {
     if (!pHandle) return FT_INVALID_PARAMETER;
     *pHandle = nullptr;
     if (Flags != FT_OPEN_BY_SERIAL_NUMBER) return FT_NOT_SUPPORTED;
@@ -71,18 +75,18 @@ FT_STATUS FT_OpenEx(PVOID pArg1, DWORD Flags, FT_HANDLE* pHandle) {
     return FT_OK;
 }
 
-FT_STATUS FT_ResetDevice(FT_HANDLE ftHandle) {
+FT_STATUS FT_API FT_ResetDevice(FT_HANDLE ftHandle) {
     Handle* h = find(ftHandle);
     return h ? h->backend->reset(h->device) : FT_INVALID_HANDLE;
 }
 
-FT_STATUS FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable) {
+FT_STATUS FT_API FT_SetBitMode(FT_HANDLE ftHandle, UCHAR ucMask, UCHAR ucEnable) {
     Handle* h = find(ftHandle);
     return h ? h->backend->set_bit_mode(h->device, ucMask, ucEnable) : FT_INVALID_HANDLE;
 }
 
-FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
-                   LPDWORD lpBytesWritten) {
+FT_STATUS FT_API FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
+                          LPDWORD lpBytesWritten) {
     DWORD ignored = 0;
     DWORD* written = lpBytesWritten ? lpBytesWritten : &ignored;
     *written = 0;
@@ -93,8 +97,8 @@ FT_STATUS FT_Write(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToWrite,
                              written);
 }
 
-FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead,
-                  LPDWORD lpBytesReturned) {
+FT_STATUS FT_API FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead,
+                         LPDWORD lpBytesReturned) {
     DWORD ignored = 0;
     DWORD* got = lpBytesReturned ? lpBytesReturned : &ignored;
     *got = 0;
@@ -104,7 +108,7 @@ FT_STATUS FT_Read(FT_HANDLE ftHandle, LPVOID lpBuffer, DWORD dwBytesToRead,
     return h->backend->read(h->device, static_cast<UCHAR*>(lpBuffer), dwBytesToRead, got);
 }
 
-FT_STATUS FT_Close(FT_HANDLE ftHandle) {
+FT_STATUS FT_API FT_Close(FT_HANDLE ftHandle) {
     Handle* h = nullptr;
     {
         std::lock_guard lock(handles_mutex);

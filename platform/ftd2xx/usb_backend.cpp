@@ -19,25 +19,37 @@ struct Device {
     ftdi_context* ctx;
 };
 
-// The serial numbers of the bridges on the bus, in the order libftdi finds
-// them. An empty list also when libusb cannot be started.
-std::vector<std::string> list_serials() {
-    std::vector<std::string> serials;
+struct Listed {
+    std::string serial;
+    std::string description;
+};
+
+// The bridges on the bus, in the order libftdi finds them. An empty list
+// also when libusb cannot be started.
+std::vector<Listed> list_bridges() {
+    std::vector<Listed> bridges;
     ftdi_context* ctx = ftdi_new();
-    if (!ctx) return serials;
+    if (!ctx) return bridges;
     ftdi_device_list* devices = nullptr;
     if (ftdi_usb_find_all(ctx, &devices, 0, 0) > 0) {
         for (ftdi_device_list* d = devices; d; d = d->next) {
             char serial[FT_SERIAL_NUMBER_SIZE] = {};
-            if (ftdi_usb_get_strings(ctx, d->dev, nullptr, 0, nullptr, 0, serial, sizeof serial) <
-                0)
-                serial[0] = '\0';
-            serials.emplace_back(serial);
+            char description[FT_DESCRIPTION_SIZE] = {};
+            if (ftdi_usb_get_strings(ctx, d->dev, nullptr, 0, description, sizeof description,
+                                     serial, sizeof serial) < 0)
+                serial[0] = description[0] = '\0';
+            bridges.push_back({serial, description});
         }
     }
     ftdi_list_free(&devices);
     ftdi_free(ctx);
-    return serials;
+    return bridges;
+}
+
+FT_STATUS copy_listed(const std::string& text, char* out, std::size_t room) {
+    std::strncpy(out, text.c_str(), room - 1);
+    out[room - 1] = '\0';
+    return FT_OK;
 }
 
 // libftdi's open results: -3 no such device; -4 and -5 the device is there
@@ -50,16 +62,20 @@ FT_STATUS open_status(int result) {
 class UsbBackend final : public Backend {
   public:
     FT_STATUS count(DWORD* devices) override {
-        *devices = static_cast<DWORD>(list_serials().size());
+        *devices = static_cast<DWORD>(list_bridges().size());
         return FT_OK;
     }
 
     FT_STATUS serial(DWORD index, char* out) override {
-        std::vector<std::string> serials = list_serials();
-        if (index >= serials.size()) return FT_DEVICE_NOT_FOUND;
-        std::strncpy(out, serials[index].c_str(), FT_SERIAL_NUMBER_SIZE - 1);
-        out[FT_SERIAL_NUMBER_SIZE - 1] = '\0';
-        return FT_OK;
+        std::vector<Listed> bridges = list_bridges();
+        if (index >= bridges.size()) return FT_DEVICE_NOT_FOUND;
+        return copy_listed(bridges[index].serial, out, FT_SERIAL_NUMBER_SIZE);
+    }
+
+    FT_STATUS description(DWORD index, char* out) override {
+        std::vector<Listed> bridges = list_bridges();
+        if (index >= bridges.size()) return FT_DEVICE_NOT_FOUND;
+        return copy_listed(bridges[index].description, out, FT_DESCRIPTION_SIZE);
     }
 
     FT_STATUS open(const char* serial, void** device) override {
@@ -79,6 +95,9 @@ class UsbBackend final : public Backend {
         // The chip's default 16 ms latency timer would hold back every short
         // read-back; a page verify reads 256 bytes, so keep it low.
         ftdi_set_latency_timer(ctx, kLatencyMs);
+        // libusb's own transfer timeout (5 s in libftdi) would hold a read
+        // from a bridge that stopped answering past the read deadline.
+        ctx->usb_read_timeout = ctx->usb_write_timeout = static_cast<int>(kReadDeadline.count());
         *device = new Device{ctx};
         return FT_OK;
     }

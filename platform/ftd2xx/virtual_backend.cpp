@@ -1,43 +1,68 @@
-// The D2XX calls over the virtual board. A handle carries the generation of
-// the board it was opened on, so a handle that outlives its board (detached
-// or replaced) fails cleanly instead of reaching the new board.
+// The D2XX calls over the virtual boards. A handle carries the generation
+// of the boards it was opened on and the board's place, so a handle that
+// outlives its board (detached or replaced) fails cleanly instead of
+// reaching another board.
 #include "backend.h"
 
 #include "virtual_board.h"
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace ftd2xx {
 namespace {
 
-void* token(uint64_t generation) {
-    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(generation));
+constexpr unsigned kIndexBits = 8; // the environment attaches at most 255 boards
+
+void* token(uint64_t generation, std::size_t index) {
+    return reinterpret_cast<void*>(
+        static_cast<std::uintptr_t>(generation << kIndexBits | (index + 1)));
+}
+
+// The boards a listing shows: a board with the no-device fault is not there.
+std::vector<std::size_t> listed() {
+    std::vector<std::size_t> out;
+    for (std::size_t i = 0; i < vboard::board_count(); ++i)
+        if (!vboard::board(i)->faults().no_device) out.push_back(i);
+    return out;
+}
+
+FT_STATUS copy_string(const std::string& text, char* out, std::size_t room) {
+    if (text.size() >= room) return FT_OTHER_ERROR;
+    std::memcpy(out, text.c_str(), text.size() + 1);
+    return FT_OK;
 }
 
 class VirtualBackend final : public Backend {
   public:
     FT_STATUS count(DWORD* devices) override {
-        vboard::Board* board = vboard::current();
-        *devices = board && !board->faults().no_device ? 1 : 0;
+        *devices = static_cast<DWORD>(listed().size());
         return FT_OK;
     }
 
     FT_STATUS serial(DWORD index, char* out) override {
-        vboard::Board* board = vboard::current();
-        if (!board || board->faults().no_device || index != 0) return FT_DEVICE_NOT_FOUND;
-        static_assert(sizeof vboard::kSerialNumber <= FT_SERIAL_NUMBER_SIZE);
-        std::memcpy(out, vboard::kSerialNumber, sizeof vboard::kSerialNumber);
-        return FT_OK;
+        const auto boards = listed();
+        if (index >= boards.size()) return FT_DEVICE_NOT_FOUND;
+        return copy_string(vboard::board(boards[index])->serial(), out, FT_SERIAL_NUMBER_SIZE);
+    }
+
+    FT_STATUS description(DWORD index, char* out) override {
+        const auto boards = listed();
+        if (index >= boards.size()) return FT_DEVICE_NOT_FOUND;
+        return copy_string(vboard::board(boards[index])->description(), out, FT_DESCRIPTION_SIZE);
     }
 
     FT_STATUS open(const char* serial, void** device) override {
-        vboard::Board* board = vboard::current();
-        if (!board || board->faults().no_device || std::strcmp(serial, vboard::kSerialNumber) != 0)
-            return FT_DEVICE_NOT_FOUND;
-        FT_STATUS status = board->open();
-        if (status == FT_OK) *device = token(vboard::generation());
-        return status;
+        for (std::size_t i : listed()) {
+            vboard::Board* board = vboard::board(i);
+            if (board->serial() != serial) continue;
+            FT_STATUS status = board->open();
+            if (status == FT_OK) *device = token(vboard::generation(), i);
+            return status;
+        }
+        return FT_DEVICE_NOT_FOUND;
     }
 
     FT_STATUS reset(void* device) override {
@@ -76,8 +101,10 @@ class VirtualBackend final : public Backend {
   private:
     // The board the handle was opened on, or nullptr when it has gone away.
     static vboard::Board* board_of(void* device) {
-        vboard::Board* board = vboard::current();
-        return board && token(vboard::generation()) == device ? board : nullptr;
+        const auto value = reinterpret_cast<std::uintptr_t>(device);
+        const std::size_t index = (value & ((1u << kIndexBits) - 1)) - 1;
+        vboard::Board* board = vboard::board(index);
+        return board && token(vboard::generation(), index) == device ? board : nullptr;
     }
 };
 
@@ -85,7 +112,7 @@ class VirtualBackend final : public Backend {
 
 Backend* virtual_backend() {
     static VirtualBackend backend;
-    return vboard::current() ? &backend : nullptr;
+    return vboard::board_count() ? &backend : nullptr;
 }
 
 } // namespace ftd2xx

@@ -1,7 +1,9 @@
-// The board's sense of time, in nanoseconds so that the wire time of a few
-// SPI bytes does not round away.
+// The boards' sense of time, in nanoseconds so that the wire time of a few
+// SPI bytes does not round away. The boards of one process share it, as
+// they share the host's time.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 
@@ -15,7 +17,7 @@ class BoardClock {
     bool is_virtual() const { return virtual_; }
 
     uint64_t now_ns() const {
-        if (virtual_) return virtual_ns_;
+        if (virtual_) return virtual_ns_.load();
         auto elapsed = std::chrono::steady_clock::now() - start_;
         return static_cast<uint64_t>(
             std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
@@ -29,7 +31,7 @@ class BoardClock {
   private:
     bool virtual_;
     std::chrono::steady_clock::time_point start_;
-    uint64_t virtual_ns_ = 0;
+    std::atomic<uint64_t> virtual_ns_ = 0;
 };
 
 } // namespace vboard

@@ -1,90 +1,24 @@
 #include "board_file.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace vboard {
-namespace {
 
-std::string describe(const std::string& what, const std::string& path) {
-    return what + " " + path + ": " + std::strerror(errno);
-}
+BoardMemory::BoardMemory(uint32_t size) : own_(size, 0xFF), bytes_(own_) {}
 
-bool write_all(int fd, const uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
+BoardMemory::BoardMemory(std::unique_ptr<MappedFile> file)
+    : file_(std::move(file)), bytes_(file_->bytes()) {}
 
-} // namespace
-
-bool load_board_file(const std::string& path, uint32_t size, std::vector<uint8_t>& contents,
-                     bool& existed, std::string& error) {
-    contents.assign(size, 0xFF);
-    existed = false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return true;
-        error = describe("cannot open", path);
-        return false;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = path + " is not a regular file";
-        ::close(fd);
-        return false;
-    }
-    if (static_cast<uint64_t>(info.st_size) != size) {
-        error = path + " holds " + std::to_string(info.st_size) +
+std::unique_ptr<BoardMemory> BoardMemory::open(const std::string& path, uint32_t size,
+                                               std::string& error) {
+    if (!MappedFile::create(path, size, 0xFF, error)) return nullptr;
+    std::unique_ptr<MappedFile> file = MappedFile::open(path, error);
+    if (!file) return nullptr;
+    if (file->bytes().size() != size) {
+        error = path + " holds " + std::to_string(file->bytes().size()) +
                 " bytes but the flash part holds " + std::to_string(size) +
                 "; refusing it rather than guessing what it contains";
-        ::close(fd);
-        return false;
+        return nullptr;
     }
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::read(fd, contents.data() + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    existed = true;
-    if (done != size) {
-        error = path + " changed size while it was read";
-        return false;
-    }
-    return true;
-}
-
-bool save_board_file(const std::string& path, const std::vector<uint8_t>& contents,
-                     std::string& error) {
-    const std::string temp = path + ".tmp." + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = describe("cannot create", temp);
-        return false;
-    }
-    bool ok = write_all(fd, contents.data(), contents.size()) && ::fsync(fd) == 0;
-    if (!ok) error = describe("cannot write", temp);
-    if (::close(fd) != 0 && ok) {
-        error = describe("cannot write", temp);
-        ok = false;
-    }
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-        error = describe("cannot replace", path);
-        ok = false;
-    }
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    return std::unique_ptr<BoardMemory>(new BoardMemory(std::move(file)));
 }
 
 } // namespace vboard

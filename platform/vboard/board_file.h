@@ -1,20 +1,43 @@
-// The file that keeps the flash contents between runs.
+// The memory of the board's flash: the board file itself, mapped, so that a
+// program or erase is in the file the moment the part carries it out; or,
+// for a board without a file, memory of its own.
 #pragma once
 
+#include "mapped_file.h"
+
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 namespace vboard {
 
-// Loads exactly `size` bytes. A missing file gives an erased part (0xFF) and
-// `existed` false; a file of any other size, or one that cannot be read, is
-// refused with the reason in `error`.
-bool load_board_file(const std::string& path, uint32_t size, std::vector<uint8_t>& contents,
-                     bool& existed, std::string& error);
-// Writes through a temporary file in the same folder and renames it over the
-// board file, so a crash mid-write never leaves a half-written board.
-bool save_board_file(const std::string& path, const std::vector<uint8_t>& contents,
-                     std::string& error);
+class BoardMemory {
+  public:
+    // An erased part with no file behind it.
+    explicit BoardMemory(uint32_t size);
+    // The board file at `path`, created erased (0xFF) when missing. A file
+    // of any other size, or one that cannot be mapped, is refused with the
+    // reason in `error`.
+    static std::unique_ptr<BoardMemory> open(const std::string& path, uint32_t size,
+                                             std::string& error);
+
+    std::span<uint8_t> bytes() { return bytes_; }
+    std::span<const uint8_t> bytes() const { return bytes_; }
+    bool flush() { return !file_ || file_->flush(); }
+    // The board file stays this process's while its bridge is open.
+    bool claim() { return !file_ || file_->try_lock(); }
+    void release() {
+        if (file_) file_->unlock();
+    }
+
+  private:
+    explicit BoardMemory(std::unique_ptr<MappedFile> file);
+
+    std::vector<uint8_t> own_;
+    std::unique_ptr<MappedFile> file_;
+    std::span<uint8_t> bytes_;
+};
 
 } // namespace vboard

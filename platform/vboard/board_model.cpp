@@ -1,10 +1,10 @@
 #include "board_model.h"
 
-#include "board_file.h"
 #include "ftd2xx.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace vboard {
 namespace {
@@ -58,13 +58,16 @@ void complain(const std::string& text) {
     std::fflush(stderr);
 }
 
-BoardModel::BoardModel(const Options& options, std::vector<uint8_t> contents, bool file_exists)
-    : path_(options.path), part_(*options.part), faults_(options.faults),
-      clock_(options.virtual_time), flash_(part_, std::move(contents), clock_, faults_, counters_),
-      engine_(flash_, clock_, counters_, options.master_clock_60mhz), file_exists_(file_exists) {}
+BoardModel::BoardModel(const Options& options, std::unique_ptr<BoardMemory> memory,
+                       BoardClock& clock)
+    : part_(*options.part), serial_(options.serial),
+      master_clock_60mhz_(options.master_clock_60mhz), memory_(std::move(memory)),
+      faults_(options.faults), clock_(clock),
+      flash_(part_, memory_->bytes(), clock_, faults_, counters_),
+      engine_(flash_, clock_, counters_, options.master_clock_60mhz) {}
 
 BoardModel::~BoardModel() {
-    save_if_changed();
+    memory_->flush();
 }
 
 uint64_t BoardModel::now_ns() const {
@@ -77,11 +80,15 @@ void BoardModel::advance_us(uint64_t us) {
     clock_.advance_ns(saturating_ns(us));
 }
 
-void BoardModel::sleep_ms(uint32_t ms) {
+void BoardModel::note_sleep(uint32_t ms) {
     std::lock_guard lock(mutex_);
     ++counters_.sleeps;
     counters_.slept_us += uint64_t{ms} * 1000;
-    clock_.advance_ns(uint64_t{ms} * 1'000'000);
+}
+
+// Interface A of the chip the bridge stands for.
+std::string BoardModel::description() const {
+    return master_clock_60mhz_ ? "Virtual FT2232H A" : "Virtual FT2232D A";
 }
 
 void BoardModel::observe_commands(CommandObserver observer) {
@@ -91,7 +98,7 @@ void BoardModel::observe_commands(CommandObserver observer) {
 
 std::vector<uint8_t> BoardModel::read(uint32_t address, uint32_t size) const {
     std::lock_guard lock(mutex_);
-    const std::vector<uint8_t>& memory = flash_.contents();
+    std::span<const uint8_t> memory = std::as_const(*memory_).bytes();
     if (address >= memory.size()) return {};
     const std::size_t n = std::min<std::size_t>(size, memory.size() - address);
     return {memory.begin() + address, memory.begin() + address + n};
@@ -99,7 +106,7 @@ std::vector<uint8_t> BoardModel::read(uint32_t address, uint32_t size) const {
 
 void BoardModel::write_raw(uint32_t address, const std::vector<uint8_t>& bytes) {
     std::lock_guard lock(mutex_);
-    std::vector<uint8_t>& memory = flash_.contents_for_write();
+    std::span<uint8_t> memory = memory_->bytes();
     if (address >= memory.size()) return;
     const std::size_t n = std::min(bytes.size(), memory.size() - address);
     std::copy_n(bytes.begin(), n, memory.begin() + address);
@@ -107,13 +114,13 @@ void BoardModel::write_raw(uint32_t address, const std::vector<uint8_t>& bytes) 
 
 void BoardModel::fill(uint8_t value) {
     std::lock_guard lock(mutex_);
-    std::vector<uint8_t>& memory = flash_.contents_for_write();
+    std::span<uint8_t> memory = memory_->bytes();
     std::fill(memory.begin(), memory.end(), value);
 }
 
 bool BoardModel::save() {
     std::lock_guard lock(mutex_);
-    return save_locked();
+    return memory_->flush();
 }
 
 uint32_t BoardModel::open() {
@@ -121,7 +128,9 @@ uint32_t BoardModel::open() {
     if (faults_.no_device) return FT_DEVICE_NOT_FOUND;
     // One handle at a time, as with a real bridge: a second open fails
     // until the first handle is closed.
-    if (faults_.open_fails || opened_) return FT_DEVICE_NOT_OPENED;
+    // The board file is the chip: another process with its bridge open
+    // holds it, as another program holds a real bridge.
+    if (faults_.open_fails || opened_ || !memory_->claim()) return FT_DEVICE_NOT_OPENED;
     opened_ = true;
     return FT_OK;
 }
@@ -185,24 +194,8 @@ void BoardModel::close() {
     opened_ = false;
     engine_.set_mode(0);
     engine_.purge();
-    if (flash_.dirty() || !file_exists_) save_locked();
-}
-
-void BoardModel::save_if_changed() {
-    std::lock_guard lock(mutex_);
-    if (flash_.dirty() || !file_exists_) save_locked();
-}
-
-bool BoardModel::save_locked() {
-    if (path_.empty()) return true;
-    std::string error;
-    if (!save_board_file(path_, flash_.contents(), error)) {
-        complain(error);
-        return false;
-    }
-    file_exists_ = true;
-    flash_.mark_clean();
-    return true;
+    memory_->flush();
+    memory_->release();
 }
 
 } // namespace vboard

@@ -3,10 +3,12 @@
 #pragma once
 
 #include "board_clock.h"
+#include "board_file.h"
 #include "mpsse_engine.h"
 #include "spi_flash.h"
 #include "virtual_board.h"
 
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -18,18 +20,20 @@ void complain(const std::string& text);
 
 class BoardModel final : public Board {
   public:
-    BoardModel(const Options& options, std::vector<uint8_t> contents, bool file_exists);
+    BoardModel(const Options& options, std::unique_ptr<BoardMemory> memory, BoardClock& clock);
     ~BoardModel() override;
 
     uint64_t now_us() const override { return now_ns() / 1000; }
     uint64_t now_ns() const;
     bool virtual_time() const override { return clock_.is_virtual(); }
     void advance_us(uint64_t us) override;
-    // What Sleep does in virtual time.
-    void sleep_ms(uint32_t ms);
+    // Counts a Sleep the clock has taken in virtual time.
+    void note_sleep(uint32_t ms);
 
     Faults& faults() override { return faults_; }
     const Counters& counters() const override { return counters_; }
+    const std::string& serial() const override { return serial_; }
+    std::string description() const override;
     const FlashPart& part() const override { return part_; }
     void observe_commands(CommandObserver observer) override;
 
@@ -45,20 +49,16 @@ class BoardModel final : public Board {
     uint32_t usb_read(uint8_t* data, uint32_t size, uint32_t* got) override;
     void close() override;
 
-    void save_if_changed();
-
-  private:
-    bool save_locked();
-
     mutable std::mutex mutex_;
-    const std::string path_;
     const FlashPart part_;
+    const std::string serial_;
+    const bool master_clock_60mhz_;
+    std::unique_ptr<BoardMemory> memory_;
     Faults faults_;
     Counters counters_;
-    BoardClock clock_;
+    BoardClock& clock_;
     SpiFlash flash_;
     MpsseEngine engine_;
-    bool file_exists_;
     bool opened_ = false;
 };
 

@@ -90,15 +90,22 @@ std::string trim(const std::string& s) {
     return s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
-bool parse_faults(const std::string& text, Faults& faults, std::string& error) {
-    Faults parsed;
+std::vector<std::string> list_items(const std::string& text) {
+    std::vector<std::string> items;
     std::size_t start = 0;
     while (start <= text.size()) {
         std::size_t comma = text.find(',', start);
         if (comma == std::string::npos) comma = text.size();
-        const std::string item = trim(text.substr(start, comma - start));
+        std::string item = trim(text.substr(start, comma - start));
         start = comma + 1;
-        if (item.empty()) continue;
+        if (!item.empty()) items.push_back(std::move(item));
+    }
+    return items;
+}
+
+bool parse_faults(const std::string& text, Faults& faults, std::string& error) {
+    Faults parsed;
+    for (const std::string& item : list_items(text)) {
         if (!parse_item(item, parsed)) {
             error = "fault \"" + item + "\" not understood";
             return false;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vboard {
 
@@ -10,5 +11,7 @@ namespace vboard {
 bool parse_number(const std::string& text, uint32_t& out);
 // The text without leading and trailing blanks and tabs.
 std::string trim(const std::string& text);
+// The items of a comma-separated list, trimmed, empty ones left out.
+std::vector<std::string> list_items(const std::string& text);
 
 } // namespace vboard

@@ -67,12 +67,10 @@ constexpr EraseKind kErases[] = {
 
 } // namespace
 
-SpiFlash::SpiFlash(const FlashPart& part, std::vector<uint8_t> contents, const BoardClock& clock,
+SpiFlash::SpiFlash(const FlashPart& part, std::span<uint8_t> memory, const BoardClock& clock,
                    const Faults& faults, Counters& counters)
-    : part_(part), memory_(std::move(contents)), clock_(clock), faults_(faults),
-      counters_(counters), address_mask_(part.size_bytes - 1) {
-    memory_.resize(part.size_bytes, 0xFF);
-}
+    : part_(part), memory_(memory), clock_(clock), faults_(faults), counters_(counters),
+      address_mask_(part.size_bytes - 1) {}
 
 bool SpiFlash::busy() const {
     return faults_.busy_stuck || clock_.now_ns() < busy_until_ns_;
@@ -213,7 +211,6 @@ void SpiFlash::finish_write_command() {
         }
         for (uint32_t i = 0; i < kPageSize; ++i)
             memory_[page + i] &= page_latch_[i];
-        dirty_ = true;
         ++counters_.page_programs;
         start_busy(part_.page_program_us);
         return;
@@ -232,7 +229,6 @@ void SpiFlash::erase(uint32_t address, uint32_t size, uint32_t microseconds) {
         return;
     }
     std::fill_n(memory_.begin() + address, size, 0xFF);
-    dirty_ = true;
     ++counters_.erases;
     start_busy(microseconds);
 }

@@ -8,14 +8,15 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <utility>
-#include <vector>
 
 namespace vboard {
 
 class SpiFlash {
   public:
-    SpiFlash(const FlashPart& part, std::vector<uint8_t> contents, const BoardClock& clock,
+    // `memory` holds the part's whole array and outlives the flash.
+    SpiFlash(const FlashPart& part, std::span<uint8_t> memory, const BoardClock& clock,
              const Faults& faults, Counters& counters);
 
     void select();
@@ -29,14 +30,6 @@ class SpiFlash {
     bool busy() const;
     uint8_t status() const;
 
-    const std::vector<uint8_t>& contents() const { return memory_; }
-    std::vector<uint8_t>& contents_for_write() {
-        dirty_ = true;
-        return memory_;
-    }
-    bool dirty() const { return dirty_; }
-    void mark_clean() { dirty_ = false; }
-
   private:
     uint8_t read_byte(uint32_t address);
     bool write_allowed(uint32_t begin, uint32_t end) const;
@@ -45,7 +38,7 @@ class SpiFlash {
     void erase(uint32_t address, uint32_t size, uint32_t microseconds);
 
     const FlashPart& part_;
-    std::vector<uint8_t> memory_;
+    std::span<uint8_t> memory_;
     const BoardClock& clock_;
     const Faults& faults_;
     Counters& counters_;
@@ -55,7 +48,6 @@ class SpiFlash {
     uint8_t status_ = 0; // bit 1 the write-enable latch; bit 0 is computed
     uint64_t busy_until_ns_ = 0;
     bool powered_down_ = false;
-    bool dirty_ = false;
 
     // The command of the current chip-select period.
     bool selected_ = false;

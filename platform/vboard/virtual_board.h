@@ -76,7 +76,8 @@ struct SeenCommand {
 };
 using CommandObserver = std::function<void(const SeenCommand&)>;
 
-// The serial number of the one virtual bridge.
+// The serial number of the one virtual bridge FTD2XX_VIRTUAL_BOARD names;
+// the bridges of FTD2XX_VIRTUAL_BOARDS are VB0001, VB0002, ...
 inline constexpr char kSerialNumber[] = "VB000001";
 
 class Board {
@@ -92,6 +93,9 @@ class Board {
 
     virtual Faults& faults() = 0;
     virtual const Counters& counters() const = 0;
+    // As FT_ListDevices lists the bridge.
+    virtual const std::string& serial() const = 0;
+    virtual std::string description() const = 0;
     virtual const FlashPart& part() const = 0;
     // Told of every command, ignored ones included, while the board is
     // locked: it may change faults() but must not call the board otherwise.
@@ -102,7 +106,8 @@ class Board {
     virtual std::vector<uint8_t> read(uint32_t address, uint32_t size) const = 0;
     virtual void write_raw(uint32_t address, const std::vector<uint8_t>& bytes) = 0;
     virtual void fill(uint8_t value) = 0;
-    // Writes the contents back to the board file now (also done on detach).
+    // Every change is in the board file as it happens; this pushes the file
+    // to the disk (also done when the bridge closes and on detach).
     virtual bool save() = 0;
 
     // The bridge side, used by the D2XX stand-in.
@@ -123,27 +128,39 @@ struct Options {
     // 0x96/0x97, are answered as bad commands and the clock stays 12 MHz.
     bool master_clock_60mhz = true;
     Faults faults;
+    std::string serial = kSerialNumber;
+    // The USB model: what one transfer costs, and the bridge's latency
+    // timer, which sends back data waiting in the bridge when it runs out.
+    uint32_t usb_turnaround_us = 125;
+    uint32_t latency_ms = 16;
+    // Where the board writes its figures when its bridge closes; empty:
+    // nowhere. "%s" in it becomes the bridge's serial number.
+    std::string stats_path;
 };
 
-// Attaches the process-wide board, replacing (and saving) any earlier one.
+// Attaches the process-wide board, replacing (and flushing) any earlier ones.
 // Returns nullptr and writes why to standard error when the board file
 // cannot be used (for example a file of the wrong size).
 Board* attach(const Options& options);
-// Saves and removes the board; the D2XX stand-in goes back to real bridges.
+// Attaches one bridge per entry, in that order, on one clock (the first
+// entry's kind of time); none when any of them cannot be attached.
+bool attach_all(const std::vector<Options>& boards);
+// Flushes and removes the boards; the D2XX stand-in goes back to real bridges.
 void detach();
-// The attached board, or nullptr. On first use attaches the board named by
-// the environment (FTD2XX_VIRTUAL_BOARD, FTD2XX_VIRTUAL_TIME,
-// FTD2XX_VIRTUAL_PART, FTD2XX_VIRTUAL_BRIDGE, FTD2XX_VIRTUAL_FAULTS) when
-// one is named.
-Board* current();
-// Counts attaches; identifies the board attached now, so a handle opened on an
-// earlier board can be told apart from one on the current board.
+// The attached boards. On first use attaches the boards the environment
+// names (FTD2XX_VIRTUAL_BOARD or FTD2XX_VIRTUAL_BOARDS, with the other
+// FTD2XX_VIRTUAL_* variables; see the README).
+std::size_t board_count();
+Board* board(std::size_t index); // nullptr past the last
+Board* current();                // the first board, or nullptr
+// Counts attaches; identifies the boards attached now, so a handle opened on
+// an earlier board can be told apart from one on a board attached since.
 uint64_t generation();
 
-// Reads the board's options from the environment variables named above.
-// False with a reason in `error` when a variable holds something unusable;
-// `named` is false when FTD2XX_VIRTUAL_BOARD is not set at all.
-bool options_from_environment(Options& options, bool& named, std::string& error);
+// The boards' options from the environment variables named above: none
+// when neither board variable is set. False with a reason in `error` when a
+// variable holds something unusable.
+bool boards_from_environment(std::vector<Options>& boards, std::string& error);
 // The grammar of FTD2XX_VIRTUAL_FAULTS (see the README); false with a reason
 // in `error` on the first item it does not understand.
 bool parse_faults(const std::string& text, Faults& faults, std::string& error);
@@ -151,7 +168,7 @@ bool parse_faults(const std::string& text, Faults& faults, std::string& error);
 } // namespace vboard
 
 extern "C" {
-// The Sleep of a board in virtual time: advances its clock and returns 1;
+// The Sleep of boards in virtual time: advances their clock and returns 1;
 // returns 0 when no board in virtual time is attached, so the caller sleeps
 // for real. Registered with the Windows-calls stand-in when a board attaches.
 int vboard_virtual_sleep(uint32_t milliseconds);

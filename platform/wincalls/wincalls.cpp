@@ -45,9 +45,18 @@ bool debug_wanted() {
 
 } // namespace
 
+// On Windows the calls have names of their own here, as the C runtime linked
+// into this library calls the system's; wincalls.def exports them under the
+// Windows names.
+#ifdef _WIN32
+#define STAND_IN(name) WINAPI StandIn##name
+#else
+#define STAND_IN(name) name
+#endif
+
 extern "C" {
 
-int MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
+int STAND_IN(MessageBoxA)(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     const char* text = lpText ? lpText : "";
     const char* caption = lpCaption ? lpCaption : "";
     Hooks& h = hooks();
@@ -57,7 +66,7 @@ int MessageBoxA(HWND, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     return IDOK;
 }
 
-void OutputDebugStringA(LPCSTR lpOutputString) {
+void STAND_IN(OutputDebugStringA)(LPCSTR lpOutputString) {
     const char* text = lpOutputString ? lpOutputString : "";
     Hooks& h = hooks();
     if (h.debug) {
@@ -67,13 +76,13 @@ void OutputDebugStringA(LPCSTR lpOutputString) {
     }
 }
 
-void Sleep(DWORD dwMilliseconds) {
+void STAND_IN(Sleep)(DWORD dwMilliseconds) {
     Hooks& h = hooks();
     if (h.sleep && h.sleep(h.sleep_context, dwMilliseconds)) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
 }
 
-BOOL PeekMessageA(LPMSG lpMsg, HWND, UINT, UINT, UINT wRemoveMsg) {
+BOOL STAND_IN(PeekMessageA)(LPMSG lpMsg, HWND, UINT, UINT, UINT wRemoveMsg) {
     Hooks& h = hooks();
     if (!lpMsg || !h.pump || h.pump_delivered) {
         h.pump_delivered = false;
@@ -85,7 +94,7 @@ BOOL PeekMessageA(LPMSG lpMsg, HWND, UINT, UINT, UINT wRemoveMsg) {
     return 1;
 }
 
-BOOL QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount) {
+BOOL STAND_IN(QueryPerformanceCounter)(LARGE_INTEGER* lpPerformanceCount) {
     if (!lpPerformanceCount) return 0;
     Hooks& h = hooks();
     uint64_t ns = 0;
@@ -98,17 +107,17 @@ BOOL QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount) {
     return 1;
 }
 
-BOOL QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency) {
+BOOL STAND_IN(QueryPerformanceFrequency)(LARGE_INTEGER* lpFrequency) {
     if (!lpFrequency) return 0;
     lpFrequency->QuadPart = kCounterFrequency;
     return 1;
 }
 
-BOOL TranslateMessage(const MSG*) {
+BOOL STAND_IN(TranslateMessage)(const MSG*) {
     return 0;
 }
 
-LRESULT DispatchMessageA(const MSG* lpMsg) {
+LRESULT STAND_IN(DispatchMessageA)(const MSG* lpMsg) {
     Hooks& h = hooks();
     if (lpMsg && lpMsg->message == kPumpMessage && h.pump) h.pump(h.pump_context);
     return 0;

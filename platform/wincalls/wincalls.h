@@ -6,10 +6,17 @@
 
 #include <stdint.h>
 
+/* On Windows the calls and their types are the system's own; the stand-in
+   exports the same calls under the same names (wincalls.def). */
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
+#ifndef _WIN32
 typedef void* HWND;
 typedef unsigned int UINT;
 typedef int BOOL;
@@ -54,6 +61,8 @@ BOOL TranslateMessage(const MSG* lpMsg);
 LRESULT DispatchMessageA(const MSG* lpMsg);
 BOOL QueryPerformanceCounter(LARGE_INTEGER* lpPerformanceCount);
 BOOL QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency);
+
+#endif
 
 /* Host attachment. Passing a null hook detaches it again. */
 typedef int (*WinMessageBoxHook)(void* context, const char* text, const char* caption,

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -13,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -65,22 +69,37 @@ class CliTest : public ::testing::Test {
         std::string templ = (fs::temp_directory_path() / "plexmoor-cli-XXXXXX").string();
         ASSERT_NE(mkdtemp(templ.data()), nullptr);
         dir_ = templ;
+        fs::create_directory(path("recovery"));
         bin_ = ProductFolder();
     }
     void TearDown() override { fs::remove_all(dir_); }
 
     fs::path path(const std::string& name) const { return dir_ / name; }
+    // plexmoor-cli started as a process of its own (the shell execs it, so
+    // a signal to the pid reaches it), its output in out-TAG.txt and err-TAG.txt.
+    pid_t start(const std::string& args, const std::string& env = {}, const std::string& tag = "",
+                const std::string& program = "plexmoor-cli") {
+        const std::string command =
+            "cd '" + dir_.string() + "' && FTD2XX_VIRTUAL_BOARD='" + path("board.bin").string() +
+            "' FTD2XX_VIRTUAL_TIME=1 PLEXMOOR_RECORD='" + path("record.db").string() +
+            "' ZINTRA_RECOVERY_DIR='" + path("recovery").string() + "' XDG_STATE_HOME='" +
+            path("state").string() + "' " + env + " exec '" + (bin_ / program).string() + "' " +
+            args + " >out" + tag + ".txt 2>err" + tag + ".txt";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        return pid;
+    }
+    Outcome finish(pid_t pid, const std::string& tag = "") {
+        int raw = 0;
+        waitpid(pid, &raw, 0);
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw),
+                ReadText(path("out" + tag + ".txt")), ReadText(path("err" + tag + ".txt"))};
+    }
     Outcome cli(const std::string& args, const std::string& env = {}) {
-        Outcome r;
-        const std::string command = "cd '" + dir_.string() + "' && FTD2XX_VIRTUAL_BOARD='" +
-                                    path("board.bin").string() + "' FTD2XX_VIRTUAL_TIME=1 " + env +
-                                    " '" + (bin_ / "plexmoor-cli").string() + "' " + args +
-                                    " >out.txt 2>err.txt";
-        int raw = std::system(command.c_str());
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = ReadText(path("out.txt"));
-        r.err = ReadText(path("err.txt"));
-        return r;
+        return finish(start(args, env));
     }
     // A window in a program folder of its own; with a settings file there
     // it starts from it, as Plexmoor does.
@@ -171,42 +190,171 @@ TEST_F(CliTest, SerialGivesTheNextNumberToEachBoard) {
     EXPECT_EQ(Value(ReadText(path("board.ini")), "CONF105"), "1053");
 }
 
+// Every refusal names what it refuses, with its status, and leaves the
+// files and the board as they were.
 TEST_F(CliTest, FailuresAndBadUsageEndWithTheirMessageAndStatus) {
     const std::string config = prepare();
     struct Case {
         std::string args;
         int status;
-        std::string message;
+        std::string message; // on standard error, or standard output for status 0
     };
     std::string v2 = ReadText(config);
     v2.replace(v2.find("SYSVER=3"), 8, "SYSVER=2");
     WriteText(path("v2.ini"), v2);
+    WriteText(path("empty.ini"), "");
+    WriteText(path("cr.ini"), "\r\r\r");
+    WriteText(path("empty.b"), "");
+    fs::create_directory(path("folder"));
+    const std::string long_name(5000, 'a');
     const Case cases[] = {
-        {"pack --config missing.ini --out x.b --yes", 1,
-         "configuration file missing.ini does not exist"},
-        {"pack --config " + config, 2, "pack needs --out"},
-        {"pack --config " + config + " --out x.b --yes --fast-food", 2,
-         "unknown option --fast-food"},
-        {"frobnicate", 2, "unknown command frobnicate"},
-        {"program", 2, "program takes 1 file"},
-        {"pack --config " + config + " --out x.b", 2, "answer it with --yes or --no"},
+        {"pack --config missing.ini --out x.b --yes", 2, "missing.ini: no such file"},
+        {"pack --config " + config, 2, "--out is required"},
+        {"pack --config " + config + " --out x.b --yes --fast-food", 2, "--fast-food"},
+        {"frobnicate", 2, "frobnicate"},
+        {"program", 2, "IMAGE is required"},
+        {"pack --config " + config + " --out x.b", 2, "Exactly 1 option from [--yes,--no]"},
+        {"pack --config=" + config + " --out=x.b --yes --no", 2, "Exactly 1 option"},
         {"pack --config " + path("v2.ini").string() + " --out x.b --yes", 1,
          "input file not exist"},
-        {"program nothing.b", 1, "nothing.b file doesn't exist"},
-        {
-            "program " + config,
-            1,
-            "Open usb device error",
-        },
+        {"program nothing.b", 2, "nothing.b: no such file"},
+        {"program " + long_name, 2, "File name too long"},
+        {"program folder", 2, "folder: not a plain file"},
+        {"program empty.b", 1, "empty.b: the image is empty"},
+        {"program --address 0x1g " + config, 2, "not an address"},
+        {"program --address 4294967296 " + config, 2, "not an address"},
+        {"read --out ''", 2, "--out: an empty path names no file"},
+        {"read --out folder", 2, "folder: not a plain file"},
+        {"read --out none/x.ini", 2, "none/x.ini: its folder does not exist"},
+        {"parse --out=x.ini -- -x.b", 2, "-x.b: no such file"},
+        {"program --backup " + config + " " + config, 2, ": not a folder"},
+        {"serial --config empty.ini", 1, "empty.ini) holds no settings line"},
+        {"serial --config cr.ini", 1, "cr.ini) holds no settings line"},
+        {"program --config " + path("fw1.b").string() + " " + config, 1, "holds no settings line"},
+        {"program " + config, 1, "Open usb device error"},
+        {"--version", 0, "plexmoor-cli 1.17\n"},
     };
     for (const Case& k : cases) {
-        Outcome r = cli(
-            k.args, k.message == "Open usb device error" ? "FTD2XX_VIRTUAL_FAULTS=nodevice" : "");
+        Outcome r = cli(k.args, "FTD2XX_VIRTUAL_FAULTS=nodevice");
         EXPECT_EQ(r.status, k.status) << k.args << "\n" << r.err;
-        EXPECT_NE(r.err.find(k.message), std::string::npos) << k.args << "\n" << r.err;
+        EXPECT_NE((k.status == 0 ? r.out : r.err).find(k.message), std::string::npos)
+            << k.args << "\n"
+            << r.err;
     }
     EXPECT_EQ(cli("pack --help").status, 0);
     EXPECT_FALSE(fs::exists(path("x.b")));
+    EXPECT_EQ(ReadText(path("empty.ini")), "");
+    const std::string board = ReadText(path("board.bin"));
+    EXPECT_EQ(board.find_first_not_of('\xff'), std::string::npos) << "a refusal wrote the board";
+    EXPECT_FALSE(fs::exists(ProductFolder() / "Glinterra.ini"));
+    // The demo tool answers --help instead of writing a file of that name.
+    Outcome demo = finish(start("--help", "", "", "plexmoor-demo-image"));
+    EXPECT_EQ(demo.status, 0);
+    EXPECT_NE(demo.out.find("usage: plexmoor-demo-image OUTPUT"), std::string::npos);
+    EXPECT_FALSE(fs::exists(path("--help")));
+}
+
+// The progress counts from the start address: at 0x10000 the first lines
+// are not 100 %.
+TEST_F(CliTest, ProgramFromAnAddressCountsFromIt) {
+    const std::string config = prepare();
+    ASSERT_EQ(cli("pack --config " + config + " --out image.b --no").status, 0);
+    Outcome program = cli("program image.b --address 0x10000");
+    ASSERT_EQ(program.status, 0) << program.err;
+    EXPECT_NE(program.err.find("programmed  50%"), std::string::npos) << program.err;
+    const std::string image = ReadText(path("image.b"));
+    EXPECT_EQ(ReadText(path("board.bin")).substr(0x10000, image.size()), image);
+}
+
+// A hang-up, a kill and Ctrl+C stop a run at the next page with its
+// message; a closed pipe on the output does not stop it.
+TEST_F(CliTest, SignalsStopARunAtAPageAndAClosedPipeDoesNot) {
+    WriteText(path("image.b"), std::string(0x20000, 'I'));
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        fs::remove(path("board.bin"));
+        const pid_t pid = start("program image.b", "FTD2XX_VIRTUAL_TIME=0");
+        usleep(500 * 1000);
+        kill(pid, signal);
+        Outcome r = finish(pid);
+        EXPECT_EQ(r.status, 1) << signal << r.err;
+        EXPECT_NE(r.err.find("\nStopped at "), std::string::npos) << signal << r.err;
+    }
+    fs::remove(path("board.bin"));
+    WriteText(path("small.b"), std::string(0x2000, 'S'));
+    WriteText(path("pipe.sh"), "set -o pipefail; FTD2XX_VIRTUAL_BOARD=board.bin '" +
+                                   (bin_ / "plexmoor-cli").string() +
+                                   "' program small.b 2>&1 | head -1 >/dev/null");
+    const int raw = std::system(("cd '" + dir_.string() + "' && bash pipe.sh").c_str());
+    EXPECT_EQ(WEXITSTATUS(raw), 0);
+    EXPECT_EQ(ReadText(path("board.bin")).substr(0, 0x2000), std::string(0x2000, 'S'));
+}
+
+// Stations on one configuration file, through a link to it, each with a
+// board of its own, get consecutive serials; the link stays a link.
+TEST_F(CliTest, ConcurrentSerialRunsGetConsecutiveNumbers) {
+    fs::create_symlink(prepare(), path("shared.ini"));
+    constexpr int kStations = 8;
+    std::vector<pid_t> runs;
+    for (int n = 0; n < kStations; ++n) {
+        const std::string board = path("board-" + std::to_string(n) + ".bin").string();
+        runs.push_back(start("serial --config shared.ini", "FTD2XX_VIRTUAL_BOARD=" + board,
+                             std::to_string(n)));
+    }
+    std::set<std::string> serials, expected;
+    for (int n = 0; n < kStations; ++n) {
+        Outcome r = finish(runs[static_cast<std::size_t>(n)], std::to_string(n));
+        EXPECT_EQ(r.status, 0) << r.err;
+        serials.insert(r.out);
+        expected.insert(Today() + "00" + std::to_string(n + 1) + "\n");
+    }
+    EXPECT_EQ(serials, expected);
+    EXPECT_TRUE(fs::is_symlink(path("shared.ini")));
+    EXPECT_EQ(Value(ReadText(path("shared.ini")), "SerialNumber"), Today() + "008");
+}
+
+// The serial is saved before the board is written: a file that cannot take
+// it stops the run with the board untouched and the number unused.
+TEST_F(CliTest, ASerialThatCannotBeSavedIsNotWritten) {
+    const std::string config = prepare();
+    ASSERT_EQ(cli("pack --config " + config + " --out image.b --no").status, 0);
+    ASSERT_EQ(cli("program image.b").status, 0);
+    const std::string board = ReadText(path("board.bin")), before = ReadText(config);
+    fs::permissions(config, fs::perms::owner_read);
+    Outcome r = cli("serial --config " + config);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Save data to ini fail"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing was written to the board"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadText(path("board.bin")), board);
+    EXPECT_EQ(ReadText(config), before);
+}
+
+// A copy of a block an interrupted configuration write left stops program
+// and serial, named, until recover has written it back where it was.
+TEST_F(CliTest, ARecoveryCopyIsWrittenBackBeforeTheBoardIsWrittenAgain) {
+    void* zintra = dlopen((ProductFolder() / "libZintra.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!zintra || !dlsym(zintra, "ZintraRecoveryCopy")) GTEST_SKIP() << "no ZintraRecoveryCopy";
+    const std::string config = prepare();
+    const fs::path copy = path("recovery") / "zintra-flash-00010000-20261207-120000.bin";
+    std::string block(0x10000, '\0');
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<char>(i * 7 + 3);
+    WriteText(copy, block);
+    WriteText(path("image.b"), std::string(0x1000, 'I'));
+    for (const std::string& args : {std::string("program image.b"), "serial --config " + config}) {
+        Outcome r = cli(args);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_NE(r.err.find("00010000 that an interrupted configuration write left is waiting: " +
+                             copy.string()),
+                  std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(cli("program image.b --keep-recovery").status, 0);
+    Outcome recover = cli("recover");
+    ASSERT_EQ(recover.status, 0) << recover.err;
+    EXPECT_EQ(ReadText(path("board.bin")).substr(0x10000, 0x10000), block);
+    EXPECT_FALSE(fs::exists(copy));
+    EXPECT_EQ(cli("serial --config " + config).status, 0);
+    EXPECT_EQ(cli("recover").out, "no recovery copy is waiting; nothing to do\n");
 }
 
 // The command line packs what the window packs from the same file.

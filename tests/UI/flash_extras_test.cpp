@@ -109,6 +109,36 @@ TEST_F(FlashExtrasTest, BackupFlashAndRestoreLeaveTheChipAsItWas) {
     EXPECT_EQ(services.messages[0].rfind("Not a backup", 0), 0u);
 }
 
+// Restore opens where the backups are and asks first, naming the file, the
+// chip and the range; its progress counts from the backup's start.
+TEST_F(FlashExtrasTest, RestoreAsksAndCountsFromItsStart) {
+    const Bytes saved = pattern(0x10000, 9);
+    const std::string name = "backup-C22015-20261207-120000-00010000-0001FFFF.bin";
+    write_file(services.folder + "/" + name, saved);
+    init();
+    services.next_file = services.folder + "/" + name;
+    services.messages.clear();
+    services.answer = Answer::No;
+    ASSERT_TRUE(form->controls().userClick(c(C::btnRestore)));
+    EXPECT_EQ(services.dialog_folder, services.folder);
+    EXPECT_EQ(services.messages,
+              std::vector<std::string>{"Write the backup " + name +
+                                       " to the chip C2 20 15, 2 MiB at 00010000-0001FFFF? What "
+                                       "the chip holds there is replaced."});
+    EXPECT_EQ(board().counters().page_programs, 0u);
+
+    services.answer = Answer::Yes;
+    window_captions.clear();
+    ASSERT_TRUE(form->controls().userClick(c(C::btnRestore)));
+    EXPECT_EQ(caption(), Status("Flash Complete"));
+    EXPECT_EQ(board().read(0x10000, 0x10000), saved);
+    for (const std::string& shown : window_captions) {
+        const auto at = shown.find("Msg = Flash ");
+        if (at == std::string::npos || shown.find('%') == std::string::npos) continue;
+        EXPECT_LE(std::stod(shown.substr(at + 12)), 100.0) << shown;
+    }
+}
+
 TEST_F(FlashExtrasTest, AFailedBackupStopsTheRunBeforeAnyErase) {
     prepare(9000);
     init();
@@ -142,6 +172,11 @@ TEST_F(FlashExtrasTest, StopAtThirtyPercentLeavesTheRestAsItWas) {
     EXPECT_EQ(services.messages.back().rfind("Stopped at ", 0), 0u) << services.messages.back();
     EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
     EXPECT_FALSE(c(C::btnStop).enabled());
+    // The panel says what happened instead of its last estimate.
+    const std::string said = c(C::lblProgress).caption();
+    EXPECT_EQ(said.rfind("Stopped at 000", 0), 0u) << said;
+    EXPECT_NE(said.find(" after "), std::string::npos) << said;
+    EXPECT_EQ(said.back(), 's') << said;
     // Every block after the one the run stopped in is as it was.
     const uint32_t at = std::stoul(services.messages.back().substr(11, 8), nullptr, 16);
     EXPECT_GE(at, 0x60000u * 3 / 10);
@@ -154,7 +189,9 @@ TEST_F(FlashExtrasTest, ProgressEndsAtTheWholeWithTimeAndRate) {
     init();
     std::vector<int> bar;
     std::vector<std::string> left;
+    // The run's own progress, not the backup's before it.
     during_pump = [&] {
+        if (c(C::lblProgress).caption().rfind("Backing up", 0) == 0) return;
         bar.push_back(c(C::pgbFlash).value());
         left.push_back(c(C::lblProgress).caption());
     };
@@ -164,7 +201,6 @@ TEST_F(FlashExtrasTest, ProgressEndsAtTheWholeWithTimeAndRate) {
     EXPECT_NE(left.back().find(" left"), std::string::npos) << left.back();
     EXPECT_EQ(c(C::pgbFlash).value(), 1000);
     EXPECT_EQ(c(C::lblProgress).caption().rfind("took ", 0), 0u);
-    EXPECT_NE(c(C::lblProgress).caption().find("/s"), std::string::npos);
 }
 
 TEST_F(FlashExtrasTest, FastProgrammingWritesTheSameBytesSooner) {

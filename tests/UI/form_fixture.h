@@ -33,6 +33,14 @@ class FakeServices : public Services {
         filters.push_back(filter);
         return next_file;
     }
+    std::string openFileDialogIn(const std::string& filter, const std::string& folder) override {
+        dialog_folder = folder;
+        return openFileDialog(filter);
+    }
+    std::optional<std::string> inputBox(const std::string& prompt) override {
+        messages.push_back(prompt);
+        return typed;
+    }
     void processEvents() override {
         ++pumps;
         if (on_pump) on_pump();
@@ -44,6 +52,8 @@ class FakeServices : public Services {
     std::vector<std::string> messages;
     std::vector<std::string> filters; // of every file dialog shown
     std::string next_file;            // what the next dialog returns; empty is Cancel
+    std::string dialog_folder;        // where the last dialog opened, when it was told
+    std::optional<std::string> typed; // into a text dialog; nothing is Cancel
     std::function<void()> on_pump;
     std::string folder;
     int pumps = 0;

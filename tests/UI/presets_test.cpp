@@ -108,6 +108,29 @@ TEST_F(PresetsTest, StrideBoundPresetsRefuseSixteenFieldGroups) {
     EXPECT_EQ(form->state().lConf[4 * 48 + 13], 5) << "field 13 of a fifth group of 48";
 }
 
+// Version 1 keeps the 48 fields of the version before it: every preset
+// writes there, and the bandplans made for version 3 say so first.
+TEST_F(PresetsTest, VersionOneTakesThePresetsOfItsFortyEightFields) {
+    c(C::cmbSysVer).setListIndex(0);
+    ASSERT_EQ(form->state().lFieldCount, 48);
+    const std::vector<std::string> told = {"only work on sysver>=3"};
+    struct Case {
+        int quick, set; // one of the two
+        int field;      // of group 2 that the preset writes
+        bool tells;
+    };
+    for (const Case& k : {Case{9, 0, 5, false}, Case{11, 0, 5, false}, Case{102, 0, 3, false},
+                          Case{1, 0, 5, true}, Case{0, 100, 40, false}, Case{0, 101, 5, false}}) {
+        SCOPED_TRACE(k.quick ? k.quick : k.set);
+        form->state().lConf.fill(-5);
+        services.messages.clear();
+        if (k.quick) quick(k.quick, 2, true);
+        if (k.set) set(k.set);
+        EXPECT_NE(group(2, k.field, k.field), V{-5});
+        EXPECT_EQ(services.messages, k.tells ? told : std::vector<std::string>{});
+    }
+}
+
 TEST_F(PresetsTest, TestSetsAndTheHighlightedField) {
     c(C::cmbBit).setListIndex(2); // G = 2
     set(100);

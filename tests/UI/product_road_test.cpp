@@ -70,10 +70,13 @@ class ProductRoadTest : public QObject {
 
   private slots:
     void initTestCase() {
-        board_ = dir_.filePath("board.bin");
+        // Run by scripts/emulated-bridge.sh, the board is behind the USB road.
+        board_ = qEnvironmentVariable("EMULATED_BRIDGE_BOARD", dir_.filePath("board.bin"));
         image_ = dir_.filePath("firmware.b");
-        qputenv("FTD2XX_VIRTUAL_BOARD", board_.toLocal8Bit());
-        qputenv("FTD2XX_VIRTUAL_TIME", "1");
+        if (!qEnvironmentVariableIsSet("EMULATED_BRIDGE_BOARD")) {
+            qputenv("FTD2XX_VIRTUAL_BOARD", board_.toLocal8Bit());
+            qputenv("FTD2XX_VIRTUAL_TIME", "1");
+        }
         QProcess tool;
         tool.start(QString(PLEXMOOR_PRODUCT_BIN) + "/plexmoor-demo-image", {image_});
         QVERIFY(tool.waitForFinished(30000));

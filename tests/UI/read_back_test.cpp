@@ -221,6 +221,18 @@ TEST_F(ReadBackTest, FlashSettingWritesTheBlockLoadFromFlashReads) {
     EXPECT_TRUE(Same(snapshot(), written));
     EXPECT_EQ(c(C::txtSerial).text(), "QV261207099");
 
+    // A box that holds no number stops it before anything is written.
+    c(C::txtMIBConf, 4).setText("4x");
+    services.messages.clear();
+    const auto erases = board().counters().erases;
+    const std::string before = caption();
+    ASSERT_TRUE(form->controls().userClick(c(C::btnSerial)));
+    EXPECT_EQ(services.messages,
+              std::vector<std::string>{"position 5 configuration must be numeric"});
+    EXPECT_EQ(board().counters().erases, erases);
+    EXPECT_EQ(caption(), before);
+    c(C::txtMIBConf, 4).setText("4");
+
     // A block the board did not take is no success.
     board().faults().write_protected = true;
     c(C::txtSerial).setText("QV261207100");

@@ -8,6 +8,8 @@
 #include <iterator>
 #include <random>
 
+#include <sys/stat.h>
+
 namespace plexmoor::testing {
 namespace {
 
@@ -81,7 +83,7 @@ TEST_F(SettingsFileTest, EveryVersionAndDipCountSurvivesARestart) {
             for (Control& box : form->controls().all()) {
                 // The shown group's boxes go into the group at the close, so
                 // they hold numbers.
-                if (box.name() == "txtMIBConf") {
+                if (box.id() == C::txtMIBConf) {
                     box.setText(tag + std::to_string(box.index()));
                 } else if (box.kind() == Kind::TextBox) {
                     box.setText(box.key() + " " + tag + " \xe4|");
@@ -234,6 +236,20 @@ TEST_F(SettingsFileTest, BadLinesAreIgnoredOneByOne) {
     EXPECT_TRUE(services.messages.empty());
 }
 
+// No frame shows txtMemoAll: an empty memo is asked for; Cancel ends the
+// save, an answer is kept and saved.
+TEST_F(SettingsFileTest, SaveConfigAsksForTheMemo) {
+    services.next_file = services.folder + "/asked.ini";
+    c(C::txtMemoAll).setText("");
+    form->controls().userClick(c(C::btnSaveCfg));
+    EXPECT_TRUE(services.filters.empty()) << "cancelled before the file dialog";
+    services.typed = "line 3";
+    form->controls().userClick(c(C::btnSaveCfg));
+    EXPECT_EQ(services.messages, std::vector<std::string>(2, "please input the memo"));
+    EXPECT_EQ(c(C::txtMemoAll).text(), "line 3");
+    EXPECT_NE(ReadText(services.next_file).find("\r\nMEMOALL=line 3\r\n"), std::string::npos);
+}
+
 TEST_F(SettingsFileTest, SaveConfigAndLoadConfig) {
     services.next_file = services.folder + "/user.ini";
     c(C::txtMemoAll).setText("  ");
@@ -330,6 +346,32 @@ TEST_F(SettingsFileTest, TheCloseKeepsTheEditsOfTheShownGroupAndEntry) {
     EXPECT_EQ(c(C::txtFile3, 1).text(), "/fw/shown.b");
 }
 
+// A version-3 file may still hold the OT line of an older version: after
+// the start the firmware boxes show entry 1 as the file gave it, both
+// firmware lists offer every entry of the DIP count, and the close writes
+// the entries back unchanged.
+TEST_F(SettingsFileTest, AStaleOTLineChangesNoFirmwareEntry) {
+    for (int dip : {1, 2}) {
+        SCOPED_TRACE(dip);
+        WriteText(settingsPath(),
+                  "BOOTCODE=C:\\fw\\boot.b\r\nSYSVER=3\r\nFWPATH0=C:\\fw\\img0.b\r\n"
+                  "FWPATH1=C:\\fw\\img1.b\r\nOT=C:\\fw\\ot1.b\r\nDIP=" +
+                      std::to_string(dip) + "\r\n");
+        StartForm();
+        EXPECT_EQ(c(C::txtFile3, 1).text(), "C:\\fw\\img0.b");
+        const std::vector<std::string> entries = dip == 1
+                                                     ? std::vector<std::string>{"1", "2"}
+                                                     : std::vector<std::string>{"1", "2", "3", "4"};
+        EXPECT_EQ(c(C::cmbFWGrp).items(), entries);
+        EXPECT_EQ(c(C::cmbFwGrp2).items(), entries);
+        EXPECT_EQ(c(C::cmbGroup).items().size(), entries.size() == 2 ? 8u : 4u);
+        form->Form_Unload();
+        const std::string written = ReadText(settingsPath());
+        EXPECT_NE(written.find("FWPATH0=C:\\fw\\img0.b\r\nFWPATH1=C:\\fw\\img1.b\r\n"),
+                  std::string::npos);
+    }
+}
+
 // A save stopped between the temporary file and the rename, as by a crash,
 // leaves the old file as it was.
 TEST_F(SettingsFileTest, AnInterruptedSaveLeavesTheOldFileWhole) {
@@ -354,6 +396,66 @@ TEST_F(SettingsFileTest, AnInterruptedSaveLeavesTheOldFileWhole) {
     StartForm();
     EXPECT_EQ(c(C::txtMemoAll).text(), "newer");
     EXPECT_TRUE(temporaries().empty());
+}
+
+// A save replaces a plain file, through a link its target (the link
+// stays); anything else keeps what it is and the save says it failed.
+TEST_F(SettingsFileTest, ASaveReplacesOnlyAPlainFileItMayWrite) {
+    const std::string target = services.folder + "/shared.ini";
+    struct Case {
+        const char* name;
+        void (*make)(const std::string& path, const std::string& target);
+        bool saved;
+    };
+    const Case cases[] = {
+        {"link", [](const std::string& p, const std::string& t) { fs::create_symlink(t, p); },
+         true},
+        {"pipe", [](const std::string& p, const std::string&) { ::mkfifo(p.c_str(), 0644); },
+         false},
+        {"folder", [](const std::string& p, const std::string&) { fs::create_directory(p); },
+         false},
+        {"read-only",
+         [](const std::string& p, const std::string&) {
+             WriteText(p, "MEMOALL=kept\r\n");
+             fs::permissions(p, fs::perms::owner_read);
+         },
+         false},
+    };
+    c(C::txtMemoAll).setText("saved");
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        WriteText(target, "MEMOALL=old\r\n");
+        const std::string path = services.folder + "/" + k.name + ".ini";
+        k.make(path, target);
+        const auto type = fs::symlink_status(path).type();
+        services.messages.clear();
+        form->SaveINI(path);
+        EXPECT_EQ(fs::symlink_status(path).type(), type);
+        const bool memo_saved = ReadText(target).find("MEMOALL=saved") != std::string::npos;
+        EXPECT_EQ(memo_saved, k.saved);
+        EXPECT_EQ(services.messages.size(), k.saved ? 0u : 1u);
+    }
+    EXPECT_EQ(services.messages, std::vector<std::string>{"Save data to ini fail"});
+    EXPECT_EQ(ReadText(services.folder + "/read-only.ini"), "MEMOALL=kept\r\n");
+}
+
+// Load config of a file that is no configuration (empty, CR only, an
+// image) names it and changes nothing.
+TEST_F(SettingsFileTest, LoadConfigRefusesAFileWithoutSettingsLines) {
+    c(C::txtMemoAll).setText("mine");
+    form->state().lConf[1] = -5;
+    for (const std::string& text : {std::string(), std::string("\r\r\r"), std::string(4096, '\xff'),
+                                    std::string("NOKEY=1\r\nMEMOALL\r\n")}) {
+        services.next_file = services.folder + "/not-a-config.ini";
+        WriteText(services.next_file, text);
+        services.messages.clear();
+        form->controls().userClick(c(C::btnLoadCfg));
+        EXPECT_EQ(services.messages,
+                  std::vector<std::string>{"config file (" + services.next_file +
+                                           ") holds no settings line; nothing was changed"});
+        EXPECT_EQ(c(C::txtMemoAll).text(), "mine");
+        EXPECT_EQ(form->state().lConf[1], -5);
+    }
 }
 
 } // namespace

@@ -110,6 +110,10 @@ TEST(Numbers, DurationsRatesAndSizesAsAPersonReadsThem) {
     EXPECT_EQ(FormatRate(1468006), "1.4 MiB/s");
     EXPECT_EQ(FormatSize(2u << 20), "2 MiB");
     EXPECT_EQ(FormatSize(64u << 10), "64 KiB");
+    // A run too short to time honestly gives no rate.
+    EXPECT_EQ(FormatTook(0.05, 6 << 20), "took 0.1 s");
+    EXPECT_EQ(FormatTook(0.01, 6 << 20), "took 0.0 s");
+    EXPECT_EQ(FormatTook(2.0, 3 << 20), "took 2.0 s, 1.5 MiB/s");
 }
 
 TEST(Numbers, FormatPercentOfProgress) {

@@ -27,5 +27,19 @@ INSTANTIATE_TEST_SUITE_P(Window, WindowMatrix, ::testing::Range<std::size_t>(0, 
                              return cell_name(info.param, "");
                          });
 
+// Killed at a chosen moment of a Flash or a Flash Setting in real time.
+class WindowCrashes : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(WindowCrashes, LeaveWhatAChipWouldHold) {
+    CellFolder folder;
+    EXPECT_EQ(check_crash(window_operations(), GetParam(), folder.path()), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, WindowCrashes,
+                         ::testing::ValuesIn(crash_cells_of(window_operations())),
+                         [](const ::testing::TestParamInfo<std::size_t>& info) {
+                             return crash_cell_name(info.param);
+                         });
+
 } // namespace
 } // namespace fault_matrix

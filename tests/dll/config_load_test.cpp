@@ -25,7 +25,7 @@ class ConfigLoad : public BoardTest {
   protected:
     int load(const Bytes& bytes, int mode, const char* name = "in.bin") {
         testing_support::write_file(temp(name), bytes);
-        return LoadConfFromFileToBuffer(temp(name).c_str(), mode);
+        return LoadConfFromFileToBuffer(temp(name).string().c_str(), mode);
     }
 };
 
@@ -69,13 +69,13 @@ TEST_F(ConfigLoad, RefusedFilesChangeNothing) {
     EXPECT_EQ(load(image(0x100001, 2), 1, "big.bin"), 0);
     EXPECT_EQ(load(image(0x103FF, 2), 1, "short1.bin"), 0);
     EXPECT_EQ(load(pattern(13887, 6), 0, "short0.bin"), 0);
-    EXPECT_EQ(LoadConfFromFileToBuffer(temp("missing").c_str(), 0), 0);
+    EXPECT_EQ(LoadConfFromFileToBuffer(temp("missing").string().c_str(), 0), 0);
     ASSERT_EQ(messages.size(), 4u);
     EXPECT_EQ(messages[0], "File too large, at most 1048576 bytes: " + temp("big.bin").string());
     EXPECT_EQ(messages[3], "File open fail," + temp("missing").string() +
                                " may not exist or permission may not correct!");
     // Still version 4 with the same tables and image: a repack writes it back.
-    ASSERT_EQ(PackFlash("", "", 0, "", 0, temp("out").c_str(), 1), 1);
+    ASSERT_EQ(PackFlash("", "", 0, "", 0, temp("out").string().c_str(), 1), 1);
     EXPECT_EQ(testing_support::read_file(temp("out")), good);
 }
 

@@ -11,6 +11,7 @@ using testing_support::Bytes;
 using testing_support::pattern;
 
 constexpr uint32_t kFlashSize = 2u << 20;
+enum Mode { kExact, kFast };
 
 struct Outcome {
     int32_t result = 0;
@@ -24,7 +25,8 @@ class FastProgram : public testing_support::BoardTest {
     // Programs `file` from `start` in `mode` on a fresh board of `part`
     // that holds `before`.
     Outcome run(int32_t mode, const Bytes& before, const Bytes& file, int32_t start,
-                const vboard::FlashPart& part = vboard::default_part(), bool clock_60mhz = true) {
+                const vboard::FlashPart& part = vboard::default_part(), bool clock_60mhz = true,
+                int32_t clock_mhz = 0) {
         ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
         vboard::Options options;
         options.part = &part;
@@ -33,9 +35,10 @@ class FastProgram : public testing_support::BoardTest {
         board().write_raw(0, before);
         EXPECT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
         testing_support::write_file(temp("image.bin"), file);
-        EXPECT_EQ(SetupWriteParameter(start, temp("image.bin").c_str()), 1);
+        EXPECT_EQ(SetupWriteParameter(start, temp("image.bin").string().c_str()), 1);
         Outcome o;
-        o.result = ZintraAction(ZINTRA_PROGRAM_FLASH, 0, mode, 0);
+        o.result = mode == kFast ? ZintraProgramFast(0, clock_mhz)
+                                 : ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0);
         o.flash = board().read(0, kFlashSize);
         o.progress = GetFlashProgress();
         o.counters = board().counters();
@@ -89,8 +92,8 @@ TEST_F(FastProgram, LeavesTheFlashAsTheExactModeDoes) {
     };
     for (const vboard::FlashPart* part : {&vboard::default_part(), &vboard::other_part()})
         for (const Board& b : boards) {
-            Outcome exact = run(ZINTRA_PROGRAM_EXACT, b.before, b.file, b.start, *part);
-            Outcome fast = run(ZINTRA_PROGRAM_FAST, b.before, b.file, b.start, *part);
+            Outcome exact = run(kExact, b.before, b.file, b.start, *part);
+            Outcome fast = run(kFast, b.before, b.file, b.start, *part);
             EXPECT_EQ(exact.result, 1) << b.name;
             EXPECT_EQ(fast.result, 1) << b.name;
             EXPECT_TRUE(fast.flash == exact.flash)
@@ -115,7 +118,7 @@ TEST_F(FastProgram, ErasesAndProgramsOnlyWhatTheFlashDoesNotHold) {
         {"other data", pattern(kFlashSize, 9), 2, 317, 0},
     };
     for (const Case& c : cases) {
-        Outcome o = run(ZINTRA_PROGRAM_FAST, c.before, file, 0x70000);
+        Outcome o = run(kFast, c.before, file, 0x70000);
         EXPECT_EQ(o.result, 1) << c.name;
         EXPECT_EQ(o.counters.erases, c.erases) << c.name;
         EXPECT_EQ(o.counters.page_programs, c.programs) << c.name;
@@ -163,9 +166,8 @@ TEST_F(FastProgram, FaultsAreRestartedOrReportedLikeTheExactModes) {
         board().faults() = c.faults;
         ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
         testing_support::write_file(temp("image.bin"), file);
-        SetupWriteParameter(0x40000, temp("image.bin").c_str());
-        EXPECT_EQ(ZintraAction(ZINTRA_PROGRAM_FLASH, 0, ZINTRA_PROGRAM_FAST, 0), c.result)
-            << c.name;
+        SetupWriteParameter(0x40000, temp("image.bin").string().c_str());
+        EXPECT_EQ(ZintraProgramFast(0, 0), c.result) << c.name;
         EXPECT_EQ(messages.empty() ? "" : messages.back(), c.message) << c.name;
         if (c.result == 1) {
             EXPECT_EQ(board().read(0x40000, 0x3000), file) << c.name;
@@ -205,9 +207,9 @@ TEST_F(FastProgram, AStuckBusyBitEndsTheRunWithinItsBudget) {
             }
         };
         testing_support::write_file(temp("image.bin"), pattern(0x3000, 8));
-        SetupWriteParameter(0x40000, temp("image.bin").c_str());
+        SetupWriteParameter(0x40000, temp("image.bin").string().c_str());
         pumps = 0;
-        EXPECT_EQ(ZintraAction(ZINTRA_PROGRAM_FLASH, 0, ZINTRA_PROGRAM_FAST, 0), 0) << c.name;
+        EXPECT_EQ(ZintraProgramFast(0, 0), 0) << c.name;
         EXPECT_EQ(messages, std::vector<std::string>{c.message}) << c.name;
         const uint64_t spent = board().now_us() - stuck_at;
         EXPECT_GE(spent, c.budget_us) << c.name;
@@ -219,9 +221,7 @@ TEST_F(FastProgram, AStuckBusyBitEndsTheRunWithinItsBudget) {
 TEST_F(FastProgram, RaisesTheClockOnlyWhereTheBridgeHasItAndPutsItBack) {
     for (bool clock_60mhz : {true, false}) {
         debug_lines.clear();
-        ASSERT_EQ(run(ZINTRA_PROGRAM_FAST, {}, pattern(100), 0, vboard::default_part(), clock_60mhz)
-                      .result,
-                  1);
+        ASSERT_EQ(run(kFast, {}, pattern(100), 0, vboard::default_part(), clock_60mhz).result, 1);
         EXPECT_EQ(lines(clock_60mhz ? "Fast programming: the bridge has the 60 MHz clock, SPI "
                                       "clock 15 MHz"
                                     : "Fast programming: the bridge answered 0x8A as a bad "
@@ -235,12 +235,44 @@ TEST_F(FastProgram, RaisesTheClockOnlyWhereTheBridgeHasItAndPutsItBack) {
     }
 }
 
-TEST_F(FastProgram, EveryOtherModeValueIsTheExactMode) {
-    const uint64_t exact_sleeps = run(ZINTRA_PROGRAM_EXACT, {}, pattern(100), 0).counters.sleeps;
-    EXPECT_GT(exact_sleeps, 16u);
-    for (int32_t mode : {2, -1, 1000})
-        EXPECT_EQ(run(mode, {}, pattern(100), 0).counters.sleeps, exact_sleeps) << mode;
-    EXPECT_LT(run(ZINTRA_PROGRAM_FAST, {}, pattern(100), 0).counters.sleeps, 16u);
+// The clock option: what each value runs at on either bridge, or why not,
+// with nothing erased or programmed on a refusal.
+TEST_F(FastProgram, TheClockOptionSetsTheSpiClockTheBridgeCanRun) {
+    struct Case {
+        int32_t mhz;
+        bool clock_60mhz;
+        const char* said; // the debug line, or the message of a refusal
+    };
+    int seed = 0;
+    for (Case c :
+         {Case{30, true, "the bridge has the 60 MHz clock, SPI clock 30 MHz"},
+          Case{6, true, "the bridge has the 60 MHz clock, SPI clock 6 MHz"},
+          Case{3, true, "the bridge has the 60 MHz clock, SPI clock 3 MHz"},
+          Case{6, false, "the bridge has no 60 MHz clock, SPI clock 6 MHz"},
+          Case{30, false, "SPI clock cannot be 30 MHz; nothing was erased"},
+          Case{15, false, "SPI clock cannot be 15 MHz; nothing was erased"},
+          Case{12, true, "SPI clock 12 MHz refused"}, Case{-1, true, "SPI clock -1 MHz refused"}}) {
+        messages.clear();
+        debug_lines.clear();
+        const Bytes file = pattern(5000, static_cast<uint32_t>(++seed));
+        Outcome o = run(kFast, {}, file, 0, vboard::default_part(), c.clock_60mhz, c.mhz);
+        const bool refused = std::string(c.said).find("SPI clock cannot") != std::string::npos ||
+                             std::string(c.said).find("refused") != std::string::npos;
+        EXPECT_EQ(o.result, refused ? 0 : 1) << c.mhz;
+        const auto& said = refused ? messages : debug_lines;
+        EXPECT_TRUE(
+            std::any_of(said.begin(), said.end(),
+                        [&](const std::string& l) { return l.find(c.said) != std::string::npos; }))
+            << c.mhz << " " << c.clock_60mhz;
+        if (refused)
+            EXPECT_EQ(o.counters.page_programs + o.counters.erases, 0u) << c.mhz;
+        else
+            EXPECT_EQ(Bytes(o.flash.begin(), o.flash.begin() + 5000), file) << c.mhz;
+        // The ID read afterwards runs at the open sequence's 3 MHz again.
+        uint64_t before = board().now_us();
+        ZintraAction(ZINTRA_READ_FLASH_ID, 0, 0, 0);
+        EXPECT_NEAR(static_cast<double>(board().now_us() - before), 1261, 1) << c.mhz;
+    }
 }
 
 } // namespace

@@ -43,5 +43,25 @@ INSTANTIATE_TEST_SUITE_P(Library, Matrix, ::testing::ValuesIn(Cells()),
                                               library_operations()[info.param.second]->name());
                          });
 
+// Killed at a chosen moment of a run in real time: the board file holds
+// what a chip would, and the next run on it ends as the table says.
+std::vector<std::unique_ptr<Operation>> crash_operations() {
+    auto ops = library_operations();
+    ops.push_back(backup_operation());
+    return ops;
+}
+
+class Crashes : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(Crashes, LeaveWhatAChipWouldHold) {
+    CellFolder folder;
+    EXPECT_EQ(check_crash(crash_operations(), GetParam(), folder.path()), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Library, Crashes, ::testing::ValuesIn(crash_cells_of(crash_operations())),
+                         [](const ::testing::TestParamInfo<std::size_t>& info) {
+                             return crash_cell_name(info.param);
+                         });
+
 } // namespace
 } // namespace fault_matrix

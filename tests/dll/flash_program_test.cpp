@@ -34,7 +34,7 @@ class ProgramFlash : public testing_support::BoardTest {
     void use_other_part() { use_part(vboard::other_part()); }
     int program(const Bytes& file, int32_t start, int32_t check = 0) {
         write_file(temp("image.bin"), file);
-        EXPECT_EQ(SetupWriteParameter(start, temp("image.bin").c_str()), 1);
+        EXPECT_EQ(SetupWriteParameter(start, temp("image.bin").string().c_str()), 1);
         return ZintraAction(ZINTRA_PROGRAM_FLASH, check, 0, 0);
     }
     long count_lines(const std::string& prefix) const {
@@ -173,13 +173,13 @@ TEST_F(ProgramFlash, FirstByteCheckSkipsALeadingZeroAndRefusesAnythingElse) {
 }
 
 TEST_F(ProgramFlash, BadPathsAndStartAddressesAreRefusedBeforeTheFlashIsTouched) {
-    EXPECT_EQ(SetupWriteParameter(0, temp("missing.bin").c_str()), 1);
+    EXPECT_EQ(SetupWriteParameter(0, temp("missing.bin").string().c_str()), 1);
     EXPECT_EQ(ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0), 0);
     EXPECT_EQ(messages.back(), "File Error");
 
     // A path too long is refused and no earlier path is kept for the next run.
     write_file(temp("image.bin"), pattern(100));
-    EXPECT_EQ(SetupWriteParameter(0, temp("image.bin").c_str()), 1);
+    EXPECT_EQ(SetupWriteParameter(0, temp("image.bin").string().c_str()), 1);
     EXPECT_EQ(SetupWriteParameter(0, std::string(5000, 'a').c_str()), 0);
     EXPECT_EQ(messages.back().rfind("Path too long", 0), 0u);
     EXPECT_EQ(ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0), 0);

@@ -125,7 +125,7 @@ TEST_F(ImagePack, Refusals) {
 
     ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 4, 0, 0);
     expect_refused(pack(1));
-    ZintraActionStr(ZINTRA_STORE_PATH, 2, temp("nope").c_str());
+    ZintraActionStr(ZINTRA_STORE_PATH, 2, temp("nope").string().c_str());
     EXPECT_EQ(expect_refused(pack()),
               "File open fail,file may not exist or permission may not correct!\nfile: " +
                   temp("nope").string());
@@ -142,8 +142,8 @@ TEST_F(ImagePack, Refusals) {
     expect_refused(pack_v2(0x101, 0x20000, 0x20100)); // RT over the OT
     expect_refused(pack_v2(0x101, -16, 0x40000));
     std::string bad = temp("no/dir/out").string();
-    EXPECT_EQ(PackFlash(temp("boot").c_str(), temp("ot").c_str(), 0x100, temp("rt").c_str(),
-                        0x40000, bad.c_str(), 0),
+    EXPECT_EQ(PackFlash(temp("boot").string().c_str(), temp("ot").string().c_str(), 0x100,
+                        temp("rt").string().c_str(), 0x40000, bad.c_str(), 0),
               0);
     EXPECT_EQ(messages.at(0), "File write fail, filename: " + bad);
 }

@@ -20,21 +20,21 @@ void reopen(int32_t version) {
 
 class ProgramFlash : public Programming {
   public:
-    explicit ProgramFlash(int32_t mode = ZINTRA_PROGRAM_EXACT) : mode_(mode) {}
-    const char* name() const override {
-        return mode_ == ZINTRA_PROGRAM_FAST ? "program flash, fast" : "program flash";
-    }
+    explicit ProgramFlash(bool fast = false) : fast_(fast) {}
+    const char* name() const override { return fast_ ? "program flash, fast" : "program flash"; }
     void open(const std::filesystem::path& dir) override {
         reopen(0);
         std::string path = (dir / "image.bin").string();
         testing_support::write_file(path, program_file());
         SetupWriteParameter(kProgramStart, path.c_str());
     }
-    int32_t run() override { return ZintraAction(ZINTRA_PROGRAM_FLASH, 0, mode_, 0); }
+    int32_t run() override {
+        return fast_ ? ZintraProgramFast(0, 0) : ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0);
+    }
     void close() override { ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0); }
 
   private:
-    int32_t mode_;
+    bool fast_;
 };
 
 // Judged on the tables it fills as well: they must hold the board's block
@@ -77,14 +77,37 @@ class FlashSerialRun : public SerialBlockWrite {
     void close() override { ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0); }
 };
 
+// Judged on the file it writes as well.
+class FlashBackup : public Operation {
+  public:
+    const char* name() const override { return "backup"; }
+    Range reach() const override { return {0, kFlashSize}; }
+    void open(const std::filesystem::path& dir) override {
+        reopen(0);
+        path_ = (dir / kBackupName).string();
+    }
+    int32_t run() override { return ZintraBackupFlash(path_.c_str(), 0, kFlashSize); }
+    void close() override { ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0); }
+    Bytes beside_flash(const std::filesystem::path& dir) override {
+        return testing_support::read_file(dir / kBackupName);
+    }
+
+  private:
+    std::string path_;
+};
+
 } // namespace
+
+std::unique_ptr<Operation> backup_operation() {
+    return std::make_unique<FlashBackup>();
+}
 
 std::vector<std::unique_ptr<Operation>> library_operations() {
     std::vector<std::unique_ptr<Operation>> ops;
     ops.push_back(std::make_unique<ProgramFlash>());
     ops.push_back(std::make_unique<LoadFromFlash>());
     ops.push_back(std::make_unique<FlashSerialRun>());
-    ops.push_back(std::make_unique<ProgramFlash>(ZINTRA_PROGRAM_FAST));
+    ops.push_back(std::make_unique<ProgramFlash>(true));
     return ops;
 }
 

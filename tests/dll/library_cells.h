@@ -10,5 +10,8 @@
 namespace fault_matrix {
 
 std::vector<std::unique_ptr<Operation>> library_operations();
+// The backup of the whole flash into kBackupName: a crash cell only, as
+// it writes no flash.
+std::unique_ptr<Operation> backup_operation();
 
 } // namespace fault_matrix

@@ -50,11 +50,12 @@ inline Stream command(uint8_t opcode, std::optional<uint32_t> address = {}, cons
 
 class Bridge {
   public:
-    // Opens the one bridge and, unless told otherwise, sets it up for SPI.
-    explicit Bridge(bool mpsse = true) {
-        char serial[64] = {};
-        EXPECT_EQ(FT_ListDevices(reinterpret_cast<PVOID>(0), serial, 0x40000001), FT_OK);
-        EXPECT_EQ(FT_OpenEx(serial, FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_OK);
+    // Opens the first bridge and, unless told otherwise, sets it up for SPI.
+    explicit Bridge(bool mpsse = true) : Bridge(first_serial(), mpsse) {}
+    // Opens the bridge with this serial number.
+    explicit Bridge(const std::string& serial, bool mpsse = true) {
+        EXPECT_EQ(FT_OpenEx(const_cast<char*>(serial.c_str()), FT_OPEN_BY_SERIAL_NUMBER, &handle),
+                  FT_OK);
         EXPECT_EQ(FT_ResetDevice(handle), FT_OK);
         EXPECT_EQ(FT_SetBitMode(handle, 0x00, 0x00), FT_OK);
         if (!mpsse) return;
@@ -62,6 +63,11 @@ class Bridge {
         write({0x86, 0x01, 0x00});
         write(kDeselect);
         write({0x82, 0xFF, 0xFF});
+    }
+    static std::string first_serial() {
+        char serial[64] = {};
+        EXPECT_EQ(FT_ListDevices(reinterpret_cast<PVOID>(0), serial, 0x40000001), FT_OK);
+        return serial;
     }
     ~Bridge() {
         if (handle) FT_Close(handle);

@@ -3,6 +3,7 @@
 #include "spi_bridge.h"
 
 #include <cstdlib>
+#include <sys/wait.h>
 
 using namespace testing_support;
 
@@ -10,28 +11,27 @@ namespace {
 
 class BoardFileTest : public BoardTest {};
 
-TEST_F(BoardFileTest, ContentsSurviveDetachAndReattach) {
+// The board file is the chip: a program is in it before the bridge closes,
+// so a process killed at any moment leaves what the part holds.
+TEST_F(BoardFileTest, EveryProgramIsInTheFileAsItHappens) {
     const auto path = temp("board.bin");
-    EXPECT_FALSE(std::filesystem::exists(path)) << "a new board starts erased, without a file";
+    EXPECT_EQ(read_file(path), Bytes(2u << 20, 0xFF)) << "a new board file starts erased";
     Bytes data = pattern(256);
-    {
-        Bridge bridge;
-        bridge.write_enable();
-        bridge.program(0x10000, data);
-    }
+    Bridge bridge;
+    bridge.write_enable();
+    bridge.program(0x10000, data);
+    const Bytes file = read_file(path);
+    EXPECT_EQ(Bytes(file.begin() + 0x10000, file.begin() + 0x10100), data);
+    board().advance_us(10'000);
+    bridge.write_enable();
+    bridge.erase(0x20, 0x10000);
+    EXPECT_EQ(read_file(path).at(0x10000), 0xFF);
+
     vboard::detach();
-    ASSERT_EQ(std::filesystem::file_size(path), 2u << 20);
+    reattach({});
+    EXPECT_EQ(board().read(0x10000, 1), Bytes{0xFF});
     for (const auto& entry : std::filesystem::directory_iterator(path.parent_path()))
         EXPECT_EQ(entry.path().filename(), "board.bin") << "no temporary file left behind";
-
-    reattach({});
-    EXPECT_EQ(board().read(0x10000, 256), data);
-    EXPECT_EQ(board().read(0, 1), Bytes{0xFF});
-
-    // Closing the handle writes the file too, so a crash later loses nothing.
-    board().write_raw(0, {0x42});
-    { Bridge bridge; }
-    EXPECT_EQ(read_file(path).at(0), 0x42);
 }
 
 TEST_F(BoardFileTest, AFileOfTheWrongSizeIsRefusedAndKept) {
@@ -197,39 +197,71 @@ TEST(FaultGrammar, ParsesEveryItemAndRefusesTheRest) {
     }
 }
 
+// Each row sets the variables it names (the others unset) and gives what
+// the boards must be, or "" when the settings must be refused.
+struct EnvironmentCase {
+    std::vector<std::pair<const char*, const char*>> set;
+    const char* boards; // serial/part/faults per board, e.g. "VB0001 other wp;..."
+};
+
+std::string describe(const std::vector<vboard::Options>& boards) {
+    std::string out;
+    for (const vboard::Options& o : boards) {
+        if (!out.empty()) out += ";";
+        out += o.path + " " + o.serial + (o.part == &vboard::other_part() ? " other" : "") +
+               (o.faults.write_protected ? " wp" : "") + (o.faults.no_chip ? " nochip" : "") +
+               (o.virtual_time ? " vt" : "") + (o.master_clock_60mhz ? "" : " 12mhz") + " " +
+               std::to_string(o.usb_turnaround_us) + "/" + std::to_string(o.latency_ms);
+    }
+    return out;
+}
+
 TEST(BoardEnvironment, ReadsTheVariables) {
-    vboard::Options options;
-    bool named = true;
-    std::string error;
-    unsetenv("FTD2XX_VIRTUAL_BOARD");
-    ASSERT_TRUE(vboard::options_from_environment(options, named, error));
-    EXPECT_FALSE(named);
-
-    setenv("FTD2XX_VIRTUAL_BOARD", "/tmp/x.bin", 1);
-    setenv("FTD2XX_VIRTUAL_TIME", "1", 1);
-    setenv("FTD2XX_VIRTUAL_PART", "other", 1);
-    setenv("FTD2XX_VIRTUAL_FAULTS", "wp", 1);
-    ASSERT_TRUE(vboard::options_from_environment(options, named, error)) << error;
-    EXPECT_TRUE(named);
-    EXPECT_EQ(options.path, "/tmp/x.bin");
-    EXPECT_TRUE(options.virtual_time);
-    EXPECT_EQ(options.part, &vboard::other_part());
-    EXPECT_TRUE(options.faults.write_protected);
-    EXPECT_TRUE(options.master_clock_60mhz);
-    setenv("FTD2XX_VIRTUAL_BRIDGE", "12mhz", 1);
-    ASSERT_TRUE(vboard::options_from_environment(options, named, error)) << error;
-    EXPECT_FALSE(options.master_clock_60mhz);
-    setenv("FTD2XX_VIRTUAL_BRIDGE", "30mhz", 1);
-    EXPECT_FALSE(vboard::options_from_environment(options, named, error));
-    unsetenv("FTD2XX_VIRTUAL_BRIDGE");
-
-    setenv("FTD2XX_VIRTUAL_PART", "big", 1);
-    EXPECT_FALSE(vboard::options_from_environment(options, named, error));
-    unsetenv("FTD2XX_VIRTUAL_PART");
-    setenv("FTD2XX_VIRTUAL_TIME", "yes", 1);
-    EXPECT_FALSE(vboard::options_from_environment(options, named, error));
-    for (const char* name :
-         {"FTD2XX_VIRTUAL_BOARD", "FTD2XX_VIRTUAL_TIME", "FTD2XX_VIRTUAL_FAULTS"})
+    const char* all[] = {
+        "FTD2XX_VIRTUAL_BOARD",  "FTD2XX_VIRTUAL_BOARDS",     "FTD2XX_VIRTUAL_TIME",
+        "FTD2XX_VIRTUAL_PART",   "FTD2XX_VIRTUAL_FAULTS",     "FTD2XX_VIRTUAL_BRIDGE",
+        "FTD2XX_VIRTUAL_USB_US", "FTD2XX_VIRTUAL_LATENCY_MS", "FTD2XX_VIRTUAL_STATS"};
+    const std::vector<EnvironmentCase> cases = {
+        {{}, "-"},
+        {{{"FTD2XX_VIRTUAL_BOARD", "/x"},
+          {"FTD2XX_VIRTUAL_TIME", "1"},
+          {"FTD2XX_VIRTUAL_PART", "other"},
+          {"FTD2XX_VIRTUAL_FAULTS", "wp"},
+          {"FTD2XX_VIRTUAL_BRIDGE", "12mhz"}},
+         "/x VB000001 other wp vt 12mhz 125/16"},
+        {{{"FTD2XX_VIRTUAL_BOARDS", "/a:/b:/c:/d"}, {"FTD2XX_VIRTUAL_FAULTS", ";;;nochip"}},
+         "/a VB0001 125/16;/b VB0002 125/16;/c VB0003 125/16;/d VB0004 nochip 125/16"},
+        {{{"FTD2XX_VIRTUAL_BOARDS", "/a:/b"},
+          {"FTD2XX_VIRTUAL_PART", "other"},
+          {"FTD2XX_VIRTUAL_FAULTS", "wp"},
+          {"FTD2XX_VIRTUAL_USB_US", "1000"},
+          {"FTD2XX_VIRTUAL_LATENCY_MS", "2"}},
+         "/a VB0001 other wp 1000/2;/b VB0002 other wp 1000/2"},
+        {{{"FTD2XX_VIRTUAL_BOARDS", "/a:/b"}, {"FTD2XX_VIRTUAL_PART", ";other"}},
+         "/a VB0001 125/16;/b VB0002 other 125/16"},
+        {{{"FTD2XX_VIRTUAL_BOARDS", "/a:/b"}, {"FTD2XX_VIRTUAL_FAULTS", "wp;wp;wp"}}, ""},
+        {{{"FTD2XX_VIRTUAL_BOARD", "/x"}, {"FTD2XX_VIRTUAL_FAULTS", "wp;wp"}}, ""},
+        {{{"FTD2XX_VIRTUAL_BOARD", "/x"}, {"FTD2XX_VIRTUAL_BOARDS", "/a"}}, ""},
+        {{{"FTD2XX_VIRTUAL_BOARDS", "/a::/b"}}, ""},
+        {{{"FTD2XX_VIRTUAL_BOARD", "/x"}, {"FTD2XX_VIRTUAL_BRIDGE", "30mhz"}}, ""},
+        {{{"FTD2XX_VIRTUAL_BOARD", "/x"}, {"FTD2XX_VIRTUAL_PART", "big"}}, ""},
+        {{{"FTD2XX_VIRTUAL_BOARD", "/x"}, {"FTD2XX_VIRTUAL_TIME", "yes"}}, ""},
+        {{{"FTD2XX_VIRTUAL_BOARD", "/x"}, {"FTD2XX_VIRTUAL_LATENCY_MS", "0"}}, ""},
+        {{{"FTD2XX_VIRTUAL_BOARD", "/x"}, {"FTD2XX_VIRTUAL_USB_US", "fast"}}, ""},
+    };
+    for (const EnvironmentCase& c : cases) {
+        for (const char* name : all)
+            unsetenv(name);
+        for (auto [name, value] : c.set)
+            setenv(name, value, 1);
+        std::vector<vboard::Options> boards;
+        std::string error;
+        const bool ok = vboard::boards_from_environment(boards, error);
+        const std::string want = c.boards;
+        EXPECT_EQ(ok ? (boards.empty() ? "-" : describe(boards)) : "", want) << error;
+        EXPECT_EQ(ok, error.empty()) << want;
+    }
+    for (const char* name : all)
         unsetenv(name);
 }
 
@@ -254,6 +286,94 @@ TEST(BoardEnvironment, AttachesOnFirstUse) {
     unsetenv("FTD2XX_VIRTUAL_TIME");
     EXPECT_EQ(std::filesystem::file_size(path), 2u << 20) << "saved at exit";
     std::filesystem::remove(path);
+}
+
+} // namespace
+
+namespace {
+
+// A second station on a board whose bridge this process holds is told the
+// bridge is busy; once the holder closes, the same command goes through.
+TEST(BoardLock, ASecondProcessFindsTheBridgeBusy) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("vboard-lock-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    vboard::Options options;
+    options.path = (dir / "board.bin").string();
+    ASSERT_NE(vboard::attach(options), nullptr);
+    const std::string cli = (std::filesystem::path(PLEXMOOR_PRODUCT_BIN) / "plexmoor-cli").string();
+    const std::string run = "cd " + dir.string() +
+                            " && FTD2XX_VIRTUAL_TIME=1 FTD2XX_VIRTUAL_BOARD=" + options.path + " " +
+                            cli + " read --out read.ini 2>err.txt";
+    auto told_busy = [&] {
+        std::system(run.c_str());
+        const Bytes bytes = read_file(dir / "err.txt");
+        const std::string said(bytes.begin(), bytes.end());
+        return said.find("Open usb device error") != std::string::npos;
+    };
+    {
+        Bridge holder;
+        EXPECT_TRUE(told_busy());
+    }
+    EXPECT_FALSE(told_busy());
+    vboard::detach();
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
+
+namespace {
+
+// Lists every bridge, opens the first and the fifth on the same file,
+// programs the second and reads the fourth's ID; says what it saw.
+int list_and_use_bridges() {
+    DWORD count = 0;
+    FT_ListDevices(&count, nullptr, FT_LIST_NUMBER_ONLY);
+    std::string listed;
+    for (uintptr_t i = 0; i < count; ++i) {
+        char serial[FT_SERIAL_NUMBER_SIZE] = {};
+        char what[FT_DESCRIPTION_SIZE] = {};
+        FT_ListDevices(reinterpret_cast<PVOID>(i), serial, 0x40000001);
+        FT_ListDevices(reinterpret_cast<PVOID>(i), what, 0x40000002);
+        listed += std::string(serial) + " " + what + ";";
+    }
+    std::fputs(listed.c_str(), stderr);
+    FT_HANDLE first = nullptr;
+    FT_HANDLE shared = nullptr;
+    FT_OpenEx(const_cast<char*>("VB0001"), 1, &first);
+    const bool busy = FT_OpenEx(const_cast<char*>("VB0005"), 1, &shared) == FT_DEVICE_NOT_OPENED;
+    Bridge second(std::string("VB0002"));
+    second.write_enable();
+    second.program(0x100, {0x42});
+    Bridge fourth(std::string("VB0004"));
+    const Stream id = fourth.transact(command(0x9F, {}, {}, 3), 3);
+    std::fprintf(stderr, "busy=%d id=%02X%02X%02X", busy, id[0], id[1], id[2]);
+    return 0;
+}
+
+// Four bridges from the environment, the fourth with no chip, listed and
+// opened as the library lists and opens a bridge, in a fresh process.
+TEST(BoardEnvironment, SeveralBridgesEachWithItsFileAndFaults) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("vboards-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::string paths;
+    for (const char* name : {"1", "2", "3", "4", "1"})
+        paths += (paths.empty() ? "" : ":") + (dir / name).string();
+    setenv("FTD2XX_VIRTUAL_BOARDS", paths.c_str(), 0);
+    setenv("FTD2XX_VIRTUAL_FAULTS", ";;;nochip;", 1);
+    setenv("FTD2XX_VIRTUAL_TIME", "1", 1);
+    EXPECT_EXIT(std::exit(list_and_use_bridges()), ::testing::ExitedWithCode(0),
+                "VB0001 Virtual FT2232H A;VB0002 Virtual FT2232H A;VB0003 Virtual FT2232H A;"
+                "VB0004 Virtual FT2232H A;VB0005 Virtual FT2232H A;busy=1 id=FFFFFF");
+    for (const char* name :
+         {"FTD2XX_VIRTUAL_BOARDS", "FTD2XX_VIRTUAL_FAULTS", "FTD2XX_VIRTUAL_TIME"})
+        unsetenv(name);
+    for (const char* name : {"1", "3", "4"})
+        EXPECT_EQ(read_file(dir / name).at(0x100), 0xFF) << name;
+    EXPECT_EQ(read_file(dir / "2").at(0x100), 0x42) << "only the second board was programmed";
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

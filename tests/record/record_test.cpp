@@ -9,7 +9,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <set>
+#include <sstream>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -185,6 +188,104 @@ std::vector<std::string> Stores() {
     if (PostgresHost()) return {"sqlite", "postgresql"};
     return {"sqlite"};
 }
+// plexmoor-cli as a line runs it, from a shell in the test's folder: one
+// virtual board file per board, in virtual time.
+class RecordCliTest : public RecordTest {
+  protected:
+    void SetUp() override {
+        RecordTest::SetUp();
+        work_ = fs::temp_directory_path() / ("cli-" + std::to_string(getpid()));
+        fs::remove_all(work_);
+        fs::create_directories(work_);
+        ASSERT_EQ(Shell(Cli("plexmoor-demo-image") + " demo.b >/dev/null && " +
+                        Cli("plexmoor-cli") + " parse demo.b --out line.ini"),
+                  0);
+    }
+    void TearDown() override {
+        fs::remove_all(work_);
+        RecordTest::TearDown();
+    }
+    static std::string Cli(const char* program) {
+        return std::string("'") + PLEXMOOR_PRODUCT_BIN + "/" + program + "'";
+    }
+    int Shell(const std::string& command) {
+        return std::system(("cd '" + work_.string() + "' && " + command).c_str());
+    }
+    // A command on board n, as station n.
+    std::string OnBoard(int n, const std::string& command) {
+        const std::string b = std::to_string(n);
+        return "FTD2XX_VIRTUAL_BOARD=board" + b + ".bin FTD2XX_VIRTUAL_TIME=1 " +
+               Cli("plexmoor-cli") + " " + command + " --record '" + url_ + "' --station s" + b;
+    }
+    std::vector<std::vector<std::string>> HistoryCsv() {
+        std::vector<std::vector<std::string>> rows;
+        EXPECT_EQ(Shell(Cli("plexmoor-cli") + " history --csv --record '" + url_ + "' >h.csv"), 0);
+        std::ifstream in(work_ / "h.csv");
+        for (std::string line; std::getline(in, line);) {
+            // No field of these rows holds a comma but the quoted message.
+            std::vector<std::string> fields;
+            std::stringstream split(line.substr(0, line.find(",\"")));
+            for (std::string f; std::getline(split, f, ',');)
+                fields.push_back(f);
+            rows.push_back(fields);
+        }
+        return rows;
+    }
+    fs::path work_;
+};
+
+// Columns of history --csv.
+enum { kChip = 5, kOperation = 7, kSha256 = 10, kSerial = 13, kResult = 14 };
+
+TEST_P(RecordCliTest, ThreeBoardsProgrammedAndSerialisedAreInTheHistory) {
+    for (int n = 1; n <= 3; ++n) {
+        ASSERT_EQ(Shell(OnBoard(n, "program demo.b 2>/dev/null")), 0);
+        ASSERT_EQ(Shell(OnBoard(n, "serial --config line.ini >/dev/null")), 0);
+    }
+    const auto rows = HistoryCsv();
+    ASSERT_EQ(rows.size(), 7u); // and the header
+    std::set<std::string> serials;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const auto& r = rows[i];
+        EXPECT_EQ(r[kChip], "C2 20 15");
+        EXPECT_EQ(r[kResult], "done");
+        EXPECT_EQ(r[kOperation], i % 2 ? "program" : "serial");
+        if (r[kOperation] == "program")
+            EXPECT_EQ(r[kSha256], FileSha256((work_ / "demo.b").string()));
+        else
+            serials.insert(r[kSerial]);
+    }
+    EXPECT_EQ(serials.size(), 3u);
+    // A record that cannot be opened stops the run before the board.
+    EXPECT_NE(
+        Shell(Cli("plexmoor-cli") + " program demo.b --record /no/such/r.db " + "2>/dev/null"), 0);
+}
+
+TEST_P(RecordCliTest, EightStationsSerialisingAtOnceGetEightConsecutiveSerials) {
+    std::string all;
+    for (int n = 1; n <= 8; ++n)
+        all += "cp line.ini c" + std::to_string(n) + ".ini && (" +
+               OnBoard(n, "serial --config c" + std::to_string(n) + ".ini") + " >out" +
+               std::to_string(n) + ") & ";
+    ASSERT_EQ(Shell("(" + all + "wait)"), 0);
+    std::set<std::string> serials;
+    for (int n = 1; n <= 8; ++n) {
+        std::ifstream in(work_ / ("out" + std::to_string(n)));
+        serials.insert(std::string(std::istreambuf_iterator<char>(in), {}));
+    }
+    ASSERT_EQ(serials.size(), 8u);
+    const std::string day = serials.begin()->substr(0, 8);
+    for (int n = 1; n <= 8; ++n)
+        EXPECT_TRUE(serials.count(SerialText(day.substr(2), n) + "\n")) << n;
+    Filter failed;
+    failed.failed_only = true;
+    EXPECT_EQ(Record::Open(url_)->history({}).size(), 8u);
+    EXPECT_TRUE(Record::Open(url_)->history(failed).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Stores, RecordCliTest, ::testing::ValuesIn(Stores()),
+                         [](const auto& info) { return info.param; });
+
 INSTANTIATE_TEST_SUITE_P(Stores, RecordTest, ::testing::ValuesIn(Stores()),
                          [](const auto& info) { return info.param; });
 

@@ -1,6 +1,7 @@
 #include "board_fixture.h"
 
 #include "byte_pattern.h"
+#include "os.h"
 #include "wincalls.h"
 
 #include <cstdlib>
@@ -12,12 +13,11 @@ Bytes pattern(std::size_t n, uint32_t seed) {
 }
 
 void BoardTest::SetUp() {
-    std::string templ = (std::filesystem::temp_directory_path() / "plexmoor-test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(templ.data()), nullptr);
-    dir_ = templ;
+    dir_ = os::make_temp_folder("plexmoor-test-");
+    ASSERT_FALSE(dir_.empty());
     // The library keeps its copies of flash blocks it rewrites beside
     // itself; a test keeps them in its own folder.
-    setenv("ZINTRA_RECOVERY_DIR", dir_.c_str(), 1);
+    os::set_environment("ZINTRA_RECOVERY_DIR", dir_.string().c_str());
     vboard::Options options;
     options.path = temp("board.bin").string();
     board_ = vboard::attach(options);
@@ -57,7 +57,7 @@ void BoardTest::TearDown() {
     WinAttachEventPump(nullptr, nullptr);
     vboard::detach();
     board_ = nullptr;
-    unsetenv("ZINTRA_RECOVERY_DIR");
+    os::set_environment("ZINTRA_RECOVERY_DIR", nullptr);
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
 }

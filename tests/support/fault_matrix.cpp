@@ -2,16 +2,23 @@
 
 #include "byte_files.h"
 #include "byte_pattern.h"
+#include "os.h"
 #include "virtual_board.h"
 #include "wincalls.h"
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <optional>
 #include <sstream>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace fault_matrix {
 namespace {
@@ -71,10 +78,13 @@ std::optional<std::size_t> target(const std::vector<vboard::SeenCommand>& trace,
     return std::nullopt;
 }
 
-vboard::Board& fresh_board() {
-    vboard::Options options; // no file: the cell reads the flash directly
+// A board without a file holding the pattern, or the board in `file` as
+// it is; in virtual time either way.
+vboard::Board& fresh_board(const std::filesystem::path& file) {
+    vboard::Options options;
+    options.path = file.string();
     vboard::Board* board = vboard::attach(options);
-    board->write_raw(0, board_pattern());
+    if (file.empty()) board->write_raw(0, board_pattern());
     return *board;
 }
 
@@ -92,9 +102,11 @@ Bytes flash_and_beside(vboard::Board& board, Operation& op, const std::filesyste
 
 // One run of the operation on a fresh board; `arm` sets the fault, and is
 // told each command of the run as it happens.
-template <typename Arm> Run run_once(Operation& op, const std::filesystem::path& dir, Arm&& arm) {
+template <typename Arm>
+Run run_once(Operation& op, const std::filesystem::path& dir, Arm&& arm,
+             const std::filesystem::path& file = {}) {
     Run r;
-    vboard::Board& board = fresh_board();
+    vboard::Board& board = fresh_board(file);
     messages_now = &r.outcome.messages;
     WinAttachMessageBox(
         [](void*, const char* text, const char*, unsigned) {
@@ -258,9 +270,8 @@ std::string cell_name(std::size_t fault, const std::string& operation) {
 }
 
 CellFolder::CellFolder() {
-    std::string templ = (std::filesystem::temp_directory_path() / "fault-cell-XXXXXX").string();
-    if (!mkdtemp(templ.data())) std::abort();
-    path_ = templ;
+    path_ = os::make_temp_folder("fault-cell-");
+    if (path_.empty()) std::abort();
 }
 
 CellFolder::~CellFolder() {
@@ -289,7 +300,7 @@ void shown(const std::string& text) {
 }
 
 Cell run(Operation& op, const Fault& fault, const std::filesystem::path& dir) {
-    setenv("ZINTRA_RECOVERY_DIR", dir.c_str(), 1);
+    os::set_environment("ZINTRA_RECOVERY_DIR", dir.string().c_str());
     Cell cell;
     Run good = run_once(op, dir, [](vboard::Board&, std::optional<std::size_t>) {});
     if (good.outcome.result != 1) { // a run without faults must succeed
@@ -349,6 +360,204 @@ std::string table(const std::vector<Operation*>& ops, const std::filesystem::pat
         }
         out << '\n';
     }
+    return out.str();
+}
+
+} // namespace fault_matrix
+
+namespace fault_matrix {
+namespace {
+
+constexpr auto kCrashDeadline = std::chrono::seconds(60);
+constexpr auto kCrashPoll = std::chrono::microseconds(200);
+constexpr uint32_t kPage = 256;
+
+Bytes slice(const Bytes& bytes, Range r) {
+    return {bytes.begin() + r.begin, bytes.begin() + r.end};
+}
+
+bool all_erased(const Bytes& bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](uint8_t b) { return b == 0xFF; });
+}
+
+// Whether the moment has come, by the board file and the cell's folder.
+bool moment_reached(Moment moment, Operation& op, const std::filesystem::path& file,
+                    const std::filesystem::path& dir, const Bytes& intended) {
+    const Range reach = op.reach();
+    switch (moment) {
+    case Moment::kMidProgram: {
+        const Bytes now = testing_support::read_file(file);
+        const Range first{reach.begin, reach.begin + kPage};
+        return now.size() == kFlashSize && slice(now, first) == slice(intended, first) &&
+               slice(now, first) != slice(board_pattern(), first);
+    }
+    case Moment::kAfterErase: {
+        const Bytes now = testing_support::read_file(file);
+        return now.size() == kFlashSize && all_erased(slice(now, reach));
+    }
+    case Moment::kMidBackup:
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            if (entry.path().filename().string().rfind(std::string(kBackupName) + ".", 0) == 0)
+                return true;
+        return false;
+    }
+    return false;
+}
+
+// Runs the operation in a child process in real time on the board file
+// and kills it at the moment; false when the run ended before.
+bool run_and_kill(Operation& op, Moment moment, const std::filesystem::path& file,
+                  const std::filesystem::path& dir, const Bytes& intended) {
+    const pid_t child = fork();
+    if (child == 0) {
+        vboard::Options options;
+        options.path = file.string();
+        options.virtual_time = false;
+        if (!vboard::attach(options)) _exit(2);
+        op.open(dir);
+        op.run();
+        _exit(0);
+    }
+    if (child < 0) return false;
+    const auto deadline = std::chrono::steady_clock::now() + kCrashDeadline;
+    bool reached = false;
+    int status = 0;
+    while (!reached && std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(child, &status, WNOHANG) == child) return false;
+        reached = moment_reached(moment, op, file, dir, intended);
+        if (!reached) std::this_thread::sleep_for(kCrashPoll);
+    }
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    return reached;
+}
+
+// What the board file holds after the crash, in the table's words.
+std::string describe_board(Operation& op, const Bytes& after, const Bytes& intended,
+                           const std::filesystem::path& dir) {
+    const Bytes before = board_pattern();
+    if (after == before) return "untouched";
+    const Range reach = op.reach();
+    for (uint32_t a = 0; a < kFlashSize; ++a)
+        if (after[a] != before[a] && (a < reach.begin || a >= reach.end))
+            return "changed outside its reach";
+    std::string said;
+    if (all_erased(slice(after, reach))) {
+        said = "an erased block";
+    } else {
+        uint32_t end = reach.begin;
+        while (end < reach.end &&
+               slice(after, {end, end + kPage}) == slice(intended, {end, end + kPage}))
+            end += kPage;
+        if (end == reach.begin || !all_erased(slice(after, {end, reach.end}))) return "torn";
+        said = "a prefix programmed";
+    }
+    if (auto* serial = dynamic_cast<SerialBlockWrite*>(&op)) {
+        const bool kept = serial->beside_flash(dir) == slice(before, reach);
+        said += kept ? ", its copy kept" : ", no copy";
+    }
+    return said;
+}
+
+const char* moment_name(Moment m) {
+    switch (m) {
+    case Moment::kMidProgram:
+        return "mid-program";
+    case Moment::kAfterErase:
+        return "after its erase";
+    case Moment::kMidBackup:
+        return "mid-backup";
+    }
+    return "?";
+}
+
+} // namespace
+
+const std::vector<CrashCell>& crash_cells() {
+    // Until the library tells its recovery copy, a next FlashSerial would
+    // write the configuration over the erased block: the cell stops at the
+    // copy that is kept.
+    static const std::vector<CrashCell> cells = {
+        {"program flash", Moment::kMidProgram, "a prefix programmed", "done"},
+        {"FlashSerial", Moment::kAfterErase, "an erased block, its copy kept", "copy kept"},
+        {"backup", Moment::kMidBackup, "untouched", "done"},
+        {"window Flash", Moment::kMidProgram, "a prefix programmed", "done"},
+        {"window Flash Setting", Moment::kAfterErase, "an erased block, its copy kept",
+         "copy kept"},
+    };
+    return cells;
+}
+
+std::vector<std::size_t> crash_cells_of(const std::vector<std::unique_ptr<Operation>>& ops) {
+    std::vector<std::size_t> out;
+    for (std::size_t i = 0; i < crash_cells().size(); ++i)
+        for (const auto& op : ops)
+            if (crash_cells()[i].operation == std::string(op->name())) out.push_back(i);
+    return out;
+}
+
+std::string crash_cell_name(std::size_t cell) {
+    std::string name = crash_cells()[cell].operation;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
+}
+
+Crash crash(Operation& op, Moment moment, const std::filesystem::path& dir) {
+    namespace fs = std::filesystem;
+    const fs::path good_dir = dir / "good", run_dir = dir / "run";
+    fs::create_directories(good_dir);
+    fs::create_directories(run_dir);
+    setenv("ZINTRA_RECOVERY_DIR", good_dir.c_str(), 1);
+    const Run good = run_once(op, good_dir, [](vboard::Board&, std::optional<std::size_t>) {});
+    const Bytes& intended = good.outcome.after;
+
+    setenv("ZINTRA_RECOVERY_DIR", run_dir.c_str(), 1);
+    const fs::path file = dir / "board.bin";
+    testing_support::write_file(file, board_pattern());
+    Crash c;
+    c.killed = run_and_kill(op, moment, file, run_dir, intended);
+    c.board = describe_board(op, testing_support::read_file(file), intended, run_dir);
+    if (dynamic_cast<SerialBlockWrite*>(&op)) {
+        c.next = "copy kept";
+        return c;
+    }
+    // The next run opens the board the killed process held: its lock went
+    // with it.
+    const Run next = run_once(
+        op, run_dir, [](vboard::Board&, std::optional<std::size_t>) {}, file);
+    c.next = next.outcome.result == 1 && next.outcome.after == intended ? "done" : "failed";
+    return c;
+}
+
+std::string check_crash(const std::vector<std::unique_ptr<Operation>>& ops, std::size_t cell,
+                        const std::filesystem::path& dir) {
+    const CrashCell& want = crash_cells().at(cell);
+    for (const auto& op : ops) {
+        if (want.operation != std::string(op->name())) continue;
+        const Crash c = crash(*op, want.moment, dir);
+        if (!c.killed) return "the run ended before the moment";
+        if (c.board != want.board || c.next != want.next)
+            return "the board file holds " + c.board + "; the next run: " + c.next;
+        return {};
+    }
+    return "no such operation";
+}
+
+std::string crash_table(const std::vector<Operation*>& ops, const std::filesystem::path& dir) {
+    std::ostringstream out;
+    out << "| operation | killed | the board file holds | the next run |\n|---|---|---|---|\n";
+    int n = 0;
+    for (const CrashCell& cell : crash_cells())
+        for (Operation* op : ops) {
+            if (cell.operation != std::string(op->name())) continue;
+            const std::filesystem::path cell_dir = dir / ("crash" + std::to_string(n++));
+            std::filesystem::create_directories(cell_dir);
+            const Crash c = crash(*op, cell.moment, cell_dir);
+            out << "| " << cell.operation << " | " << moment_name(cell.moment)
+                << (c.killed ? "" : " (not reached)") << " | " << c.board << " | " << c.next
+                << " |\n";
+        }
     return out.str();
 }
 

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -146,5 +147,46 @@ class CellFolder {
 
 // The matrix as a Markdown table: a row per fault, a column per operation.
 std::string table(const std::vector<Operation*>& ops, const std::filesystem::path& dir);
+
+// Crash cells: the operation runs in a process of its own, in real time, on
+// a board file filled with the pattern, and is killed with SIGKILL at the
+// moment the board file or the cell's folder shows. The cell then says what
+// the board file holds and what the next run on it does.
+enum class Moment {
+    kMidProgram, // the first page of the file is in the flash
+    kAfterErase, // the block the operation rewrites reads erased
+    kMidBackup,  // the backup's temporary file has appeared
+};
+
+// The file a backup cell writes, in the cell's folder.
+constexpr const char* kBackupName = "backup.bin";
+
+struct CrashCell {
+    const char* operation; // an Operation's name()
+    Moment moment;
+    const char* board; // what the board file holds afterwards
+    const char* next;  // what the next run on that board does or tells
+};
+// Every crash cell, as the suites and the README's table hold them.
+const std::vector<CrashCell>& crash_cells();
+
+// The indices of the crash cells of these operations, and a test name.
+std::vector<std::size_t> crash_cells_of(const std::vector<std::unique_ptr<Operation>>& ops);
+std::string crash_cell_name(std::size_t cell);
+
+struct Crash {
+    bool killed = false; // at the moment sought, before the run ended
+    std::string board;   // in the words of CrashCell::board
+    std::string next;    // in the words of CrashCell::next
+};
+Crash crash(Operation& op, Moment moment, const std::filesystem::path& dir);
+
+// Runs crash cell `cell` on its operation among `ops`: empty when it ends
+// as the table says, otherwise what differs.
+std::string check_crash(const std::vector<std::unique_ptr<Operation>>& ops, std::size_t cell,
+                        const std::filesystem::path& dir);
+
+// The crash cells of `ops` as a Markdown table.
+std::string crash_table(const std::vector<Operation*>& ops, const std::filesystem::path& dir);
 
 } // namespace fault_matrix

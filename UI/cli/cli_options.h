@@ -1,0 +1,52 @@
+// The command line of plexmoor-cli: commands, options and the checks of
+// every file named on it, before anything opens the programmer.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+
+namespace plexmoor::cli {
+
+inline constexpr int kSuccess = 0;
+inline constexpr int kFailure = 1;
+inline constexpr int kUsage = 2;
+
+enum class Command { Pack, Program, Serial, Read, Parse, History, Recover };
+
+// What the command line asked for; paths are absolute, files that are read
+// are plain files that exist, folders that are written exist.
+struct Options {
+    Command command = Command::Program;
+    std::string image;    // program, parse
+    std::string config;   // empty: the settings file beside the program
+    std::string out;      // pack, read, parse
+    std::string released; // pack: from a released image
+    std::string backup;   // program: the backup folder, empty for none
+    int32_t address = 0;
+    bool fast = false;
+    bool yes = false; // pack: the answer to its closing question
+    bool keep_recovery = false;
+    // Where the production record is (every command).
+    std::optional<std::string> record_url;
+    std::string station;
+    bool no_record = false;
+    // history's filters and format.
+    std::string serial, since;
+    bool failed = false, csv = false, json = false;
+};
+
+// The options, or the exit status when the command line has been answered
+// (help, version) or refused (its message printed, status 2).
+std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv);
+
+// A start address: decimal, or hexadecimal after 0x; a leading 0 is no
+// octal prefix.
+bool ParseAddress(const std::string& text, int32_t& address);
+
+// The text wrapped at width columns, the lines after the first joined by
+// "\n" (the help's layout indents them under the first).
+std::string Wrap(const std::string& text, std::size_t width);
+
+} // namespace plexmoor::cli

@@ -1,0 +1,26 @@
+// The copy of a flash block that an interrupted configuration write left
+// (zintra-flash-<block address>-<date>-<time>.bin): found through Zintra,
+// told before the board is written again, and written back on request.
+#pragma once
+
+#include "zintra_link.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace plexmoor::cli {
+
+struct RecoveryCopy {
+    std::string path;
+    int32_t address = -1; // the block it was read from, from its name; -1 unknown
+};
+
+// The oldest copy Zintra knows of; none where there is none or where the
+// library cannot tell.
+std::optional<RecoveryCopy> FindRecoveryCopy(ZintraLink& zintra);
+
+// The block address in a copy's file name, or none for a name of another form.
+std::optional<int32_t> RecoveryAddress(const std::string& path);
+
+} // namespace plexmoor::cli

@@ -1,0 +1,105 @@
+// What plexmoor-cli itself says; the window's and the library's texts stay
+// in their own tables.
+#pragma once
+
+#include <string_view>
+
+namespace plexmoor::cli::text {
+
+inline constexpr std::string_view kProgram = "plexmoor-cli";
+inline constexpr std::string_view kDescription =
+    "The window's procedures without a window, for production lines. Exit status: 0 done, 1 a "
+    "failure the program reported, 2 bad usage. The virtual board is chosen with the same "
+    "environment variables as Plexmoor.";
+
+// Commands.
+inline constexpr std::string_view kPackSummary =
+    "packs an image from the configuration file, from its source images or from a released "
+    "image whose configuration block is replaced";
+inline constexpr std::string_view kProgramSummary =
+    "opens the programmer and programs IMAGE into the board's flash from the start address";
+inline constexpr std::string_view kSerialSummary =
+    "generates the next serial number from the file's, saves it into the file, then writes the "
+    "configuration block with it to the board";
+inline constexpr std::string_view kReadSummary =
+    "reads the configuration block from the board's flash into a configuration file";
+inline constexpr std::string_view kParseSummary =
+    "reads the configuration of a packed image into a configuration file";
+inline constexpr std::string_view kRecoverSummary =
+    "writes the recovery copy an interrupted configuration write left back into the board, "
+    "verifies it and removes the copy";
+
+inline constexpr std::string_view kHistorySummary =
+    "prints the production record: every board operation with its image hash, chip, serial and "
+    "result (a table; --csv or --json for other tools)";
+
+// Options.
+inline constexpr std::string_view kRecordHelp =
+    "the production record: a path, sqlite:PATH or postgresql://... (default: PLEXMOOR_RECORD, "
+    "the settings, or plexmoor-record.db beside the settings file)";
+inline constexpr std::string_view kStationHelp =
+    "the station's name in the record (default: the host's name); for history, only its rows";
+inline constexpr std::string_view kNoRecordHelp = "work without a production record";
+inline constexpr std::string_view kHistorySerialHelp = "only the rows of this board serial";
+inline constexpr std::string_view kSinceHelp = "only rows from this day on";
+inline constexpr std::string_view kFailedHelp = "only operations that failed or were stopped";
+inline constexpr std::string_view kCsvHelp = "comma-separated values";
+inline constexpr std::string_view kJsonHelp = "JSON";
+inline constexpr std::string_view kConfigHelp =
+    "start from this configuration file instead of the settings file beside the program";
+inline constexpr std::string_view kSerialConfigHelp =
+    "the configuration file; its serial number is advanced and saved back";
+inline constexpr std::string_view kOutHelp = "the file to write (replaced whole)";
+inline constexpr std::string_view kReleasedHelp =
+    "pack from this released image instead of the source images";
+inline constexpr std::string_view kYesHelp = "answer \"Replace current flash filename\" with Yes";
+inline constexpr std::string_view kNoHelp = "answer \"Replace current flash filename\" with No";
+inline constexpr std::string_view kImageHelp = "the packed image";
+inline constexpr std::string_view kAddressHelp =
+    "the flash address to program from: decimal, or hexadecimal after 0x (default 0)";
+inline constexpr std::string_view kFastHelp =
+    "fast programming: poll the chip and skip what the board holds already";
+inline constexpr std::string_view kBackupHelp =
+    "first back up every block the run will erase into this folder (made when missing)";
+inline constexpr std::string_view kKeepRecoveryHelp =
+    "write the board although a recovery copy of an interrupted configuration write exists";
+
+// Refusals of the command line (status 2).
+inline constexpr std::string_view kEmptyPath = "an empty path names no file";
+inline constexpr std::string_view kNoSuchFile = ": no such file";
+inline constexpr std::string_view kNotPlainFile = ": not a plain file";
+inline constexpr std::string_view kNoFolder = ": its folder does not exist";
+inline constexpr std::string_view kNotFolder = ": not a folder";
+inline constexpr std::string_view kNotAddress =
+    "not an address (decimal, or hexadecimal after 0x, from 0 to 2147483647): ";
+inline constexpr std::string_view kNotDate = "--since takes a date as YYYY-MM-DD: ";
+inline constexpr std::string_view kUnknownCommand = "unknown command ";
+inline constexpr std::string_view kMoreHelp = "Run with --help for more information.";
+
+// What a run tells beside the window's and the library's messages.
+inline constexpr std::string_view kEmptyImage = ": the image is empty; nothing was programmed";
+inline constexpr std::string_view kRunGoesOn =
+    "plexmoor-cli: interrupted; the run goes on to its end";
+inline constexpr std::string_view kBackupKept = "backup of the erased blocks: ";
+inline constexpr std::string_view kSerialNotReserved =
+    "the new serial number could not be saved into the configuration file; nothing was written "
+    "to the board";
+inline constexpr std::string_view kInterruptedBeforeWrite =
+    "interrupted; nothing was written to the board (the serial number saved stays used)";
+inline constexpr std::string_view kBlockBeingWritten =
+    "plexmoor-cli: interrupted; the configuration block is being written, the run ends after it";
+inline constexpr std::string_view kNoRecovery =
+    "this Zintra cannot tell recovery copies; nothing was written";
+inline constexpr std::string_view kRecoveryWaiting =
+    "a copy of the flash block at %08x that an interrupted configuration write left is waiting: "
+    "%s\nWrite it back with \"plexmoor-cli recover\" first (or give --keep-recovery to write the "
+    "board anyway); nothing was written";
+inline constexpr std::string_view kNoRecoveryCopy = "no recovery copy is waiting; nothing to do";
+inline constexpr std::string_view kRecoveryNameUnknown =
+    ": the copy's name gives no block address; nothing was written";
+inline constexpr std::string_view kRecovered = "written back and verified at %08x; removed %s";
+inline constexpr std::string_view kRecoveryKept = "the copy stays for another try: ";
+inline constexpr std::string_view kRecoveryNotRemoved =
+    "written back and verified, but the copy could not be removed: ";
+
+} // namespace plexmoor::cli::text

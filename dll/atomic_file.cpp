@@ -1,0 +1,150 @@
+#include "atomic_file.h"
+
+#include "os.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <filesystem>
+
+namespace zintra::files {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Links followed before a chain counts as a loop, as the kernel counts them.
+constexpr int kMaxLinks = 40;
+
+// The file a write to `path` must replace: the last target of a chain of
+// symlinks, so the link keeps pointing at the new contents. Empty for a
+// loop.
+std::string final_target(std::string path) {
+    for (int i = 0; i < kMaxLinks; ++i) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
+        fs::path next = fs::read_symlink(path, ec);
+        if (ec) return {};
+        path = next.is_absolute() ? next.string() : (fs::path(path).parent_path() / next).string();
+    }
+    return {};
+}
+
+// The rename itself is on the disk only once its folder is (os::replace_file
+// sees to it for a replacement; a new name is linked here).
+void sync_folder(const std::string& target) {
+#ifdef _WIN32
+    static_cast<void>(target);
+#else
+    fs::path folder = fs::path(target).parent_path();
+    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    ::close(fd);
+#endif
+}
+
+// Moves all of `bytes` with `io` (read or write), however few bytes each
+// call takes.
+template <typename Bytes, typename Io> bool whole(int fd, Bytes bytes, Io io) {
+    while (!bytes.empty()) {
+        ssize_t n = io(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes = bytes.subspan(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+} // namespace
+
+AtomicFile::AtomicFile(const std::string& path) {
+    if (path.empty()) {
+        status_ = Outcome::kEmptyPath;
+        return;
+    }
+    target_ = final_target(path);
+    if (target_.empty()) return;
+    bool exists = false;
+    struct stat st {};
+    if (::stat(target_.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            status_ = Outcome::kNotRegular;
+            return;
+        }
+        // Without a write bit the file is meant to stay, even for root,
+        // whom access() lets write anything.
+        if (access(target_.c_str(), W_OK) != 0 || (st.st_mode & 0222) == 0) {
+            status_ = Outcome::kReadOnly;
+            return;
+        }
+        exists = true;
+    }
+    // mkstemp creates the file with O_EXCL under a name of its own choosing:
+    // nothing planted under a guessed name is followed or overwritten.
+    temporary_ = target_ + ".XXXXXX";
+    fd_ = os::create_unique_file(temporary_);
+    if (fd_ < 0) {
+        temporary_.clear();
+        return;
+    }
+    if (exists) os::copy_permissions(target_, fd_);
+    status_ = Outcome::kWritten;
+}
+
+AtomicFile::~AtomicFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+bool AtomicFile::write(std::span<const uint8_t> bytes) {
+    return fd_ >= 0 && whole(fd_, bytes, ::write);
+}
+
+bool AtomicFile::sync() {
+    return fd_ >= 0 && os::flush_to_disk(fd_) && lseek(fd_, 0, SEEK_SET) == 0;
+}
+
+bool AtomicFile::read(std::span<uint8_t> out) {
+    return fd_ >= 0 && whole(fd_, out, ::read);
+}
+
+bool AtomicFile::finish(bool renamed) {
+    if (!renamed) return false;
+    temporary_.clear();
+    sync_folder(target_);
+    return true;
+}
+
+bool AtomicFile::commit() {
+    if (fd_ < 0 || !sync()) return false;
+    bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    return finish(closed && os::replace_file(temporary_, target_));
+}
+
+bool AtomicFile::commit_new() {
+    if (fd_ < 0 || !sync()) return false;
+    bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    // A second name for the synced file, refused where the name exists;
+    // the temporary name goes with the destructor.
+#ifdef _WIN32
+    // A Windows rename never replaces an existing file.
+    if (!closed || std::rename(temporary_.c_str(), target_.c_str()) != 0) return false;
+#else
+    if (!closed || ::link(temporary_.c_str(), target_.c_str()) != 0) return false;
+    ::unlink(temporary_.c_str());
+#endif
+    return finish(true);
+}
+
+Outcome write_file(const std::string& path, std::span<const uint8_t> bytes) {
+    AtomicFile file(path);
+    if (file.status() != Outcome::kWritten) return file.status();
+    return file.write(bytes) && file.commit() ? Outcome::kWritten : Outcome::kFailed;
+}
+
+} // namespace zintra::files

@@ -1,0 +1,59 @@
+// The few calls that differ between Windows and POSIX systems, behind one
+// interface: os_posix.cpp and os_windows.cpp each implement all of it.
+#pragma once
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+namespace os {
+
+// The file name of the shared library called name: libname.so, name.dll.
+std::string library_file(const std::string& name);
+// Loads a shared library by path or name; null, with the reason in why,
+// when it does not load. It stays loaded for the life of the process.
+void* load_library(const std::string& path, std::string& why);
+void* library_symbol(void* library, const char* name);
+
+// The path of the program or library that holds address; empty when the
+// system cannot tell.
+std::string module_path(const void* address);
+// The running program's own path; empty when the system cannot tell.
+std::string program_path();
+int process_id();
+
+// Flags every open() of a byte file adds: not inherited by the programs
+// it starts, and on Windows binary (no CR LF translation).
+extern const int kByteFileFlags;
+
+// Renames from over to in one step (the target replaced if it exists) and
+// sees the rename on the disk before it returns.
+bool replace_file(const std::string& from, const std::string& to);
+// The bytes written to an open file on the disk, not in a cache.
+bool flush_to_disk(int fd);
+bool flush_to_disk(std::FILE* file);
+// Creates a file of a new name made from name, which ends in XXXXXX, for
+// reading and writing in binary; the descriptor, or -1.
+int create_unique_file(std::string& name);
+// Creates a file that must not exist yet, for writing in binary; null
+// with errno EEXIST when it does.
+std::FILE* create_new_file(const std::string& path);
+// The access bits of an existing file onto an open one (POSIX only: a
+// Windows file has none beyond read-only, which a new file starts without).
+bool copy_permissions(const std::string& from, int fd);
+
+// Calls handler once for Ctrl+C or a request to end (SIGINT and SIGTERM;
+// the console's Ctrl+C, Ctrl+Break and close). The handler runs on a signal
+// or on a thread of the system's: it may only set flags.
+void on_interrupt(void (*handler)());
+bool is_terminal(std::FILE* stream);
+
+// Sets (value non-null) or removes an environment variable of this process.
+void set_environment(const char* name, const char* value);
+// A new empty folder under the temporary folder, its name starting with
+// prefix; empty when none could be made.
+std::string make_temp_folder(const std::string& prefix);
+// The local time of a moment.
+std::tm local_time(std::time_t moment);
+
+} // namespace os

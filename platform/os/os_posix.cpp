@@ -1,0 +1,128 @@
+#include "os.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace os {
+namespace {
+
+void (*interrupt_handler)() = nullptr;
+
+} // namespace
+
+const int kByteFileFlags = O_CLOEXEC;
+
+std::string library_file(const std::string& name) {
+    return "lib" + name + ".so";
+}
+
+void* load_library(const std::string& path, std::string& why) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* error = dlerror();
+        why = error ? error : path;
+    }
+    return handle;
+}
+
+void* library_symbol(void* library, const char* name) {
+    return dlsym(library, name);
+}
+
+std::string module_path(const void* address) {
+    Dl_info info{};
+    if (dladdr(address, &info) && info.dli_fname)
+        return std::filesystem::absolute(info.dli_fname).string();
+    return {};
+}
+
+std::string program_path() {
+    std::error_code ec;
+    return std::filesystem::read_symlink("/proc/self/exe", ec).string();
+}
+
+int process_id() {
+    return static_cast<int>(::getpid());
+}
+
+bool replace_file(const std::string& from, const std::string& to) {
+    if (std::rename(from.c_str(), to.c_str()) != 0) return false;
+    // The rename itself is on the disk only once its folder is.
+    const std::filesystem::path folder = std::filesystem::path(to).parent_path();
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    return true;
+}
+
+bool flush_to_disk(int fd) {
+    return ::fsync(fd) == 0;
+}
+
+bool flush_to_disk(std::FILE* file) {
+    return std::fflush(file) == 0 && ::fsync(fileno(file)) == 0;
+}
+
+int create_unique_file(std::string& name) {
+    const int fd = ::mkstemp(name.data());
+    // The permissions of a file the user creates, not mkstemp's 0600.
+    if (fd >= 0) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
+    return fd;
+}
+
+std::FILE* create_new_file(const std::string& path) {
+    return std::fopen(path.c_str(), "wbx");
+}
+
+bool copy_permissions(const std::string& from, int fd) {
+    struct stat old {};
+    if (::stat(from.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) return true;
+    return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+void on_interrupt(void (*handler)()) {
+    interrupt_handler = handler;
+    struct sigaction action {};
+    action.sa_handler = [](int) {
+        if (interrupt_handler) interrupt_handler();
+    };
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool is_terminal(std::FILE* stream) {
+    return ::isatty(fileno(stream)) != 0;
+}
+
+void set_environment(const char* name, const char* value) {
+    if (value)
+        ::setenv(name, value, 1);
+    else
+        ::unsetenv(name);
+}
+
+std::string make_temp_folder(const std::string& prefix) {
+    std::string folder = (std::filesystem::temp_directory_path() / (prefix + "XXXXXX")).string();
+    return ::mkdtemp(folder.data()) ? folder : std::string();
+}
+
+std::tm local_time(std::time_t moment) {
+    std::tm local{};
+    ::localtime_r(&moment, &local);
+    return local;
+}
+
+} // namespace os

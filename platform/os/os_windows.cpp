@@ -1,0 +1,145 @@
+#include "os.h"
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace os {
+namespace {
+
+void (*interrupt_handler)() = nullptr;
+
+std::string module_file(HMODULE module) {
+    // Long paths need more than MAX_PATH; grow until the name fits.
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(module, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+BOOL WINAPI on_console_event(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
+        return FALSE;
+    if (interrupt_handler) interrupt_handler();
+    return TRUE;
+}
+
+} // namespace
+
+const int kByteFileFlags = _O_BINARY | _O_NOINHERIT;
+
+std::string library_file(const std::string& name) {
+    return name + ".dll";
+}
+
+void* load_library(const std::string& path, std::string& why) {
+    HMODULE handle = LoadLibraryA(path.c_str());
+    if (!handle) why = path + " (error " + std::to_string(GetLastError()) + ")";
+    return reinterpret_cast<void*>(handle);
+}
+
+void* library_symbol(void* library, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+std::string module_path(const void* address) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCSTR>(address), &module))
+        return {};
+    return module_file(module);
+}
+
+std::string program_path() {
+    return module_file(nullptr);
+}
+
+int process_id() {
+    return static_cast<int>(GetCurrentProcessId());
+}
+
+bool replace_file(const std::string& from, const std::string& to) {
+    // Write-through: the call returns once the rename is on the disk.
+    return MoveFileExA(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool flush_to_disk(int fd) {
+    return _commit(fd) == 0;
+}
+
+bool flush_to_disk(std::FILE* file) {
+    return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
+}
+
+int create_unique_file(std::string& name) {
+    const std::string pattern = name;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = pattern;
+        if (_mktemp_s(name.data(), name.size() + 1) != 0) return -1;
+        const int fd =
+            _open(name.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+std::FILE* create_new_file(const std::string& path) {
+    // The C runtime's fopen knows no "x".
+    const int fd =
+        _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return nullptr;
+    std::FILE* file = _fdopen(fd, "wb");
+    if (!file) _close(fd);
+    return file;
+}
+
+bool copy_permissions(const std::string&, int) {
+    return true;
+}
+
+void on_interrupt(void (*handler)()) {
+    interrupt_handler = handler;
+    SetConsoleCtrlHandler(on_console_event, TRUE);
+}
+
+bool is_terminal(std::FILE* stream) {
+    return _isatty(_fileno(stream)) != 0;
+}
+
+void set_environment(const char* name, const char* value) {
+    // An empty value removes the variable on Windows, as null does here.
+    _putenv_s(name, value ? value : "");
+}
+
+std::string make_temp_folder(const std::string& prefix) {
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path folder =
+            base / (prefix + std::to_string(GetCurrentProcessId()) + "-" +
+                    std::to_string(GetTickCount64()) + "-" + std::to_string(attempt));
+        if (CreateDirectoryA(folder.string().c_str(), nullptr)) return folder.string();
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    return {};
+}
+
+std::tm local_time(std::time_t moment) {
+    std::tm local{};
+    localtime_s(&local, &moment);
+    return local;
+}
+
+} // namespace os
