@@ -18,8 +18,6 @@ namespace {
 
 constexpr uint32_t kEraseBlock = 0x10000;
 constexpr uint32_t kChunk = 4096;
-// Capacity bytes that name a size a serial NOR part can have.
-constexpr uint8_t kSmallestCapacity = 16, kLargestCapacity = 32;
 
 std::string IdText(const std::array<uint8_t, 3>& id, const char* between) {
     char buffer[16];
@@ -51,15 +49,18 @@ void FlashForm::readChipIdentity() {
         return;
     }
     chip_ = ChipState::kAnswered;
+    // What the part is and how large comes from the library's table of
+    // parts, never decoded here a second time.
+    std::string family;
+    chip_size_ = uint64_t{static_cast<uint32_t>(zintra_.ZintraChipFamily(id.data(), family))} << 10;
     std::string shown = IdText(id, " ");
+    if (!family.empty()) shown += ", " + family;
     if (chipSize() != 0) shown += ", " + FormatSize(chipSize());
     label.setCaption(shown);
 }
 
 uint64_t FlashForm::chipSize() const {
-    if (chip_ != ChipState::kAnswered) return 0;
-    const uint8_t n = chip_id_[2];
-    return n >= kSmallestCapacity && n <= kLargestCapacity ? uint64_t{1} << n : 0;
+    return chip_ == ChipState::kAnswered ? chip_size_ : 0;
 }
 
 std::string FlashForm::chipIdText() const {

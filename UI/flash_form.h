@@ -202,6 +202,7 @@ class FlashForm {
     bool stride_told_ = false;
     enum class ChipState { kUnknown, kAnswered, kNone } chip_ = ChipState::kUnknown;
     std::array<uint8_t, 3> chip_id_{};
+    uint64_t chip_size_ = 0;
     std::string backup_folder_;
     std::string last_backup_;
     struct Progress {

@@ -4,6 +4,7 @@
 #include "texts.h"
 #include "zintra.h"
 
+#include <array>
 #include <filesystem>
 #include <map>
 #include <string_view>
@@ -34,12 +35,18 @@ void* ZintraLink::bind(const char* name, bool quiet) {
     Library& lib = library();
     if (auto it = lib.exports.find(name); it != lib.exports.end()) return it->second;
     if (!lib.handle) {
-        // Beside the program first, as the program's own library; then by
-        // name through the loader's search path.
+        // Beside the program first, as the program's own library; then
+        // where an installed program keeps its libraries; then by name
+        // through the loader's search path. The installed folder is named
+        // outright: a loader wrapped by a sanitizer does not search the
+        // program's run path.
         const std::string file = os::library_file(kLibraryName);
+        const std::filesystem::path folder(services_.programFolder());
         std::string why;
-        lib.handle = os::load_library(
-            (std::filesystem::path(services_.programFolder()) / file).string(), why);
+        for (const std::filesystem::path& at :
+             {folder / file, folder / ".." / "lib" / "plexmoor" / file}) {
+            if (!lib.handle) lib.handle = os::load_library(at.string(), why);
+        }
         if (!lib.handle) lib.handle = os::load_library(file, why);
         if (!lib.handle) {
             services_.messageBox(std::string(text::kLibraryMissing) + why);
@@ -158,6 +165,17 @@ int32_t ZintraLink::ZintraBackupFlash(const std::string& path, int32_t address, 
 int32_t ZintraLink::ZintraProgramFast(int32_t first_byte_check, int32_t clock_mhz) {
     if (!available("ZintraProgramFast")) return 0;
     return call<&::ZintraProgramFast>("ZintraProgramFast", true, first_byte_check, clock_mhz);
+}
+
+int32_t ZintraLink::ZintraChipFamily(const uint8_t* id, std::string& family) {
+    family.clear();
+    if (!available("ZintraChipFamily")) return 0;
+    std::array<char, 64> name{};
+    const int32_t kib = call<&::ZintraChipFamily>("ZintraChipFamily", false, id, name.data(),
+                                                  static_cast<int32_t>(name.size()));
+    name.back() = '\0';
+    family = name.data();
+    return kib;
 }
 
 int32_t ZintraLink::ZintraStop() {

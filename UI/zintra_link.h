@@ -38,6 +38,9 @@ class ZintraLink {
     int32_t ZintraStop();
     // A programming run like action 4, in the fast mode.
     int32_t ZintraProgramFast(int32_t first_byte_check, int32_t clock_mhz);
+    // The family the library's table of parts gives the ID (empty when
+    // unknown) and the capacity in KiB, 0 when none is known.
+    int32_t ZintraChipFamily(const uint8_t* id, std::string& family);
     bool available(const char* name);
 
     // True while program flash (action 4) or a backup runs; the window's

@@ -7,12 +7,15 @@
 #include <sqlite3.h>
 
 #include <cctype>
+#include <chrono>
+#include <thread>
 
 namespace plexmoor::record {
 namespace {
 
 // Long enough for seven other processes to reserve their serials first.
 constexpr int kBusyTimeoutMs = 15000;
+constexpr int kWalRetryMs = 10;
 
 // "$3" becomes "?3": the record writes its parameters as PostgreSQL does.
 std::string SqliteParameters(const std::string& sql) {
@@ -34,7 +37,18 @@ class SqliteDatabase : public Database {
             throw Error(why);
         }
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-        query("PRAGMA journal_mode = WAL", {});
+        // Switching a new file to WAL while other stations open it too can
+        // answer "locked" at once, without waiting: asked again until the
+        // busy timeout has passed.
+        for (int waited = 0;; waited += kWalRetryMs) {
+            try {
+                query("PRAGMA journal_mode = WAL", {});
+                break;
+            } catch (const Error&) {
+                if (sqlite3_errcode(db_) != SQLITE_BUSY || waited >= kBusyTimeoutMs) throw;
+                std::this_thread::sleep_for(std::chrono::milliseconds(kWalRetryMs));
+            }
+        }
         // A committed row survives a crash of the program; WAL with NORMAL
         // can lose the last commits only to a power cut.
         query("PRAGMA synchronous = NORMAL", {});

@@ -43,12 +43,12 @@ class FlashExtrasTest : public FormTest {
 
 TEST_F(FlashExtrasTest, TheChipThatAnsweredIsShown) {
     init();
-    EXPECT_EQ(c(C::lblChip).caption(), "C2 20 15, 2 MiB");
+    EXPECT_EQ(c(C::lblChip).caption(), "C2 20 15, MX25L16-class, 2 MiB");
     ASSERT_TRUE(form->controls().userClick(c(C::Command2)));
     EXPECT_EQ(c(C::lblChip).caption(), "");
     part(vboard::other_part());
     init();
-    EXPECT_EQ(c(C::lblChip).caption(), "EF 40 15, 2 MiB");
+    EXPECT_EQ(c(C::lblChip).caption(), "EF 40 15, W25Q16-class, 2 MiB");
 }
 
 // No bridge and a bridge with no chip behind it are told apart, and with no
@@ -122,9 +122,10 @@ TEST_F(FlashExtrasTest, RestoreAsksAndCountsFromItsStart) {
     ASSERT_TRUE(form->controls().userClick(c(C::btnRestore)));
     EXPECT_EQ(services.dialog_folder, services.folder);
     EXPECT_EQ(services.messages,
-              std::vector<std::string>{"Write the backup " + name +
-                                       " to the chip C2 20 15, 2 MiB at 00010000-0001FFFF? What "
-                                       "the chip holds there is replaced."});
+              std::vector<std::string>{
+                  "Write the backup " + name +
+                  " to the chip C2 20 15, MX25L16-class, 2 MiB at 00010000-0001FFFF? What "
+                  "the chip holds there is replaced."});
     EXPECT_EQ(board().counters().page_programs, 0u);
 
     services.answer = Answer::Yes;

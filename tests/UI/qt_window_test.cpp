@@ -223,7 +223,7 @@ class QtWindowTest : public QObject {
         std::ofstream(path.toStdString(), std::ios::binary) << std::string(0x30000, 'z');
         form_->control(C::txtPath).setText(path.toStdString());
         QTest::mouseClick(find<QPushButton>(C::Command2), Qt::LeftButton);
-        QCOMPARE(find<QLabel>(C::lblChip)->text(), QString("C2 20 15, 2 MiB"));
+        QCOMPARE(find<QLabel>(C::lblChip)->text(), QString("C2 20 15, MX25L16-class, 2 MiB"));
         const QString shots = qEnvironmentVariable("PLEXMOOR_SHOTS");
         int seen = -1;
         QString left;

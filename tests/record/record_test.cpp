@@ -214,8 +214,12 @@ class RecordCliTest : public RecordTest {
     // A command on board n, as station n.
     std::string OnBoard(int n, const std::string& command) {
         const std::string b = std::to_string(n);
-        return "FTD2XX_VIRTUAL_BOARD=board" + b + ".bin FTD2XX_VIRTUAL_TIME=1 " +
-               Cli("plexmoor-cli") + " " + command + " --record '" + url_ + "' --station s" + b;
+        // Each station keeps the recovery copy of its configuration write
+        // to itself: another station's copy would stop it.
+        return "mkdir -p recovery" + b + " && ZINTRA_RECOVERY_DIR=\"$PWD/recovery" + b +
+               "\" XDG_STATE_HOME=\"$PWD/state\" FTD2XX_VIRTUAL_BOARD=board" + b +
+               ".bin FTD2XX_VIRTUAL_TIME=1 " + Cli("plexmoor-cli") + " " + command + " --record '" +
+               url_ + "' --station s" + b;
     }
     std::vector<std::vector<std::string>> HistoryCsv() {
         std::vector<std::vector<std::string>> rows;

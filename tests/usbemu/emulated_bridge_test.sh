@@ -10,6 +10,11 @@ bridge=$(cd "$(dirname "$0")/../.." && pwd)/scripts/emulated-bridge.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
+# Recovery copies of this run's configuration writes stay in its own folder:
+# a copy beside the shared library would make every other test's run wait
+# for a recovery.
+export ZINTRA_RECOVERY_DIR=$work/recovery XDG_STATE_HOME=$work/state
+mkdir -p "$ZINTRA_RECOVERY_DIR"
 "$bin/plexmoor-demo-image" demo.b >/dev/null
 head -c 8192 demo.b >small.b # the bridge road keeps real time: a short image for the exact mode
 failures=0
