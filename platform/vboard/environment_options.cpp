@@ -125,7 +125,8 @@ bool boards_from_environment(std::vector<Options>& boards, std::string& error) {
         if (!one.empty()) {
             options.serial = kSerialNumber;
         } else {
-            char serial[16];
+            // At most 255 boards: four digits always hold the number.
+            char serial[32];
             std::snprintf(serial, sizeof serial, "VB%04zu", i + 1);
             options.serial = serial;
         }
