@@ -6,11 +6,19 @@
 
 #include "controls.h"
 
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace plexmoor {
+
+// Every side of a control, in the order a binding brings a new widget up to
+// date: its place first, its visibility last, so it shows complete.
+inline constexpr std::array<Property, 10> kAllProperties = {
+    Property::Geometry,  Property::Caption, Property::Text,      Property::Items,
+    Property::ListIndex, Property::Value,   Property::BackColor, Property::Interval,
+    Property::Enabled,   Property::Visible};
 
 class WidgetSync {
   public:

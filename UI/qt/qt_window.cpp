@@ -158,11 +158,8 @@ void QtWindow::create(Control& c) {
 }
 
 void QtWindow::updateAll(const Control& c) {
-    for (Property p : {Property::Geometry, Property::Caption, Property::Text, Property::Items,
-                       Property::ListIndex, Property::Value, Property::BackColor,
-                       Property::Interval, Property::Enabled, Property::Visible}) {
+    for (Property p : kAllProperties)
         update(c, p);
-    }
 }
 
 void QtWindow::applyGeometry(const Control& c) {

@@ -15,7 +15,8 @@ constexpr UINT_PTR kEditSubclass = 1;
 
 std::string WindowText(HWND w) {
     std::string text(static_cast<std::size_t>(GetWindowTextLengthA(w)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextA(w, text.data(), static_cast<int>(text.size()))));
+    text.resize(
+        static_cast<std::size_t>(GetWindowTextA(w, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 
@@ -78,8 +79,7 @@ HWND Win32Window::windowOf(const std::string& key) const {
 }
 
 HWND Win32Window::parentFor(const Control& c) const {
-    if (c.parent() == NameOf(C::SSTab) && c.tab() >= 0 &&
-        c.tab() < static_cast<int>(pages_.size()))
+    if (c.parent() == NameOf(C::SSTab) && c.tab() >= 0 && c.tab() < static_cast<int>(pages_.size()))
         return pages_[static_cast<std::size_t>(c.tab())];
     HWND parent = c.parent().empty() ? nullptr : windowOf(c.parent());
     return parent ? parent : hwnd_;
@@ -163,11 +163,8 @@ void Win32Window::create(Control& c) {
 }
 
 void Win32Window::updateAll(const Control& c) {
-    for (Property p : {Property::Geometry, Property::Caption, Property::Text, Property::Items,
-                       Property::ListIndex, Property::Value, Property::BackColor,
-                       Property::Interval, Property::Enabled, Property::Visible}) {
+    for (Property p : kAllProperties)
         update(c, p);
-    }
 }
 
 void Win32Window::applyGeometry(const Control& c) {
