@@ -114,6 +114,9 @@ void BuildControls(ControlSet& set) {
         set(C::cmbSysVer).addItem(std::string(item));
     for (std::string_view item : {"1", "2", "3"})
         set(C::cmbBit).addItem(std::string(item));
+    for (const FastClock& clock : kFastClocks)
+        set(C::cmbClock).addItem(std::string(clock.item));
+    set(C::cmbClock).setListIndex(kDefaultFastClock);
     set(C::Timer1).setInterval(1000);
     set(C::Timer1).setEnabled(false);
     // Nothing on the board is lost unless the user chose so.

@@ -29,7 +29,19 @@ inline constexpr std::array kUnlockOrder = {C::Command3, C::Command2, C::btnSeri
                                             C::btnLoadFlash};
 
 // What else a run locks: the other run buttons and its options.
-inline constexpr std::array kLockedAdditions = {C::btnRestore, C::chkFast, C::chkBackup};
+inline constexpr std::array kLockedAdditions = {C::btnRestore, C::chkFast, C::cmbClock,
+                                                C::chkBackup};
+
+// The SPI clocks the fast mode offers under its check box, and the one a
+// new window starts with: 30 MHz needs a bridge with the 60 MHz clock, the
+// slow ones suit long cables.
+struct FastClock {
+    std::string_view item;
+    int32_t mhz;
+};
+inline constexpr std::array kFastClocks = {FastClock{"30 MHz", 30}, FastClock{"15 MHz", 15},
+                                           FastClock{"6 MHz", 6}, FastClock{"3 MHz", 3}};
+inline constexpr int kDefaultFastClock = 1;
 
 namespace layout {
 
@@ -165,6 +177,10 @@ inline constexpr Row kRows[] = {
      .parent = C::FmeOrvoFlash,
      .at = {150, 1900, 2300, 300},
      .content = "Fast programming"},
+    {.name = C::cmbClock,
+     .kind = Kind::ComboBox,
+     .parent = C::FmeOrvoFlash,
+     .at = {450, 2230, 1500, kLine}},
     {.name = C::chkBackup,
      .kind = Kind::CheckBox,
      .parent = C::FmeOrvoFlash,
@@ -180,11 +196,11 @@ inline constexpr Row kRows[] = {
     {.name = C::pgbFlash,
      .kind = Kind::ProgressBar,
      .parent = C::FmeOrvoFlash,
-     .at = {150, 2450, 5000, kLine}},
+     .at = {150, 2620, 5000, kLine}},
     {.name = C::lblProgress,
      .kind = Kind::Label,
      .parent = C::FmeOrvoFlash,
-     .at = {5300, 2480, 3550, kLabelH}},
+     .at = {5300, 2650, 3550, kLabelH}},
 
     // "Setting" tab: the two product frames share one place.
     {.name = C::fmeQuarnLite,

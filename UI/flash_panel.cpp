@@ -147,10 +147,14 @@ std::optional<int32_t> FlashForm::startAddress() {
     return address;
 }
 
-// The fast mode only where the user chose it; the library's exact mode
-// otherwise, delay for delay.
+// The fast mode only where the user chose it, at the clock chosen under it;
+// the library's exact mode otherwise, delay for delay.
 int32_t FlashForm::programFlash(int32_t first_byte_check) {
-    if (control(C::chkFast).value() == 1) return zintra_.ZintraProgramFast(first_byte_check, 0);
+    const int clock = control(C::cmbClock).listIndex();
+    const int32_t mhz = clock >= 0 && clock < static_cast<int>(kFastClocks.size())
+                            ? kFastClocks[static_cast<std::size_t>(clock)].mhz
+                            : 0;
+    if (control(C::chkFast).value() == 1) return zintra_.ZintraProgramFast(first_byte_check, mhz);
     return zintra_.ZintraAction(ZINTRA_PROGRAM_FLASH, first_byte_check, 0, 0);
 }
 

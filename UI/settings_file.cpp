@@ -257,6 +257,13 @@ void FlashForm::applySetting(std::string_view line) {
         if (std::optional<int32_t> v = ParseDecimal32(value); v && (*v == 0 || *v == 1))
             control(*k.box, k.index).setValue(*v);
         break;
+    case KeyKind::ListItem: {
+        Control& list = control(*k.box, k.index);
+        const auto& items = list.items();
+        if (auto at = std::find(items.begin(), items.end(), value); at != items.end())
+            list.setListIndex(static_cast<int>(at - items.begin()));
+        break;
+    }
     case KeyKind::Lines:
         control(*k.box, k.index).setText(Unflatten(value));
         break;

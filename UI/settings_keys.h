@@ -16,6 +16,7 @@ namespace plexmoor {
 enum class KeyKind {
     Text,  // the box's text as it stands, both ways
     Check, // a check box's value, 0 or 1; reading ignores any other value
+    ListItem, // a list's selected text; reading selects the entry of that text, if there is one
     Lines, // a multi-line box, written on one line with "|" for each line break
     // The box of the shown firmware entry; reading under versions 1 and 2
     // also sets that entry's path (entry 1 before one is shown), so that
@@ -75,9 +76,10 @@ inline constexpr SettingsKey kSettingsKeys[] = {
     {"AL",             KeyKind::BoxArray,      Written::Always,       C::txtAL, 1, kALFields, 2},
     {"ACTIVEAL",       KeyKind::BoxArray,      Written::Always,       C::txtALActive, 0, kActiveLines, 2},
     // Added later: files of older builds lack them, and the boxes keep their
-    // start values (fast mode off, backup on).
+    // start values (fast mode off, backup on, 15 MHz).
     {"FASTPROGRAM",    KeyKind::Check,         Written::Always,       C::chkFast},
     {"BACKUP",         KeyKind::Check,         Written::Always,       C::chkBackup},
+    {"FASTCLOCK",      KeyKind::ListItem,      Written::Always,       C::cmbClock},
 };
 // clang-format on
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace zintra::flash {
 namespace {
@@ -17,11 +18,12 @@ namespace {
 constexpr uint32_t kErasePauseMs = 1;
 // Transfers that fail one after another before a poll gives up.
 constexpr int kPollFailures = 3;
-// Status bytes clocked in one chip select: no more than the read buffer
-// takes beside nothing else, no fewer than a few.
-constexpr uint32_t kMaxStatusBytes = 4096;
+// Status bytes clocked in one chip select behind a page program: a few at
+// least, at most what covers a slow part's page at 30 MHz.
+constexpr uint32_t kMaxStatusBytes = 8192;
 constexpr uint32_t kMinStatusBytes = 4;
 constexpr int32_t kFastClocksMhz[] = {0, 30, 15, 6, 3};
+static_assert(kPagesPerChunk * kMaxStatusBytes + kChunkSize <= spi::kMaxBurstRead);
 
 uint32_t clamp_status(uint32_t n) {
     return std::clamp(n, kMinStatusBytes, kMaxStatusBytes);
@@ -46,24 +48,28 @@ class Deadline {
     uint64_t end_us_;
 };
 
-std::array<uint8_t, kMaxStatusBytes> status_bytes;
+// The status readings behind each page of a chunk sent at once.
+std::array<std::array<uint8_t, kMaxStatusBytes>, kPagesPerChunk> status_bytes;
 // What the block holds, as far as known: a read that arrived, or an erase.
 std::array<uint8_t, parts::kBlockSize> flash;
 
 // Reads the status register `count` times over in one chip select, again
 // and again, until its last reading is ready or the deadline has passed. A
 // lost reply is read again; a few transfers failing in a row end the poll.
+// Busy is only said of a part whose last reading arrived and was busy: a
+// transfer that failed past the deadline knows nothing of the part.
 Wait poll(const Deadline& deadline, uint32_t count, uint32_t pause_ms) {
     int failures = 0;
+    uint8_t* reading = status_bytes[0].data();
     for (;;) {
-        spi::Step step{spi::kReadStatus, 0, count, status_bytes.data()};
+        spi::Step step{spi::kReadStatus, 0, count, reading};
         if (spi::burst({&step, 1}) == spi::Result::kDone) {
             failures = 0;
-            if (is_ready(status_bytes[count - 1])) return Wait::kReady;
-        } else if (++failures == kPollFailures) {
+            if (is_ready(reading[count - 1])) return Wait::kReady;
+            if (deadline.passed()) return Wait::kBusy;
+        } else if (++failures == kPollFailures || deadline.passed()) {
             return Wait::kNoAnswer;
         }
-        if (deadline.passed()) return Wait::kBusy;
         if (pause_ms) host::sleep_ms(pause_ms);
     }
 }
@@ -112,23 +118,29 @@ bool FastProgram::start() {
 }
 
 void FastProgram::finish() {
+    // Pages a stop left waiting go out, as the pages before a stop always did.
+    if (waiting_count_ > 0) send_pages(nullptr, 0, 0);
     if (clock_raised_) spi::restore_clock();
     clock_raised_ = false;
 }
 
-// Reads what the run decides of the block, a chunk at a time. An erasable
-// block is read whole, but only until its bytes can be neither blank nor
-// the target: it is erased then anyway.
+// Reads what the run decides of the block: its first chunk, then the rest
+// in one read unless the first already shows that an erasable block is to
+// be erased (it is neither blank nor the target).
 FastProgram::Found FastProgram::survey(const Block& b) {
     known_.fill(false);
     const uint32_t to = b.erasable ? parts::kBlockSize : b.end;
     bool blank = true, same = true;
-    for (uint32_t off = 0; off < to && (!b.erasable || blank || same); off += kChunkSize) {
-        uint8_t* at = flash.data() + off;
-        bool& known = known_[off / kChunkSize];
-        known = read_chunk(b.base + off, at);
-        blank = blank && known && is_blank(at, kChunkSize);
-        same = same && known && std::equal(at, at + kChunkSize, want(b, off));
+    for (uint32_t off = 0; off < to && (!b.erasable || blank || same);) {
+        const uint32_t size = off == 0 ? kChunkSize : to - off;
+        const bool arrived = read_burst(b.base + off, {flash.data() + off, size});
+        for (uint32_t c = off; c < off + size; c += kChunkSize) {
+            const uint8_t* at = flash.data() + c;
+            known_[c / kChunkSize] = arrived;
+            blank = blank && arrived && is_blank(at, kChunkSize);
+            same = same && arrived && std::equal(at, at + kChunkSize, want(b, c));
+        }
+        off += size;
     }
     return same ? Found::kSame : blank ? Found::kBlank : Found::kOther;
 }
@@ -179,36 +191,82 @@ bool FastProgram::needs_page(const Block& b, uint32_t off) {
     return !(known_[off / kChunkSize] && std::equal(w, w + kPageSize, flash.data() + off));
 }
 
-// Write enable, the page program and a status read clocked on through the
-// programming, in one write; the status bytes it took to read ready, and a
-// few more, are clocked behind the next page.
+// The pages of a chunk wait and go out together, each as write enable,
+// page program and a status read clocked on through the programming, with
+// the chunk's verify read behind the last. The first page goes alone, to
+// learn how many status bytes the part's programming takes.
 Strategy::PageOutcome FastProgram::program_page(const Block& b, uint32_t off) {
-    const uint32_t address = b.base + off;
-    const uint32_t budget_ms = parts::current().page_program_ms;
-    Deadline deadline(budget_ms);
-    spi::Step steps[] = {
-        {spi::kWriteEnable},
-        {spi::kPageProgram, address, kPageSize, const_cast<uint8_t*>(want(b, off))},
-        {spi::kReadStatus, 0, status_count_, status_bytes.data()},
-    };
-    spi::Result r = spi::burst(steps);
-    Wait w = Wait::kNoAnswer; // a write that failed: the verify finds it
-    if (r != spi::Result::kWriteFailed) {
-        auto end = status_bytes.begin() + status_count_;
-        auto at = r == spi::Result::kDone ? std::find_if(status_bytes.begin(), end, is_ready) : end;
-        if (at != end) {
-            auto busy = static_cast<uint32_t>(at - status_bytes.begin());
-            status_count_ = clamp_status(busy + busy / 16 + kMinStatusBytes);
-            w = Wait::kReady;
-        } else {
-            status_count_ = clamp_status(status_count_ * 2);
-            w = poll(deadline, clamp_status(status_count_ / 4), 0);
-        }
+    waiting_[waiting_count_] = b.base + off;
+    waiting_data_[waiting_count_] = want(b, off);
+    ++waiting_count_;
+    const uint32_t chunk_off = off - off % kChunkSize;
+    bool last = true;
+    for (uint32_t p = off + kPageSize; p < chunk_off + kChunkSize && last; p += kPageSize)
+        last = !needs_page(b, p);
+    if (learned_ && !last) return {};
+    const uint32_t verify_at = b.base + chunk_off;
+    const Sent sent = last ? send_pages(flash.data() + chunk_off, verify_at, kChunkSize)
+                           : send_pages(nullptr, 0, 0);
+    if (last) {
+        verified_at_ = verify_at;
+        verified_ = sent == Sent::kDone;
     }
-    host::debugf(text::kPageProgrammed, address);
-    if (w != Wait::kBusy) return {};
-    host::showf(text::kFastBusyAfter, budget_ms, text::kFastPageProgram, address);
-    return {true, std::nullopt};
+    if (sent == Sent::kFailed) return {true, std::nullopt};
+    return {};
+}
+
+FastProgram::Sent FastProgram::send_pages(uint8_t* verify_to, uint32_t verify_at,
+                                          uint32_t verify_size) {
+    const uint32_t budget_ms = parts::current().page_program_ms;
+    const uint32_t pages = std::exchange(waiting_count_, 0);
+    for (uint32_t next = 0;;) {
+        std::array<spi::Step, 3 * kPagesPerChunk + 1> steps;
+        std::size_t n = 0;
+        const uint32_t count = status_count_;
+        for (uint32_t p = next; p < pages; ++p) {
+            steps[n++] = {spi::kWriteEnable};
+            steps[n++] = {spi::kPageProgram, waiting_[p], kPageSize,
+                          const_cast<uint8_t*>(waiting_data_[p])};
+            steps[n++] = {spi::kReadStatus, 0, count, status_bytes[p - next].data()};
+        }
+        if (verify_to) steps[n++] = {spi::kRead, verify_at, verify_size, verify_to};
+        const spi::Result r = spi::burst({steps.data(), n});
+        if (r == spi::Result::kReadFailed) {
+            // Nothing is known of the pages; the part finishes before anything
+            // else goes out, and the verify finds what did not arrive.
+            poll(Deadline(budget_ms), 1, 0);
+            return Sent::kLost;
+        }
+        if (r != spi::Result::kDone) return Sent::kLost;
+        // A page still busy at its last status byte: what came behind it
+        // found the part busy and was ignored.
+        uint32_t p = next, slowest = 0;
+        for (; p < pages; ++p) {
+            const auto& reading = status_bytes[p - next];
+            const auto ready = std::find_if(reading.begin(), reading.begin() + count, is_ready);
+            if (ready == reading.begin() + count) break;
+            slowest = std::max(slowest, static_cast<uint32_t>(ready - reading.begin()));
+            host::debugf(text::kPageProgrammed, waiting_[p]);
+        }
+        if (p > next) {
+            learned_ = true;
+            status_count_ = clamp_status(slowest + slowest / 16 + kMinStatusBytes);
+        }
+        if (p == pages) return Sent::kDone;
+        status_count_ = clamp_status(count * 2);
+        switch (poll(Deadline(budget_ms), clamp_status(status_count_ / 4), 0)) {
+        case Wait::kBusy:
+            host::showf(text::kFastBusyAfter, budget_ms, text::kFastPageProgram, waiting_[p]);
+            return Sent::kFailed;
+        case Wait::kNoAnswer:
+            return Sent::kLost;
+        case Wait::kReady:
+            break;
+        }
+        host::debugf(text::kPageProgrammed, waiting_[p]);
+        next = p + 1;
+        if (next == pages && !verify_to) return Sent::kDone;
+    }
 }
 
 bool FastProgram::chunk_known_as_target(const Block& b, uint32_t off) const {
@@ -216,16 +274,20 @@ bool FastProgram::chunk_known_as_target(const Block& b, uint32_t off) const {
     return known_[off / kChunkSize] && std::equal(w, w + kChunkSize, flash.data() + off);
 }
 
-// Reads the chunk back once, unless a read that arrived has shown it to hold
-// the bytes already (then no page of it was programmed). A chunk that did
-// not arrive fails at its first byte: its zeros would pass for zero padding
-// that was never written.
+// The chunk as the read behind its last page brought it, or read once now,
+// unless a read that arrived has shown it to hold the bytes already (then no
+// page of it was programmed). A chunk that did not arrive fails at its first
+// byte: its zeros would pass for zero padding that was never written.
 std::optional<uint32_t> FastProgram::verify_chunk(const Block& b, uint32_t off) {
-    if (chunk_known_as_target(b, off)) return std::nullopt;
     const uint32_t address = b.base + off;
     uint8_t* have = flash.data() + off;
     bool& known = known_[off / kChunkSize];
-    known = read_chunk(address, have);
+    if (std::exchange(verified_at_, kNothingVerified) == address) {
+        known = verified_;
+    } else {
+        if (chunk_known_as_target(b, off)) return std::nullopt;
+        known = read_chunk(address, have);
+    }
     const uint8_t* w = want(b, off);
     auto [got, expected] = std::mismatch(have, have + kChunkSize, w);
     if (known && got == have + kChunkSize) return std::nullopt;

@@ -15,7 +15,10 @@
 namespace zintra::spi {
 namespace {
 
-constexpr std::size_t kBufferSize = 8192;
+constexpr std::size_t kStreamSize = 16384;
+// Room for a chunk's pages with their status reads and its verify, or for
+// a whole block read at once.
+constexpr std::size_t kReadSize = kMaxBurstRead;
 
 // What follows the opcode inside one chip select, in order.
 enum Phase : uint8_t {
@@ -92,6 +95,9 @@ constexpr uint32_t kDefaultFastMhz = 15;
 // No MPSSE knows these two, so their answer always comes and marks the end
 // of the replies to what was sent before them.
 constexpr uint8_t kBadCommand = 0xFA;
+// SEND_IMMEDIATE: the bridge sends what it holds for the host now instead
+// of when its latency timer runs out (16 ms unless a driver lowers it).
+constexpr uint8_t kSendImmediate = 0x87;
 constexpr uint8_t kMarkerA = 0xAA;
 constexpr uint8_t kMarkerB = 0xAB;
 constexpr int kMarkerReplies = 3;
@@ -100,8 +106,8 @@ constexpr DWORD kListBySerial = FT_LIST_BY_INDEX | FT_OPEN_BY_SERIAL_NUMBER;
 constexpr std::size_t kSerialBufferSize = 60;
 constexpr int kSettleIterations = 1000;
 
-std::array<uint8_t, kBufferSize> stream;
-std::array<uint8_t, kBufferSize> read_buffer;
+std::array<uint8_t, kStreamSize> stream;
+std::array<uint8_t, kReadSize> read_buffer;
 // What a fast run changed: the master clock, or the divisor alone.
 enum class Clock { kSetup, kDivisor, kMaster60 };
 Clock clock_changed = Clock::kSetup;
@@ -129,7 +135,8 @@ class Stream {
     std::size_t size_ = 0;
 };
 
-// The MPSSE length field counts bytes minus one.
+// The MPSSE length field counts bytes minus one, in 16 bits.
+constexpr uint32_t kMaxShift = 0x10000;
 uint8_t length_low(uint32_t length) {
     return static_cast<uint8_t>((length - 1) & 0xFF);
 }
@@ -140,6 +147,9 @@ uint8_t length_high(uint32_t length) {
 // What a stream under construction asks of the driver.
 struct Plan {
     uint32_t read_bytes = 0; // replies of every read phase, in order
+    // Each command that reads ends with SEND_IMMEDIATE. The single
+    // transactions keep the streams they always had.
+    bool send_immediate = false;
 };
 
 // Appends one command in its chip select, refusing what does not fit so
@@ -154,7 +164,8 @@ bool append(Stream& s, Plan& plan, const Command& command, uint32_t address, uin
         switch (phase) {
         case kReadPhase:
             if (length == 0) break;
-            if (length > read_buffer.size() - plan.read_bytes || !buffer) return false;
+            if (length > read_buffer.size() - plan.read_bytes || length > kMaxShift || !buffer)
+                return false;
             ok = s.put({kClockIn, length_low(length), length_high(length)});
             plan.read_bytes += length;
             break;
@@ -164,7 +175,7 @@ bool append(Stream& s, Plan& plan, const Command& command, uint32_t address, uin
             break;
         case kWritePhase:
             if (length == 0) break;
-            if (!buffer) return false;
+            if (!buffer || length > kMaxShift) return false;
             ok = s.put({kClockOut, length_low(length), length_high(length)}) &&
                  s.put(buffer, length);
             break;
@@ -175,7 +186,10 @@ bool append(Stream& s, Plan& plan, const Command& command, uint32_t address, uin
             break;
         }
     }
-    return ok && s.put({kSetLowPins, kReleased, kLowDirection});
+    const bool reads =
+        std::find(command.phases.begin(), command.phases.end(), kReadPhase) != command.phases.end();
+    ok = ok && s.put({kSetLowPins, kReleased, kLowDirection});
+    return ok && (!(reads && length > 0 && plan.send_immediate) || s.put({kSendImmediate}));
 }
 
 // Sends the stream built, then reads its replies into the read buffer.
@@ -208,7 +222,7 @@ void write_bytes(std::initializer_list<uint8_t> bytes) {
 // marker's arrives. True when it did, with `refused` telling whether the
 // bridge answered `command` as a bad command on the way.
 bool send_marked(uint8_t command, uint8_t marker, bool& refused) {
-    std::array<uint8_t, 2> out = {command, marker};
+    std::array<uint8_t, 3> out = {command, marker, kSendImmediate};
     DWORD n = 0;
     if (FT_Write(state().device, out.data(), static_cast<DWORD>(out.size()), &n) != FT_OK)
         return false;
@@ -294,7 +308,7 @@ Result transaction(uint8_t opcode, uint32_t address, uint32_t length, uint8_t* b
 
 Result burst(std::span<const Step> steps) {
     Stream s;
-    Plan plan;
+    Plan plan{.send_immediate = true};
     for (const Step& step : steps) {
         const Command* command = find_command(step.opcode);
         if (!command || !append(s, plan, *command, step.address, step.length, step.buffer))

@@ -57,10 +57,14 @@ struct Step {
     uint32_t length = 0;
     uint8_t* buffer = nullptr;
 };
+// The most a burst reads back.
+constexpr uint32_t kMaxBurstRead = 192 * 1024;
 // Several commands in one USB write, each in a chip select of its own, and
-// the replies of all of them in one USB read. No fixed delay follows any of
-// them: the caller polls the busy bit instead. Refused as a whole when one
-// opcode is unknown or the replies together exceed the read buffer.
+// the replies of all of them in one USB read; SEND_IMMEDIATE behind each
+// command that reads, so the replies never wait for the bridge's latency
+// timer. No fixed delay follows any of them: the caller polls the busy bit
+// instead. Refused as a whole when one opcode is unknown, the stream
+// exceeds its buffer or the replies together exceed kMaxBurstRead.
 [[nodiscard]] Result burst(std::span<const Step> steps);
 
 // Sets the SPI clock for a fast run: `mhz` of 30, 15, 6 or 3, or 0 for

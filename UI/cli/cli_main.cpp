@@ -6,6 +6,7 @@
 #include "cli_recovery.h"
 #include "cli_services.h"
 #include "cli_texts.h"
+#include "control_table.h"
 #include "file_replacement.h"
 #include "flash_form.h"
 #include "texts.h"
@@ -125,6 +126,9 @@ int Program(FlashForm& form, CliServices& services, const Options& o, BoardRecor
     form.control(C::txtPath).setText(o.image);
     form.control(C::txtAddr).setText(std::to_string(o.address));
     form.control(C::chkFast).setValue(o.fast ? 1 : 0);
+    for (std::size_t i = 0; i < kFastClocks.size(); ++i)
+        if (kFastClocks[i].mhz == o.clock_mhz)
+            form.control(C::cmbClock).setListIndex(static_cast<int>(i));
     // A production line backs boards up only where it asks to, into a
     // folder of its choice.
     form.control(C::chkBackup).setValue(o.backup.empty() ? 0 : 1);

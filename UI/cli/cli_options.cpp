@@ -3,6 +3,7 @@
 #include "cli_record.h"
 
 #include "cli_texts.h"
+#include "control_table.h"
 #include "texts.h"
 
 #include <CLI/CLI.hpp>
@@ -204,6 +205,13 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
             },
             ""));
     program->add_flag("--fast", o.fast, Help(text::kFastHelp));
+    std::vector<int32_t> clocks;
+    for (const FastClock& clock : kFastClocks)
+        clocks.push_back(clock.mhz);
+    program->add_option("--clock", o.clock_mhz, Help(text::kClockHelp))
+        ->type_name("MHZ")
+        ->check(CLI::IsMember(clocks))
+        ->needs("--fast");
     program->add_option("--backup", o.backup, Help(text::kBackupHelp))
         ->type_name("DIR")
         ->transform(Path<Folder>("DIR"));

@@ -26,7 +26,8 @@ struct Options {
     std::string backup;   // program: the backup folder, empty for none
     int32_t address = 0;
     bool fast = false;
-    bool yes = false; // pack: the answer to its closing question
+    int32_t clock_mhz = 15; // program --fast: the SPI clock
+    bool yes = false;       // pack: the answer to its closing question
     bool keep_recovery = false;
     // Where the production record is (every command).
     std::optional<std::string> record_url;

@@ -59,6 +59,8 @@ inline constexpr std::string_view kAddressHelp =
     "the flash address to program from: decimal, or hexadecimal after 0x (default 0)";
 inline constexpr std::string_view kFastHelp =
     "fast programming: poll the chip and skip what the board holds already";
+inline constexpr std::string_view kClockHelp =
+    "with --fast: the SPI clock, 30 (bridges with the 60 MHz clock), 15, 6 or 3 MHz";
 inline constexpr std::string_view kBackupHelp =
     "first back up every block the run will erase into this folder (made when missing)";
 inline constexpr std::string_view kKeepRecoveryHelp =

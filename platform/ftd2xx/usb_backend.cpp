@@ -11,7 +11,6 @@
 namespace ftd2xx {
 namespace {
 
-constexpr unsigned char kLatencyMs = 1;
 constexpr auto kReadDeadline = std::chrono::milliseconds(3000);
 constexpr int kUsbChunk = 4096;
 
@@ -92,9 +91,9 @@ class UsbBackend final : public Backend {
             ftdi_free(ctx);
             return open_status(result);
         }
-        // The chip's default 16 ms latency timer would hold back every short
-        // read-back; a page verify reads 256 bytes, so keep it low.
-        ftdi_set_latency_timer(ctx, kLatencyMs);
+        // The latency timer stays as the chip has it, as with the vendor's
+        // driver: a host that wants short replies at once asks for them
+        // with SEND_IMMEDIATE.
         // libusb's own transfer timeout (5 s in libftdi) would hold a read
         // from a bridge that stopped answering past the read deadline.
         ctx->usb_read_timeout = ctx->usb_write_timeout = static_cast<int>(kReadDeadline.count());

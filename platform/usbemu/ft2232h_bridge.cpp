@@ -148,6 +148,7 @@ int Ft2232hBridge::vendor_request(uint8_t request, uint16_t value, uint16_t, uin
     case kSetLatencyTimer:
         if ((value & 0xFF) == 0) return -EPIPE; // the chip refuses 0 ms
         latency_ms_ = uint8_t(value & 0xFF);
+        board_.set_latency_timer(latency_ms_);
         return 0;
     case kGetLatencyTimer:
         return copy_out(&latency_ms_, 1, data, length);

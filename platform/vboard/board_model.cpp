@@ -1,5 +1,6 @@
 #include "board_model.h"
 
+#include "board_stats.h"
 #include "ftd2xx.h"
 
 #include <algorithm>
@@ -34,14 +35,13 @@ constexpr FlashPart kOtherPart{
     .status_write_us = 10'000,
 };
 
-// The USB model: every transfer costs one high-speed bulk turnaround, about a
-// microframe (125 us), and the MPSSE engine then spends the SPI clock time of
-// the bytes it shifts (12 MHz or 60 MHz reference / (2 * (divisor + 1)));
-// the USB payload time itself is small against both and is not counted.
-constexpr uint64_t kUsbTransferNs = 125'000;
-
 uint64_t saturating_ns(uint64_t us) {
     return us > UINT64_MAX / 1000 ? UINT64_MAX : us * 1000;
+}
+
+UsbTiming usb_timing(const Options& options) {
+    return {.turnaround_ns = uint64_t{options.usb_turnaround_us} * 1000,
+            .latency_ns = uint64_t{std::max<uint32_t>(options.latency_ms, 1)} * 1'000'000};
 }
 
 } // namespace
@@ -64,7 +64,9 @@ BoardModel::BoardModel(const Options& options, std::unique_ptr<BoardMemory> memo
       master_clock_60mhz_(options.master_clock_60mhz), memory_(std::move(memory)),
       faults_(options.faults), clock_(clock),
       flash_(part_, memory_->bytes(), clock_, faults_, counters_),
-      engine_(flash_, clock_, counters_, options.master_clock_60mhz) {}
+      link_(clock_, counters_, usb_timing(options)),
+      engine_(flash_, clock_, counters_, link_, options.master_clock_60mhz),
+      stats_path_(options.stats_path), latency_ms_(options.latency_ms) {}
 
 BoardModel::~BoardModel() {
     memory_->flush();
@@ -89,6 +91,11 @@ void BoardModel::note_sleep(uint32_t ms) {
 // Interface A of the chip the bridge stands for.
 std::string BoardModel::description() const {
     return master_clock_60mhz_ ? "Virtual FT2232H A" : "Virtual FT2232D A";
+}
+
+uint32_t BoardModel::spi_clock_hz() const {
+    std::lock_guard lock(mutex_);
+    return engine_.spi_clock_hz();
 }
 
 void BoardModel::observe_commands(CommandObserver observer) {
@@ -132,6 +139,10 @@ uint32_t BoardModel::open() {
     // holds it, as another program holds a real bridge.
     if (faults_.open_fails || opened_ || !memory_->claim()) return FT_DEVICE_NOT_OPENED;
     opened_ = true;
+    link_.set_latency_ms(latency_ms_);
+    link_.open();
+    opened_ns_ = clock_.now_ns();
+    at_open_ = counters_;
     return FT_OK;
 }
 
@@ -156,7 +167,7 @@ uint32_t BoardModel::usb_write(const uint8_t* data, uint32_t size) {
     if (!opened_) return FT_INVALID_HANDLE;
     if (!data && size) return FT_INVALID_PARAMETER;
     ++counters_.usb_writes;
-    clock_.advance_ns(kUsbTransferNs);
+    link_.turnaround();
     if (counters_.usb_writes == faults_.write_fails_on_call) {
         ++counters_.failed_writes;
         return FT_IO_ERROR;
@@ -174,18 +185,24 @@ uint32_t BoardModel::usb_read(uint8_t* data, uint32_t size, uint32_t* got) {
     if (!opened_) return FT_INVALID_HANDLE;
     if (!data && size) return FT_INVALID_PARAMETER;
     ++counters_.usb_reads;
-    clock_.advance_ns(kUsbTransferNs);
     if (counters_.usb_reads == faults_.read_fails_on_call) {
         // The bytes of a failed transfer are lost, as on a real bus.
-        engine_.take(nullptr, size);
+        link_.take(nullptr, size);
+        link_.turnaround();
         ++counters_.failed_reads;
         return FT_IO_ERROR;
     }
-    // With too few bytes queued the read returns what there is, as a
+    // With too few bytes on their way the read returns what there is, as a
     // read with a timeout does; it never waits for bytes that cannot come.
-    *got = static_cast<uint32_t>(engine_.take(data, size));
+    *got = static_cast<uint32_t>(link_.take(data, size));
+    link_.turnaround();
     counters_.bytes_in += *got;
     return FT_OK;
+}
+
+void BoardModel::set_latency_timer(uint32_t ms) {
+    std::lock_guard lock(mutex_);
+    link_.set_latency_ms(ms);
 }
 
 void BoardModel::close() {
@@ -196,6 +213,19 @@ void BoardModel::close() {
     engine_.purge();
     memory_->flush();
     memory_->release();
+    if (stats_path_.empty()) return;
+    const BoardStats stats{
+        .board_us = (clock_.now_ns() - opened_ns_) / 1000,
+        .usb_transfers =
+            counters_.usb_writes - at_open_.usb_writes + counters_.usb_reads - at_open_.usb_reads,
+        .bytes_out = counters_.bytes_out - at_open_.bytes_out,
+        .bytes_in = counters_.bytes_in - at_open_.bytes_in,
+        .spi_hz = engine_.spi_clock_hz(),
+        .erases = counters_.erases - at_open_.erases,
+        .pages_programmed = counters_.page_programs - at_open_.page_programs,
+    };
+    std::string error;
+    if (!write_stats(stats_path_, serial_, stats, error)) complain(error);
 }
 
 } // namespace vboard

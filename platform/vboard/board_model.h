@@ -6,6 +6,7 @@
 #include "board_file.h"
 #include "mpsse_engine.h"
 #include "spi_flash.h"
+#include "usb_link.h"
 #include "virtual_board.h"
 
 #include <memory>
@@ -35,6 +36,7 @@ class BoardModel final : public Board {
     const std::string& serial() const override { return serial_; }
     std::string description() const override;
     const FlashPart& part() const override { return part_; }
+    uint32_t spi_clock_hz() const override;
     void observe_commands(CommandObserver observer) override;
 
     std::vector<uint8_t> read(uint32_t address, uint32_t size) const override;
@@ -47,6 +49,7 @@ class BoardModel final : public Board {
     uint32_t set_bit_mode(uint8_t mask, uint8_t mode) override;
     uint32_t usb_write(const uint8_t* data, uint32_t size) override;
     uint32_t usb_read(uint8_t* data, uint32_t size, uint32_t* got) override;
+    void set_latency_timer(uint32_t ms) override;
     void close() override;
 
     mutable std::mutex mutex_;
@@ -58,8 +61,15 @@ class BoardModel final : public Board {
     Counters counters_;
     BoardClock& clock_;
     SpiFlash flash_;
+    UsbLink link_;
     MpsseEngine engine_;
     bool opened_ = false;
+    const std::string stats_path_;
+    const uint32_t latency_ms_;
+    // The board's time and counters when its bridge was opened, for the
+    // figures it writes when the bridge closes.
+    uint64_t opened_ns_ = 0;
+    Counters at_open_;
 };
 
 } // namespace vboard

@@ -64,9 +64,6 @@ constexpr uint8_t kBadCommand = 0xFA;
 constexpr uint8_t kMpsseMode = 0x02;
 constexpr uint32_t kReference60MHz = 60'000'000;
 constexpr uint32_t kReference12MHz = 12'000'000;
-// Unread replies beyond this are dropped: a host that never reads must not
-// make the board grow without end (the real driver's buffer is finite too).
-constexpr std::size_t kReplyLimit = 4u << 20;
 
 uint8_t reverse_bits(uint8_t b) {
     b = static_cast<uint8_t>((b & 0xF0) >> 4 | (b & 0x0F) << 4);
@@ -76,9 +73,10 @@ uint8_t reverse_bits(uint8_t b) {
 
 } // namespace
 
-MpsseEngine::MpsseEngine(SpiFlash& flash, BoardClock& clock, Counters& counters,
+MpsseEngine::MpsseEngine(SpiFlash& flash, BoardClock& clock, Counters& counters, UsbLink& link,
                          bool master_clock_60mhz)
-    : flash_(flash), clock_(clock), counters_(counters), master_clock_60mhz_(master_clock_60mhz) {}
+    : flash_(flash), clock_(clock), counters_(counters), link_(link),
+      master_clock_60mhz_(master_clock_60mhz) {}
 
 uint32_t MpsseEngine::spi_clock_hz() const {
     const uint32_t reference = divide_by_5_ ? kReference12MHz : kReference60MHz;
@@ -104,7 +102,7 @@ void MpsseEngine::set_mode(uint8_t mode) {
 
 void MpsseEngine::purge() {
     partial_.clear();
-    replies_.clear();
+    link_.purge();
 }
 
 void MpsseEngine::set_low_pins(uint8_t value, uint8_t direction) {
@@ -117,18 +115,7 @@ void MpsseEngine::set_low_pins(uint8_t value, uint8_t direction) {
 }
 
 void MpsseEngine::reply(uint8_t byte) {
-    if (replies_.size() >= kReplyLimit) {
-        ++counters_.dropped_bytes;
-        return;
-    }
-    replies_.push_back(byte);
-}
-
-std::size_t MpsseEngine::take(uint8_t* out, std::size_t size) {
-    const std::size_t n = std::min(size, replies_.size());
-    if (out) std::copy_n(replies_.begin(), n, out);
-    replies_.erase(replies_.begin(), replies_.begin() + static_cast<std::ptrdiff_t>(n));
-    return n;
+    link_.queue(byte);
 }
 
 void MpsseEngine::feed(const uint8_t* data, std::size_t size) {
@@ -200,7 +187,10 @@ std::size_t MpsseEngine::execute(const uint8_t* data, std::size_t size) {
     case kDivideBy5On:
         divide_by_5_ = true;
         break;
-    default: // send immediate, three-phase and adaptive clocking: nothing to model
+    case kSendImmediate:
+        link_.send_immediate();
+        break;
+    default: // three-phase and adaptive clocking: nothing to model
         break;
     }
     return command->length;

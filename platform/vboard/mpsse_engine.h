@@ -5,9 +5,9 @@
 
 #include "board_clock.h"
 #include "spi_flash.h"
+#include "usb_link.h"
 
 #include <cstdint>
-#include <deque>
 #include <vector>
 
 namespace vboard {
@@ -16,17 +16,17 @@ class MpsseEngine {
   public:
     // Without the 60 MHz master clock the engine is an FT2232D's: it answers
     // the commands only the later chips have as bad commands.
-    MpsseEngine(SpiFlash& flash, BoardClock& clock, Counters& counters, bool master_clock_60mhz);
+    MpsseEngine(SpiFlash& flash, BoardClock& clock, Counters& counters, UsbLink& link,
+                bool master_clock_60mhz);
 
     // Mode 0x02 switches the engine on; any other mode switches it off and
     // lets the pins float, which deselects the flash.
     void set_mode(uint8_t mode);
     // Drops a half-received command and every unread reply.
     void purge();
-    // One USB write. The board clock advances as the bytes go out on the wire.
+    // One USB write. The board clock advances as the bytes go out on the wire;
+    // the replies go to the USB link.
     void feed(const uint8_t* data, std::size_t size);
-    // Takes up to `size` queued reply bytes; returns how many.
-    std::size_t take(uint8_t* out, std::size_t size);
     uint32_t spi_clock_hz() const;
 
   private:
@@ -39,11 +39,11 @@ class MpsseEngine {
     SpiFlash& flash_;
     BoardClock& clock_;
     Counters& counters_;
+    UsbLink& link_;
     const bool master_clock_60mhz_;
 
     bool enabled_ = false;
     std::vector<uint8_t> partial_; // a command whose tail is still to come
-    std::deque<uint8_t> replies_;
 
     uint8_t low_value_ = 0;
     uint8_t low_direction_ = 0; // all inputs until the host sets them

@@ -97,6 +97,8 @@ class Board {
     virtual const std::string& serial() const = 0;
     virtual std::string description() const = 0;
     virtual const FlashPart& part() const = 0;
+    // The SPI clock the bridge's master clock and divisor give now.
+    virtual uint32_t spi_clock_hz() const = 0;
     // Told of every command, ignored ones included, while the board is
     // locked: it may change faults() but must not call the board otherwise.
     // An empty observer stops it.
@@ -116,6 +118,10 @@ class Board {
     virtual uint32_t set_bit_mode(uint8_t mask, uint8_t mode) = 0;
     virtual uint32_t usb_write(const uint8_t* data, uint32_t size) = 0;
     virtual uint32_t usb_read(uint8_t* data, uint32_t size, uint32_t* got) = 0;
+    // The bridge's latency timer, as a host's driver may set it (the chip
+    // starts with Options::latency_ms at every open).
+    virtual void set_latency_timer(uint32_t ms) = 0;
+    // Writes the figures of the open to Options::stats_path, if one is set.
     virtual void close() = 0;
 };
 
@@ -130,11 +136,13 @@ struct Options {
     Faults faults;
     std::string serial = kSerialNumber;
     // The USB model: what one transfer costs, and the bridge's latency
-    // timer, which sends back data waiting in the bridge when it runs out.
+    // timer, which sends back data waiting in the bridge when it runs out
+    // (16 ms: the chip's value after power-up, which the vendor's driver
+    // keeps on open).
     uint32_t usb_turnaround_us = 125;
     uint32_t latency_ms = 16;
-    // Where the board writes its figures when its bridge closes; empty:
-    // nowhere. "%s" in it becomes the bridge's serial number.
+    // Where the board writes its figures, one JSON object, when its bridge
+    // closes; empty: nowhere. "%s" in it becomes the bridge's serial number.
     std::string stats_path;
 };
 

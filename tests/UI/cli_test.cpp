@@ -266,6 +266,31 @@ TEST_F(CliTest, ProgramFromAnAddressCountsFromIt) {
     EXPECT_EQ(ReadText(path("board.bin")).substr(0x10000, image.size()), image);
 }
 
+// The fast mode's clock as the command line chooses it, and the board's
+// figures of the run in the file the environment names; a clock the fast
+// mode does not offer, or one without --fast, is a usage error.
+TEST_F(CliTest, FastProgramRunsAtTheClockAskedForAndTheBoardTellsItsFigures) {
+    struct Run {
+        const char* mhz;
+        char fill;
+        const char* figures; // the end of the board's figures
+    };
+    for (Run r : {Run{"30", 'I', "\"erases\": 0, \"pages_programmed\": 48}"},
+                  Run{"3", 'J', "\"erases\": 1, \"pages_programmed\": 48}"}}) {
+        WriteText(path("image.b"), std::string(0x3000, r.fill));
+        Outcome fast = cli(std::string("program image.b --fast --clock ") + r.mhz,
+                           "WINCALLS_DEBUG=1 FTD2XX_VIRTUAL_STATS=stats-%s.json");
+        ASSERT_EQ(fast.status, 0) << fast.err;
+        EXPECT_NE(fast.err.find(std::string("SPI clock ") + r.mhz + " MHz"), std::string::npos)
+            << fast.err;
+        const std::string stats = ReadText(path("stats-VB000001.json"));
+        EXPECT_NE(stats.find(r.figures), std::string::npos) << stats;
+        EXPECT_EQ(ReadText(path("board.bin")).substr(0, 0x3000), std::string(0x3000, r.fill));
+    }
+    EXPECT_EQ(cli("program image.b --fast --clock 12").status, 2);
+    EXPECT_EQ(cli("program image.b --clock 15").status, 2);
+}
+
 // A hang-up, a kill and Ctrl+C stop a run at the next page with its
 // message; a closed pipe on the output does not stop it.
 TEST_F(CliTest, SignalsStopARunAtAPageAndAClosedPipeDoesNot) {

@@ -126,7 +126,7 @@ TEST_F(SettingsFileTest, EveryVersionAndDipCountSurvivesARestart) {
                 keys.push_back("AL" + Two(i));
             for (int i = 0; i <= 8; ++i)
                 keys.push_back("ACTIVEAL" + Two(i));
-            keys.insert(keys.end(), {"FASTPROGRAM", "BACKUP"});
+            keys.insert(keys.end(), {"FASTPROGRAM", "BACKUP", "FASTCLOCK"});
             EXPECT_EQ(KeysOf(written), keys);
 
             const std::vector<std::string> carried = Carried(*form);
@@ -316,20 +316,24 @@ TEST_F(SettingsFileTest, AnUnreadableSettingsFileIsToldOnceAndTheDefaultsStay) {
     EXPECT_TRUE(fs::is_directory(settingsPath()));
 }
 
-// The two keys added later: a file of an older build lacks them and the
-// boxes keep their start values; a value other than 0 or 1 is passed over.
+// The keys added later: a file of an older build lacks them and the boxes
+// keep their start values; a value other than 0 or 1, or a clock the list
+// does not offer, is passed over.
 TEST_F(SettingsFileTest, TheCheckBoxKeysOfLaterBuilds) {
     WriteText(settingsPath(), "SYSVER=3\r\nMEMOALL=old\r\n");
     StartForm();
     EXPECT_EQ(c(C::chkFast).value(), 0);
     EXPECT_EQ(c(C::chkBackup).value(), 1);
-    WriteText(settingsPath(), "FASTPROGRAM=1\r\nBACKUP=0\r\nBACKUP=7\r\n");
+    EXPECT_EQ(c(C::cmbClock).text(), "15 MHz");
+    WriteText(settingsPath(),
+              "FASTPROGRAM=1\r\nBACKUP=0\r\nBACKUP=7\r\nFASTCLOCK=6 MHz\r\nFASTCLOCK=12 MHz\r\n");
     StartForm();
     EXPECT_EQ(c(C::chkFast).value(), 1);
     EXPECT_EQ(c(C::chkBackup).value(), 0);
+    EXPECT_EQ(c(C::cmbClock).text(), "6 MHz");
     form->SaveINI("");
     const std::string text = ReadText(settingsPath());
-    EXPECT_EQ(text.substr(text.size() - 25), "FASTPROGRAM=1\r\nBACKUP=0\r\n");
+    EXPECT_EQ(text.substr(text.size() - 42), "FASTPROGRAM=1\r\nBACKUP=0\r\nFASTCLOCK=6 MHz\r\n");
 }
 
 // The close keeps what the boxes show, also edits no group switch carried

@@ -110,11 +110,11 @@ TEST_F(FastProgram, ErasesAndProgramsOnlyWhatTheFlashDoesNotHold) {
         Bytes before;
         uint64_t erases;
         uint64_t programs;
-        uint64_t reads; // USB reads: 4 KiB chunks and status readings
+        uint64_t reads; // USB reads: a block's first chunk, then the rest of it
     };
     const Case cases[] = {
         {"erased chip", Bytes(kFlashSize, 0xFF), 0, 317, 0},
-        {"the same data", holding(file, 0x70000), 0, 0, 32},
+        {"the same data", holding(file, 0x70000), 0, 0, 4},
         {"other data", pattern(kFlashSize, 9), 2, 317, 0},
     };
     for (const Case& c : cases) {
@@ -179,18 +179,23 @@ TEST_F(FastProgram, FaultsAreRestartedOrReportedLikeTheExactModes) {
 }
 
 // Before the first read and after each command the wait ends within the
-// command's budget (twice the part's longest), with a message.
+// command's budget (twice the part's longest), with a message. Pages go out
+// a chunk at a time once the first two have shown the part's pace: the one
+// reported is the first that went out after the bit stuck, and the run ends
+// within its budget after that chunk's write (at most 30 ms at 15 MHz).
 TEST_F(FastProgram, AStuckBusyBitEndsTheRunWithinItsBudget) {
     struct Case {
         const char* name;
         int pumps_before; // the busy bit sticks inside this pump; -1 before the run
         uint64_t budget_us;
+        uint64_t slack_us;
         std::string message;
     };
     const Case cases[] = {
-        {"before the run", -1, 4'000'000, "The flash stays busy; nothing was erased or programmed"},
-        {"at a page program", 5, 10'000,
-         "The flash was still busy 10 ms after the page program at 00040500; programming stopped "
+        {"before the run", -1, 4'000'000, 400'000,
+         "The flash stays busy; nothing was erased or programmed"},
+        {"at a page program", 5, 10'000, 30'000,
+         "The flash was still busy 10 ms after the page program at 00040200; programming stopped "
          "there"},
     };
     for (const Case& c : cases) {
@@ -213,7 +218,7 @@ TEST_F(FastProgram, AStuckBusyBitEndsTheRunWithinItsBudget) {
         EXPECT_EQ(messages, std::vector<std::string>{c.message}) << c.name;
         const uint64_t spent = board().now_us() - stuck_at;
         EXPECT_GE(spent, c.budget_us) << c.name;
-        EXPECT_LE(spent, c.budget_us + c.budget_us / 10) << c.name;
+        EXPECT_LE(spent, c.budget_us + c.slack_us) << c.name;
         on_pump = nullptr;
     }
 }
@@ -227,10 +232,7 @@ TEST_F(FastProgram, RaisesTheClockOnlyWhereTheBridgeHasItAndPutsItBack) {
                                     : "Fast programming: the bridge answered 0x8A as a bad "
                                       "command, SPI clock stays 3 MHz"),
                   1);
-        // The ID read takes as long as before the run: 3 MHz again.
-        uint64_t before = board().now_us();
-        ZintraAction(ZINTRA_READ_FLASH_ID, 0, 0, 0);
-        EXPECT_NEAR(static_cast<double>(board().now_us() - before), 1261, 1) << clock_60mhz;
+        EXPECT_EQ(board().spi_clock_hz(), 3'000'000u) << "the open sequence's clock again";
         EXPECT_EQ(board().counters().bad_commands, clock_60mhz ? 1u : 2u);
     }
 }
@@ -268,10 +270,7 @@ TEST_F(FastProgram, TheClockOptionSetsTheSpiClockTheBridgeCanRun) {
             EXPECT_EQ(o.counters.page_programs + o.counters.erases, 0u) << c.mhz;
         else
             EXPECT_EQ(Bytes(o.flash.begin(), o.flash.begin() + 5000), file) << c.mhz;
-        // The ID read afterwards runs at the open sequence's 3 MHz again.
-        uint64_t before = board().now_us();
-        ZintraAction(ZINTRA_READ_FLASH_ID, 0, 0, 0);
-        EXPECT_NEAR(static_cast<double>(board().now_us() - before), 1261, 1) << c.mhz;
+        EXPECT_EQ(board().spi_clock_hz(), 3'000'000u) << c.mhz << ": the open sequence's again";
     }
 }
 

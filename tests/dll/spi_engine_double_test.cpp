@@ -247,11 +247,12 @@ TEST_F(SpiEngine, WritePhasesCarryTheCallersBytes) {
 
 TEST_F(SpiEngine, UnknownOversizedAndBufferlessRequestsSendNothing) {
     open();
-    Bytes big(8200, 0);
+    Bytes big(70000, 0);
     EXPECT_EQ(transaction(0xC7, 0, 0, nullptr), Result::kRefused);
-    EXPECT_EQ(transaction(0x03, 0, 8193, big.data()), Result::kRefused);
-    // Page program: 19 bytes of framing around the data must fit 8192.
-    EXPECT_EQ(transaction(0x02, 0, 8174, big.data()), Result::kRefused);
+    // One MPSSE shift moves at most 65536 bytes.
+    EXPECT_EQ(transaction(0x03, 0, 65537, big.data()), Result::kRefused);
+    // Page program: 19 bytes of framing around the data must fit 16384.
+    EXPECT_EQ(transaction(0x02, 0, 16366, big.data()), Result::kRefused);
     EXPECT_EQ(transaction(0x9F, 0, 3, nullptr), Result::kRefused);
     EXPECT_EQ(transaction(0x01, 0, 0xFFFFFFFFu, big.data()), Result::kRefused);
     EXPECT_TRUE(d.calls.empty());

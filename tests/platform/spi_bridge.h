@@ -87,9 +87,10 @@ class Bridge {
         out.resize(got);
         return out;
     }
-    // Sends a stream and reads what it is expected to answer.
+    // Sends a stream and reads what it is expected to answer, which
+    // SEND_IMMEDIATE brings back without the latency timer's wait.
     Stream transact(const Stream& s, std::size_t answer) {
-        write(s);
+        write(answer ? s + Stream{0x87} : s);
         return answer ? read(answer) : Stream{};
     }
 

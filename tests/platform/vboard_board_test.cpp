@@ -2,7 +2,9 @@
 #include "board_fixture.h"
 #include "spi_bridge.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <sys/wait.h>
 
 using namespace testing_support;
@@ -286,6 +288,55 @@ TEST(BoardEnvironment, AttachesOnFirstUse) {
     unsetenv("FTD2XX_VIRTUAL_TIME");
     EXPECT_EQ(std::filesystem::file_size(path), 2u << 20) << "saved at exit";
     std::filesystem::remove(path);
+}
+
+// A fresh process with the board in the environment, as a user's program
+// finds it: a short reply waits in the bridge for the latency timer unless
+// SEND_IMMEDIATE follows the command; the figures of the open are written
+// when the bridge closes.
+TEST(BoardEnvironment, ShortRepliesWaitForTheLatencyTimerUnlessSentAtOnce) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // Set here so that the re-executed child inherits the same names.
+    const auto name = std::filesystem::temp_directory_path() /
+                      ("vboard-stats-" + std::to_string(::getpid()) + ".json");
+    setenv("FTD2XX_VIRTUAL_STATS", name.c_str(), 0);
+    const std::filesystem::path stats = std::getenv("FTD2XX_VIRTUAL_STATS");
+    setenv("FTD2XX_VIRTUAL_BOARD", (stats.string() + ".bin").c_str(), 0);
+    setenv("FTD2XX_VIRTUAL_TIME", "1", 1);
+    EXPECT_EXIT(
+        {
+            uint64_t waited[2] = {};
+            {
+                Bridge bridge;
+                for (uint64_t& w : waited) {
+                    bridge.write(command(0x9F, {}, {}, 3) +
+                                 (&w == &waited[1] ? Stream{0x87} : Stream{}));
+                    const uint64_t before = vboard::current()->now_us();
+                    bridge.read(3);
+                    w = vboard::current()->now_us() - before;
+                }
+            }
+            std::fprintf(stderr, "without 0x87 %llu us, with it %llu us\n",
+                         static_cast<unsigned long long>(waited[0]),
+                         static_cast<unsigned long long>(waited[1]));
+            // The timer runs from the open; the read without 0x87 comes
+            // within a millisecond of it, so it waits most of its 16 ms.
+            std::exit(waited[0] >= 15'000 && waited[1] < 200 ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "without 0x87");
+    for (const char* name : {"FTD2XX_VIRTUAL_BOARD", "FTD2XX_VIRTUAL_TIME", "FTD2XX_VIRTUAL_STATS"})
+        unsetenv(name);
+    std::ifstream in(stats);
+    const std::string json((std::istreambuf_iterator<char>(in)), {});
+    // Three set-up writes, then a command and its read twice.
+    const std::string figures = "\"usb_transfers\": 7, \"bytes_out\": 36, \"bytes_in\": 6, "
+                                "\"spi_hz\": 3000000, \"erases\": 0, \"pages_programmed\": 0}\n";
+    const std::string head = "{\"board_us\": ";
+    ASSERT_EQ(json.rfind(head, 0), 0u) << json;
+    ASSERT_NE(json.find(figures), std::string::npos) << json;
+    EXPECT_GE(std::stoull(json.substr(head.size())), 16'000u) << "the wait is board time";
+    std::filesystem::remove(stats);
+    std::filesystem::remove(stats.string() + ".bin");
 }
 
 } // namespace
