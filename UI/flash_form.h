@@ -109,11 +109,20 @@ class FlashForm {
         return last_backup_;
     }
 
+    // The bridge Init opens: the one chosen beside Init, by its serial
+    // number; false when no attached bridge has it. The serial chosen,
+    // empty where the library cannot list the bridges.
+    bool chooseBridge(const std::string& serial);
+    std::string chosenBridge() const;
+
     // The chip that answered Init, for the production record: its JEDEC ID
     // as "C2 20 15" (empty when none answered) and the size its capacity
     // byte gives (0 when unknown).
     std::string chipIdText() const;
     uint64_t chipSize() const;
+    // All ones or all zeros: the bridge answered, the lines to the chip did
+    // not carry an answer.
+    static bool NoChipAnswered(const std::array<uint8_t, 3>& id);
     // Serial numbers: "QV" and today as YYMMDD; the counter of today's
     // serial in the serial box, 0 when it holds none of today.
     std::string serialPrefix();
@@ -148,6 +157,7 @@ class FlashForm {
 
     // The chip that answered Init: shown, and a missing one refused.
     void readChipIdentity();
+    void listBridges();
     bool chipAnswered();
     std::string backupFolder();
     bool backUpBeforeWriting(int32_t address, int64_t length);
@@ -205,6 +215,7 @@ class FlashForm {
     uint64_t chip_size_ = 0;
     std::string backup_folder_;
     std::string last_backup_;
+    std::vector<std::string> bridges_; // serial numbers, as cmbBridge lists them
     struct Progress {
         std::chrono::steady_clock::time_point run_started; // the click
         std::chrono::steady_clock::time_point started;     // the writing
