@@ -1,6 +1,7 @@
 #include "bridge_choice.h"
 
 #include "ftd2xx.h"
+#include "library_state.h"
 
 #include <array>
 #include <cstdint>
@@ -11,8 +12,6 @@ namespace {
 
 // The listing writes at most this much, terminator included.
 constexpr std::size_t kListedSize = FT_DESCRIPTION_SIZE;
-
-std::array<char, FT_SERIAL_NUMBER_SIZE> chosen_serial{};
 
 // One text of bridge `index`, empty when the listing cannot give it.
 std::string listed_text(uint32_t index, DWORD kind) {
@@ -27,15 +26,12 @@ std::string listed_text(uint32_t index, DWORD kind) {
 } // namespace
 
 bool choose(const char* serial) {
-    const std::size_t length = serial ? strnlen(serial, chosen_serial.size()) : 0;
-    if (length == chosen_serial.size()) return false;
-    chosen_serial.fill('\0');
-    if (length) std::memcpy(chosen_serial.data(), serial, length);
+    auto& chosen = state().bridge;
+    const std::size_t length = serial ? strnlen(serial, chosen.size()) : 0;
+    if (length == chosen.size()) return false;
+    chosen.fill('\0');
+    if (length) std::memcpy(chosen.data(), serial, length);
     return true;
-}
-
-const char* chosen() {
-    return chosen_serial.data();
 }
 
 uint32_t list(uint32_t index, Listed& out) {

@@ -10,8 +10,6 @@ namespace zintra::bridges {
 // Remembers the serial number every later open uses; empty for the first
 // bridge listed. False for a text no bridge's serial number can be.
 bool choose(const char* serial);
-// The serial number chosen, empty for none.
-const char* chosen();
 
 struct Listed {
     std::string serial;

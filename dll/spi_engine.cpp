@@ -1,6 +1,5 @@
 #include "spi_engine.h"
 
-#include "bridge_choice.h"
 #include "ftd2xx.h"
 #include "host.h"
 #include "library_state.h"
@@ -257,10 +256,10 @@ int open_sequence() {
     FT_ListDevices(reinterpret_cast<PVOID>(std::uintptr_t{1}), serial1.data(), kListBySerial);
     serial0.back() = '\0';
     // The first bridge listed unless the host chose one by its serial number.
-    const char* serial = *bridges::chosen() ? bridges::chosen() : serial0.data();
+    char* serial = state().bridge[0] ? state().bridge.data() : serial0.data();
 
     FT_HANDLE handle = nullptr;
-    if (FT_OpenEx(const_cast<char*>(serial), FT_OPEN_BY_SERIAL_NUMBER, &handle) != FT_OK) {
+    if (FT_OpenEx(serial, FT_OPEN_BY_SERIAL_NUMBER, &handle) != FT_OK) {
         host::show(text::kOpenFailed);
         return 0;
     }
