@@ -116,6 +116,12 @@ class FlashForm {
     // empty where the library cannot list the bridges.
     bool chooseBridge(const std::string& serial);
     std::string chosenBridge() const;
+    // Lists the attached bridges beside Init; the start-up does, unless a
+    // front end that names its bridge otherwise turned that off.
+    void listBridges();
+    void setBridgeListAtStart(bool listed) {
+        bridges_at_start_ = listed;
+    }
 
     // Init offers the recovery copy an interrupted Flash Setting left (on
     // by default); a front end that tells copies its own way turns it off.
@@ -176,7 +182,6 @@ class FlashForm {
 
     // The chip that answered Init: shown, and a missing one refused.
     void readChipIdentity();
-    void listBridges();
     bool chipAnswered();
     std::string backupFolder();
     bool backUpBeforeWriting(int32_t address, int64_t length);
@@ -250,6 +255,7 @@ class FlashForm {
     bool stop_asked_ = false;
     std::string last_status_;
     bool recovery_offer_ = true;
+    bool bridges_at_start_ = true;
     std::function<void(const RecoveryCopy&, bool)> recovery_written_;
 };
 

@@ -169,6 +169,16 @@ std::vector<std::string> WorkerArgs(int argc, const char* const* argv, const std
     return args;
 }
 
+void Finish(Board& b, os::Child& child, View& view) {
+    b.status = os::wait_child(child);
+    b.seconds = Since(b.started);
+    const bool ok = b.status == kSuccess;
+    b.phase = std::string(ok            ? text::kPhaseDone
+                          : b.stop_sent ? text::kPhaseStopped
+                                        : text::kPhaseFailed);
+    view.event(b, b.phase + (ok || b.message.empty() ? "" : ": " + b.message));
+}
+
 void Summary(const std::vector<Board>& boards) {
     std::printf("\n%-10s %-14s %-8s %8s  %-16s %s\n", "bridge", "chip", "result", "time", "serial",
                 "message");
@@ -234,36 +244,30 @@ int RunGang(FlashForm& form, int argc, const char* const* argv, bool (*stop)()) 
         std::string why;
         if (!os::start_child(WorkerArgs(argc, argv, b.bridge), children[i], why)) {
             b.status = kFailure;
+            b.phase = std::string(text::kPhaseFailed);
             b.message = why;
         }
     }
     view.draw(true);
     const auto open = [](const os::Child& c) { return c.open; };
-    while (std::any_of(children.begin(), children.end(), open)) {
+    do {
         os::read_children(children, kPollMs);
         TakeLines(boards, children, view);
-        for (std::size_t i = 0; i < boards.size() && stop(); ++i)
-            if (!boards[i].stop_sent && children[i].open) {
+        for (std::size_t i = 0; i < boards.size(); ++i) {
+            if (stop() && !boards[i].stop_sent && children[i].open) {
                 boards[i].stop_sent = true;
                 os::stop_child(children[i]);
             }
+            // A worker that closed its output is ending: its outcome now,
+            // while the others go on.
+            if (!children[i].open && boards[i].status < 0) Finish(boards[i], children[i], view);
+        }
         view.draw(false);
-    }
-    int failed = 0;
-    for (std::size_t i = 0; i < boards.size(); ++i) {
-        Board& b = boards[i];
-        if (children[i].id > 0) b.status = os::wait_child(children[i]);
-        b.seconds = Since(b.started);
-        const bool ok = b.status == kSuccess;
-        failed += ok ? 0 : 1;
-        b.phase = std::string(ok            ? text::kPhaseDone
-                              : b.stop_sent ? text::kPhaseStopped
-                                            : text::kPhaseFailed);
-        view.event(b, b.phase + (ok || b.message.empty() ? "" : ": " + b.message));
-    }
+    } while (std::any_of(children.begin(), children.end(), open));
     view.draw(true);
     Summary(boards);
-    return failed ? kFailure : kSuccess;
+    const auto done = [](const Board& b) { return b.status == kSuccess; };
+    return std::all_of(boards.begin(), boards.end(), done) ? kSuccess : kFailure;
 }
 
 namespace report {

@@ -82,6 +82,7 @@ bool Init(FlashForm& form) {
 // The bridge a board command uses: the one --device names, else the first
 // listed; Init opens it and the record names it.
 bool ChooseBridge(FlashForm& form, const Options& o, BoardRecord& rec) {
+    form.listBridges();
     if (!o.device.empty() && !form.chooseBridge(o.device)) {
         Fail(std::string(form.zintra().available("ZintraListBridges") ? text::kBridgeNotChosen
                                                                       : text::kNoBridgeChoice) +
@@ -337,6 +338,7 @@ int Main(int argc, char** argv) {
     // Every bridge at once: the workers take the lock and the record each.
     if (o.command == Command::List || o.all) {
         FlashForm form(services);
+        form.setBridgeListAtStart(false);
         form.Form_Load(o.config);
         if (services.messages() != 0) return kFailure;
         if (!o.all) return ListBridges(form, o);
@@ -351,6 +353,8 @@ int Main(int argc, char** argv) {
     FlashForm form(services);
     // Copies are told and written back by the commands here, never asked.
     form.setRecoveryOffer(false);
+    // Only a board command looks for bridges, not a pack or a parse.
+    form.setBridgeListAtStart(false);
     form.Form_Load(o.config);
     if (services.messages() != 0) return kFailure;
     // A record that cannot be opened is told before the board is touched.
