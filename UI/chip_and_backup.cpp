@@ -6,6 +6,7 @@
 
 #include "date_stamp.h"
 #include "numbers.h"
+#include "stale_temporaries.h"
 #include "texts.h"
 
 #include <cstdio>
@@ -18,6 +19,8 @@ namespace {
 
 constexpr uint32_t kEraseBlock = 0x10000;
 constexpr uint32_t kChunk = 4096;
+constexpr std::string_view kBackupPrefix = "backup-";
+constexpr std::string_view kBackupSuffix = ".bin";
 
 std::string IdText(const std::array<uint8_t, 3>& id, const char* between) {
     char buffer[16];
@@ -40,10 +43,7 @@ void FlashForm::readChipIdentity() {
         return;
     }
     chip_id_ = id;
-    // All ones or all zeros: the bridge answered, the lines to the chip did
-    // not carry an answer.
-    if (id == std::array<uint8_t, 3>{0xFF, 0xFF, 0xFF} ||
-        id == std::array<uint8_t, 3>{0x00, 0x00, 0x00}) {
+    if (NoChipAnswered(id)) {
         chip_ = ChipState::kNone;
         label.setCaption(std::string(text::kNoChip));
         return;
@@ -57,6 +57,11 @@ void FlashForm::readChipIdentity() {
     if (!family.empty()) shown += ", " + family;
     if (chipSize() != 0) shown += ", " + FormatSize(chipSize());
     label.setCaption(shown);
+}
+
+bool FlashForm::NoChipAnswered(const std::array<uint8_t, 3>& id) {
+    return id == std::array<uint8_t, 3>{0xFF, 0xFF, 0xFF} ||
+           id == std::array<uint8_t, 3>{0x00, 0x00, 0x00};
 }
 
 uint64_t FlashForm::chipSize() const {
@@ -95,8 +100,11 @@ bool FlashForm::backUpBeforeWriting(int32_t address, int64_t length) {
                   static_cast<unsigned>(end - 1));
     const std::string id = chip_ == ChipState::kAnswered ? IdText(chip_id_, "") : "unknown";
     const std::string path = (std::filesystem::path(backupFolder()) /
-                              ("backup-" + id + "-" + zintra::DateStamp() + "-" + range + ".bin"))
+                              (std::string(kBackupPrefix) + id + "-" + zintra::DateStamp() + "-" +
+                               range + std::string(kBackupSuffix)))
                                  .string();
+    // A backup killed mid-run left its temporary file beside the backups.
+    zintra::RemoveStaleTemporaries(backupFolder(), kBackupPrefix, kBackupSuffix);
     startBackupProgress(static_cast<int32_t>(first), static_cast<int64_t>(end - first));
     if (zintra_.ZintraBackupFlash(path, static_cast<int32_t>(first),
                                   static_cast<int32_t>(end - first)) == 0)

@@ -21,6 +21,7 @@
 #include "controls.h"
 #include "form_handlers.h"
 #include "host_link.h"
+#include "recovery_copy.h"
 #include "services.h"
 #include "window_state.h"
 #include "zintra_link.h"
@@ -28,6 +29,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -109,11 +111,37 @@ class FlashForm {
         return last_backup_;
     }
 
+    // The bridge Init opens: the one chosen beside Init, by its serial
+    // number; false when no attached bridge has it. The serial chosen,
+    // empty where the library cannot list the bridges.
+    bool chooseBridge(const std::string& serial);
+    std::string chosenBridge() const;
+    // Lists the attached bridges beside Init; the start-up does, unless a
+    // front end that names its bridge otherwise turned that off.
+    void listBridges();
+    void setBridgeListAtStart(bool listed) {
+        bridges_at_start_ = listed;
+    }
+
+    // Init offers the recovery copy an interrupted Flash Setting left (on
+    // by default); a front end that tells copies its own way turns it off.
+    void setRecoveryOffer(bool offered) {
+        recovery_offer_ = offered;
+    }
+    // Told after a copy was written back on the user's word, whether it went
+    // back whole: the seam for the production record.
+    void onRecoveryWritten(std::function<void(const RecoveryCopy&, bool written)> told) {
+        recovery_written_ = std::move(told);
+    }
+
     // The chip that answered Init, for the production record: its JEDEC ID
     // as "C2 20 15" (empty when none answered) and the size its capacity
     // byte gives (0 when unknown).
     std::string chipIdText() const;
     uint64_t chipSize() const;
+    // All ones or all zeros: the bridge answered, the lines to the chip did
+    // not carry an answer.
+    static bool NoChipAnswered(const std::array<uint8_t, 3>& id);
     // Serial numbers: "QV" and today as YYMMDD; the counter of today's
     // serial in the serial box, 0 when it holds none of today.
     std::string serialPrefix();
@@ -128,14 +156,22 @@ class FlashForm {
         services_.messageBox(std::string(text));
     }
     std::string programPath(std::string_view file);
+    // The window's own settings file, to read or to write.
+    std::string settingsPath(bool for_writing);
 
     // Flash panel: the start address box as the library takes it, program
     // flash with the write parameters already set, and the end of a run,
     // where a close that came in meanwhile goes ahead.
     std::optional<int32_t> startAddress();
-    int32_t programFlash(int32_t first_byte_check);
+    int32_t programFlash(int32_t first_byte_check, bool exact = false);
     void finishFlashOperation();
-    void runFlash(const std::string& path, int32_t address, bool back_up);
+    // True when the library reported the run as done; `exact` keeps to the
+    // exact mode whatever chkFast says.
+    bool runFlash(const std::string& path, int32_t address, bool back_up, bool exact = false);
+    // Init's offer of a recovery copy: the copy to write back once the board
+    // is open, when the user said Yes; then the write-back itself.
+    std::optional<RecoveryCopy> askRecovery();
+    void writeBackRecovery(const RecoveryCopy& copy);
     // Not in a run, the programmer open and a chip behind it; else told.
     bool boardReady();
     // The progress bar and the time left of the run in progress.
@@ -205,6 +241,7 @@ class FlashForm {
     uint64_t chip_size_ = 0;
     std::string backup_folder_;
     std::string last_backup_;
+    std::vector<std::string> bridges_; // serial numbers, as cmbBridge lists them
     struct Progress {
         std::chrono::steady_clock::time_point run_started; // the click
         std::chrono::steady_clock::time_point started;     // the writing
@@ -219,6 +256,9 @@ class FlashForm {
     } progress_;
     bool stop_asked_ = false;
     std::string last_status_;
+    bool recovery_offer_ = true;
+    bool bridges_at_start_ = true;
+    std::function<void(const RecoveryCopy&, bool)> recovery_written_;
 };
 
 } // namespace plexmoor

@@ -1,6 +1,7 @@
 #include "atomic_file.h"
 
 #include "os.h"
+#include "stale_temporaries.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -82,6 +83,13 @@ AtomicFile::AtomicFile(const std::string& path) {
         }
         exists = true;
     }
+    // A writer of this file killed before its rename left its temporary
+    // file; it goes now, unless a live writer holds it.
+    const fs::path target_path(target_);
+    const std::string name = target_path.filename().string();
+    RemoveStaleTemporaries(target_path.parent_path().empty() ? fs::path(".")
+                                                             : target_path.parent_path(),
+                           [&](std::string_view stem) { return stem == name; });
     // mkstemp creates the file with O_EXCL under a name of its own choosing:
     // nothing planted under a guessed name is followed or overwritten.
     temporary_ = target_ + ".XXXXXX";
@@ -126,19 +134,36 @@ bool AtomicFile::commit() {
 }
 
 bool AtomicFile::commit_new() {
-    if (fd_ < 0 || !sync()) return false;
-    bool closed = ::close(fd_) == 0;
-    fd_ = -1;
-    // A second name for the synced file, refused where the name exists;
-    // the temporary name goes with the destructor.
+    const int fd = commit_new_held();
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+int AtomicFile::commit_new_held() {
+    if (fd_ < 0 || !sync()) return -1;
+        // A second name for the synced file, refused where the name exists;
+        // the temporary name goes with the destructor.
 #ifdef _WIN32
-    // A Windows rename never replaces an existing file.
-    if (!closed || std::rename(temporary_.c_str(), target_.c_str()) != 0) return false;
+    // A Windows rename never replaces an existing file, and takes no file
+    // that is open: the lock is taken again under the new name.
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    if (!closed || std::rename(temporary_.c_str(), target_.c_str()) != 0) return -1;
+    finish(true);
+    const int held = ::open(target_.c_str(), O_RDONLY | os::kByteFileFlags);
+    if (held >= 0) os::lock_file(held);
+    return held;
 #else
-    if (!closed || ::link(temporary_.c_str(), target_.c_str()) != 0) return false;
+    // Linked while still open: the lock taken at creation goes with the
+    // file to its new name, so no other process sees it unlocked there.
+    if (::link(temporary_.c_str(), target_.c_str()) != 0) return -1;
     ::unlink(temporary_.c_str());
+    const int held = fd_;
+    fd_ = -1;
+    finish(true);
+    return held;
 #endif
-    return finish(true);
 }
 
 Outcome write_file(const std::string& path, std::span<const uint8_t> bytes) {

@@ -1,14 +1,15 @@
 // plexmoor-cli: the window's logic without a window, for production lines.
 // Each command does what the window's buttons do, through the same
 // procedures; message boxes become lines on standard error.
+#include "cli_gang.h"
 #include "cli_options.h"
 #include "cli_record.h"
-#include "cli_recovery.h"
 #include "cli_services.h"
 #include "cli_texts.h"
 #include "control_table.h"
 #include "file_replacement.h"
 #include "flash_form.h"
+#include "recovery_copy.h"
 #include "texts.h"
 
 #include <csignal>
@@ -67,10 +68,30 @@ bool CaptionSays(FlashForm& form, std::string_view status) {
     return Caption(form).find(want) != std::string::npos;
 }
 
+bool StopAsked() {
+    return interrupted != 0;
+}
+
 bool Init(FlashForm& form) {
     if (form.state().bInit) return true;
+    report::Phase(text::kPhaseOpen);
     form.controls().raise(form.control(C::Command2), Event::Click);
+    if (form.state().bInit) report::Chip(form);
     return form.state().bInit;
+}
+
+// The bridge a board command uses: the one --device names, else the first
+// listed; Init opens it and the record names it.
+bool ChooseBridge(FlashForm& form, const Options& o, BoardRecord& rec) {
+    form.listBridges();
+    if (!o.device.empty() && !form.chooseBridge(o.device)) {
+        Fail(std::string(form.zintra().available("ZintraListBridges") ? text::kBridgeNotChosen
+                                                                      : text::kNoBridgeChoice) +
+             o.device);
+        return false;
+    }
+    rec.setBridge(form.chosenBridge());
+    return true;
 }
 
 int Pack(FlashForm& form, CliServices& services, const Options& o) {
@@ -87,15 +108,6 @@ int Pack(FlashForm& form, CliServices& services, const Options& o) {
     return outcome;
 }
 
-// Printed with its numbers filled in.
-std::string Filled(std::string_view format, int32_t address, const std::string& path) {
-    std::string out(format.size() + path.size() + 16, '\0');
-    const int n = std::snprintf(out.data(), out.size(), std::string(format).c_str(),
-                                static_cast<unsigned>(address), path.c_str());
-    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return out;
-}
-
 // A board is not written while the copy of a block an interrupted
 // configuration write left waits: the copy may hold the only bytes of that
 // block outside the configuration.
@@ -103,7 +115,7 @@ bool RecoveryCopyWaits(FlashForm& form, const Options& o) {
     if (o.keep_recovery) return false;
     const std::optional<RecoveryCopy> copy = FindRecoveryCopy(form.zintra());
     if (!copy) return false;
-    Fail(Filled(text::kRecoveryWaiting, copy->address, copy->path));
+    Fail(RecoveryText(text::kRecoveryWaiting, *copy));
     return true;
 }
 
@@ -140,7 +152,9 @@ int Program(FlashForm& form, CliServices& services, const Options& o, BoardRecor
         rec.finish(record::Result::Failed);
         return kFailure;
     }
-    ProgressReport progress(isatty(STDERR_FILENO) != 0);
+    ProgressReport progress(report::Enabled()            ? ProgressStyle::Report
+                            : isatty(STDERR_FILENO) != 0 ? ProgressStyle::Bar
+                                                         : ProgressStyle::Lines);
     bool started = false, stop_taken = false, told = false;
     services.beforeMessage([&] { progress.breakLine(); });
     services.onPump([&] {
@@ -148,6 +162,7 @@ int Program(FlashForm& form, CliServices& services, const Options& o, BoardRecor
         if (!form.zintra().programming()) return;
         if (!started) {
             started = true;
+            report::Phase(text::kPhaseProgram);
             progress.start(static_cast<int64_t>(size));
         }
         // The library's progress is an address; the run counts from its start.
@@ -199,6 +214,7 @@ int Serial(FlashForm& form, CliServices& services, const Options& o,
         return Fail(std::string(text::kInterruptedBeforeWrite));
     }
     bool told = false;
+    report::Phase(text::kPhaseSerial);
     services.onPump([&] {
         if (!interrupted || told) return;
         told = true;
@@ -211,12 +227,19 @@ int Serial(FlashForm& form, CliServices& services, const Options& o,
         return kFailure;
     }
     rec.finish(record::Result::Done);
-    std::printf("%s\n", form.control(C::txtSerial).text().c_str());
+    if (report::Enabled())
+        report::Serial(form.control(C::txtSerial).text());
+    else
+        std::printf("%s\n", form.control(C::txtSerial).text().c_str());
     return kSuccess;
 }
 
 int Read(FlashForm& form, CliServices& services, const Options& o, BoardRecord& rec) {
     services.reset();
+    // Reading writes nothing, so a waiting copy is only told: what the
+    // block reads may be the erased remains of an interrupted write.
+    if (const std::optional<RecoveryCopy> copy = FindRecoveryCopy(form.zintra()))
+        std::fprintf(stderr, "%s\n", RecoveryText(text::kRecoveryNote, *copy).c_str());
     if (!rec.begin(record::Operation::Read)) return kFailure;
     if (!Init(form)) {
         rec.finish(record::Result::Failed);
@@ -267,7 +290,7 @@ int Recover(FlashForm& form, CliServices& services, BoardRecord& rec) {
     std::error_code ec;
     std::filesystem::remove(copy->path, ec);
     if (ec) return Fail(std::string(text::kRecoveryNotRemoved) + copy->path);
-    std::printf("%s\n", Filled(text::kRecovered, copy->address, copy->path).c_str());
+    std::printf("%s\n", RecoveryText(text::kRecovered, *copy).c_str());
     return kSuccess;
 }
 
@@ -299,6 +322,8 @@ int Run(FlashForm& form, CliServices& services, const Options& o,
         return ShowHistory(form, o);
     case Command::Recover:
         return Recover(form, services, rec);
+    case Command::List:
+        break; // answered before the form's board commands
     }
     return kUsage;
 }
@@ -310,13 +335,30 @@ int Main(int argc, char** argv) {
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     const Options& o = std::get<Options>(parsed);
     CatchSignals();
+    if (o.report) report::Enable();
 
     CliServices services;
     if (o.command == Command::Pack) services.setAnswer(o.yes ? Answer::Yes : Answer::No);
+    // Every bridge at once: the workers take the lock and the record each.
+    if (o.command == Command::List || o.all) {
+        FlashForm form(services);
+        form.setBridgeListAtStart(false);
+        form.Form_Load(o.config);
+        if (services.messages() != 0) return kFailure;
+        if (!o.all) return ListBridges(form, o);
+        // Checked once for the gang: a copy that turns up while it runs is
+        // a worker's own, which its configuration write removes.
+        if (RecoveryCopyWaits(form, o)) return kFailure;
+        return RunGang(form, argc, argv, StopAsked);
+    }
     // Read, numbered and saved by one station at a time.
     std::optional<FileLock> config_lock;
     if (o.command == Command::Serial) config_lock.emplace(o.config);
     FlashForm form(services);
+    // Copies are told and written back by the commands here, never asked.
+    form.setRecoveryOffer(false);
+    // Only a board command looks for bridges, not a pack or a parse.
+    form.setBridgeListAtStart(false);
     form.Form_Load(o.config);
     if (services.messages() != 0) return kFailure;
     // A record that cannot be opened is told before the board is touched.
@@ -324,6 +366,7 @@ int Main(int argc, char** argv) {
     const bool board = o.command == Command::Program || o.command == Command::Serial ||
                        o.command == Command::Read || o.command == Command::Recover;
     if (board && !rec.open(RecordOptions{o.record_url, o.station, o.no_record})) return kFailure;
+    if (board && !ChooseBridge(form, o, rec)) return kFailure;
     const int result = Run(form, services, o, config_lock, rec);
     // The device is left closed for the next run; no window settings are
     // written, the window's own file stays as the window left it.

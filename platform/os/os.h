@@ -33,7 +33,8 @@ bool replace_file(const std::string& from, const std::string& to);
 bool flush_to_disk(int fd);
 bool flush_to_disk(std::FILE* file);
 // Creates a file of a new name made from name, which ends in XXXXXX, for
-// reading and writing in binary; the descriptor, or -1.
+// reading and writing in binary, locked (lock_file) while it is open, so a
+// sweep of temporary files a crash left passes it by; the descriptor, or -1.
 int create_unique_file(std::string& name);
 // Creates a file that must not exist yet, for writing in binary; null
 // with errno EEXIST when it does.
@@ -41,6 +42,15 @@ std::FILE* create_new_file(const std::string& path);
 // The access bits of an existing file onto an open one (POSIX only: a
 // Windows file has none beyond read-only, which a new file starts without).
 bool copy_permissions(const std::string& from, int fd);
+
+// An advisory lock on an open file, taken without waiting, that tells
+// other processes the file is being written and is not yet what it will
+// be. False when another open of the file holds it. It goes with the
+// file's last descriptor, so a process that dies lets it go.
+bool lock_file(int fd);
+// Whether another open of the file at path holds that lock now. False for
+// a file that cannot be opened.
+bool file_locked(const std::string& path);
 
 // Calls handler once for Ctrl+C or a request to end (SIGINT and SIGTERM;
 // the console's Ctrl+C, Ctrl+Break and close). The handler runs on a signal
@@ -53,6 +63,11 @@ void set_environment(const char* name, const char* value);
 // A new empty folder under the temporary folder, its name starting with
 // prefix; empty when none could be made.
 std::string make_temp_folder(const std::string& prefix);
+// The folder for a user's settings of every program ($XDG_CONFIG_HOME or
+// ~/.config; %APPDATA%); empty when the environment names none.
+std::string user_config_folder();
+// Whether this process may create files in folder.
+bool folder_writable(const std::string& folder);
 // The local time of a moment.
 std::tm local_time(std::time_t moment);
 

@@ -91,6 +91,7 @@ int create_unique_file(std::string& name) {
         if (_mktemp_s(name.data(), name.size() + 1) != 0) return -1;
         const int fd =
             _open(name.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd >= 0) lock_file(fd);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
@@ -136,10 +137,49 @@ std::string make_temp_folder(const std::string& prefix) {
     return {};
 }
 
+std::string user_config_folder() {
+    const char* dir = std::getenv("APPDATA");
+    return dir && *dir ? std::string(dir) : std::string();
+}
+
+// Access bits say nothing of a folder's rights on Windows; a file created
+// there and gone again does.
+bool folder_writable(const std::string& folder) {
+    const std::string probe = folder + "\\.plexmoor-probe-" + std::to_string(GetCurrentProcessId());
+    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
 std::tm local_time(std::time_t moment) {
     std::tm local{};
     localtime_s(&local, &moment);
     return local;
+}
+
+// A byte-range lock over the whole file; a Windows lock also keeps other
+// handles from reading the range, which no reader of a live file needs.
+bool lock_file(int fd) {
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    OVERLAPPED whole{};
+    return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                      MAXDWORD, &whole) != 0;
+}
+
+bool file_locked(const std::string& path) {
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    OVERLAPPED whole{};
+    const bool held = LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                                 MAXDWORD, MAXDWORD, &whole) == 0;
+    if (!held) UnlockFileEx(handle, 0, MAXDWORD, MAXDWORD, &whole);
+    CloseHandle(handle);
+    return held;
 }
 
 } // namespace os
