@@ -158,6 +158,8 @@ class FlashForm {
         services_.messageBox(std::string(text));
     }
     std::string programPath(std::string_view file);
+    // The window's own settings file, to read or to write.
+    std::string settingsPath(bool for_writing);
 
     // Flash panel: the start address box as the library takes it, program
     // flash with the write parameters already set, and the end of a run,

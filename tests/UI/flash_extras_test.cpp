@@ -205,6 +205,35 @@ TEST_F(FlashExtrasTest, StopAtThirtyPercentLeavesTheRestAsItWas) {
     EXPECT_EQ(board().read(next, (2u << 20) - next), Bytes(before.begin() + next, before.end()));
 }
 
+// The backup keeps the window alive: it pumps, tells its own share, and
+// Stop ends it (and the run) before anything is erased.
+TEST_F(FlashExtrasTest, TheBackupShowsItsProgressAndStopEndsIt) {
+    const Bytes before = pattern(2u << 20, 5);
+    board().write_raw(0, before);
+    prepare(0x100000);
+    init();
+    std::vector<int> shares;
+    during_pump = [&] {
+        const std::string said = c(C::lblProgress).caption();
+        if (said.rfind("Backing up ", 0) != 0) return;
+        shares.push_back(std::stoi(said.substr(11)));
+        EXPECT_EQ(said, "Backing up " + std::to_string(shares.back()) + " %");
+        if (shares.back() >= 40 && c(C::btnStop).enabled())
+            form->controls().userClick(c(C::btnStop));
+    };
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
+    ASSERT_FALSE(shares.empty());
+    EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+    EXPECT_LT(shares.front(), 40);
+    EXPECT_GE(shares.back(), 40);
+    EXPECT_EQ(caption(), Status("Flash have error"));
+    EXPECT_EQ(c(C::lblProgress).caption().rfind("Stopped during the backup, nothing written", 0),
+              0u);
+    EXPECT_EQ(board().counters().erases, 0u);
+    EXPECT_EQ(board().read(0, 2u << 20), before);
+    EXPECT_TRUE(c(C::Command3).enabled());
+}
+
 TEST_F(FlashExtrasTest, ProgressEndsAtTheWholeWithTimeAndRate) {
     prepare(0x20000);
     init();
