@@ -142,6 +142,8 @@ class FlashForm {
     // All ones or all zeros: the bridge answered, the lines to the chip did
     // not carry an answer.
     static bool NoChipAnswered(const std::array<uint8_t, 3>& id);
+    // False, told, when Init found no chip behind the bridge.
+    bool chipAnswered();
     // Serial numbers: "QV" and today as YYMMDD; the counter of today's
     // serial in the serial box, 0 when it holds none of today.
     std::string serialPrefix();
@@ -184,7 +186,6 @@ class FlashForm {
 
     // The chip that answered Init: shown, and a missing one refused.
     void readChipIdentity();
-    bool chipAnswered();
     std::string backupFolder();
     bool backUpBeforeWriting(int32_t address, int64_t length);
 

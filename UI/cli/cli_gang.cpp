@@ -89,7 +89,10 @@ class View {
   private:
     static std::string Row(const Board& b) {
         char row[256];
-        if (b.status >= 0 || b.total == 0)
+        if (b.status == kSuccess)
+            std::snprintf(row, sizeof row, "%-10s %-14s %-9s %.1f s", b.bridge.c_str(),
+                          b.chip.c_str(), b.phase.c_str(), b.seconds);
+        else if (b.status >= 0 || b.total == 0)
             std::snprintf(row, sizeof row, "%-10s %-14s %-9s %s", b.bridge.c_str(), b.chip.c_str(),
                           b.phase.c_str(), b.message.substr(0, 60).c_str());
         else

@@ -189,7 +189,8 @@ int Serial(FlashForm& form, CliServices& services, const Options& o,
            std::optional<FileLock>& config_lock, BoardRecord& rec) {
     services.reset();
     if (RecoveryCopyWaits(form, o)) return kFailure;
-    if (!Init(form)) {
+    // A board without a chip fails before a serial is reserved for it.
+    if (!Init(form) || !form.chipAnswered()) {
         if (rec.begin(record::Operation::Serial)) rec.finish(record::Result::Failed);
         return kFailure;
     }

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
+#include <set>
 #include <string>
 
 namespace plexmoor::testing {
@@ -68,6 +70,16 @@ TEST_F(GangTest, EveryBridgeIsProgrammedAndTheOneWithoutAChipFailsAlone) {
     ASSERT_EQ(run("history --csv"), 0) << out_;
     for (const char* bridge : {",VB0001,", ",VB0002,", ",VB0003,", ",VB0004,"})
         EXPECT_NE(out_.find(bridge), std::string::npos) << bridge << "\n" << out_;
+
+    // Each board its own serial; none is spent on the board without a chip.
+    ASSERT_EQ(run("parse demo.b --out line.ini"), 0) << out_;
+    EXPECT_EQ(run("serial --all --config line.ini"), 1) << out_;
+    std::set<std::string> counters;
+    const std::regex serial("QV[0-9]{6}([0-9]{3})");
+    for (auto m = std::sregex_iterator(out_.begin(), out_.end(), serial);
+         m != std::sregex_iterator(); ++m)
+        counters.insert((*m)[1]);
+    EXPECT_EQ(counters, (std::set<std::string>{"001", "002", "003"})) << out_;
 }
 
 TEST_F(GangTest, OneBridgeChosenBySerialAndTheListOfBridges) {

@@ -51,6 +51,26 @@ TEST_F(FlashExtrasTest, TheChipThatAnsweredIsShown) {
     EXPECT_EQ(c(C::lblChip).caption(), "EF 40 15, W25Q16-class, 2 MiB");
 }
 
+// One bridge: nothing to choose. Two: the list beside Init, and Init opens
+// the one chosen.
+TEST_F(FlashExtrasTest, InitOpensTheBridgeChosenBesideIt) {
+    EXPECT_FALSE(c(C::cmbBridge).visible());
+    std::vector<vboard::Options> two(2);
+    for (std::size_t i = 0; i < two.size(); ++i) {
+        two[i].path = temp("bridge" + std::to_string(i)).string();
+        two[i].serial = "VB000" + std::to_string(i + 1);
+    }
+    two[1].part = &vboard::other_part();
+    ASSERT_TRUE(vboard::attach_all(two));
+    StartForm();
+    EXPECT_TRUE(c(C::cmbBridge).visible());
+    EXPECT_EQ(c(C::cmbBridge).items(),
+              (std::vector<std::string>{"VB0001 Virtual FT2232H A", "VB0002 Virtual FT2232H A"}));
+    ASSERT_TRUE(form->controls().userSelect(c(C::cmbBridge), 1));
+    init();
+    EXPECT_EQ(c(C::lblChip).caption(), "EF 40 15, W25Q16-class, 2 MiB");
+}
+
 // No bridge and a bridge with no chip behind it are told apart, and with no
 // chip nothing is erased blind.
 TEST_F(FlashExtrasTest, NoChipIsToldApartFromNoBridge) {
