@@ -32,20 +32,6 @@ std::string final_target(std::string path) {
     return {};
 }
 
-// The rename itself is on the disk only once its folder is (os::replace_file
-// sees to it for a replacement; a new name is linked here).
-void sync_folder(const std::string& target) {
-#ifdef _WIN32
-    static_cast<void>(target);
-#else
-    fs::path folder = fs::path(target).parent_path();
-    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    ::close(fd);
-#endif
-}
-
 // Moves all of `bytes` with `io` (read or write), however few bytes each
 // call takes.
 template <typename Bytes, typename Io> bool whole(int fd, Bytes bytes, Io io) {
@@ -114,7 +100,6 @@ bool AtomicFile::read(std::span<uint8_t> out) {
 bool AtomicFile::finish(bool renamed) {
     if (!renamed) return false;
     temporary_.clear();
-    sync_folder(target_);
     return true;
 }
 
@@ -129,16 +114,9 @@ bool AtomicFile::commit_new() {
     if (fd_ < 0 || !sync()) return false;
     bool closed = ::close(fd_) == 0;
     fd_ = -1;
-    // A second name for the synced file, refused where the name exists;
-    // the temporary name goes with the destructor.
-#ifdef _WIN32
-    // A Windows rename never replaces an existing file.
-    if (!closed || std::rename(temporary_.c_str(), target_.c_str()) != 0) return false;
-#else
-    if (!closed || ::link(temporary_.c_str(), target_.c_str()) != 0) return false;
-    ::unlink(temporary_.c_str());
-#endif
-    return finish(true);
+    // Refused where the name exists; the temporary name then goes with the
+    // destructor.
+    return finish(closed && os::rename_new(temporary_, target_));
 }
 
 Outcome write_file(const std::string& path, std::span<const uint8_t> bytes) {

@@ -13,6 +13,7 @@ class NoUsbBackend final : public Backend {
         return FT_OK;
     }
     FT_STATUS serial(DWORD, char*) override { return FT_DEVICE_NOT_FOUND; }
+    FT_STATUS description(DWORD, char*) override { return FT_DEVICE_NOT_FOUND; }
     FT_STATUS open(const char*, void**) override { return FT_DEVICE_NOT_FOUND; }
     // No handle of this backend ever exists, so these are never reached.
     FT_STATUS reset(void*) override { return FT_INVALID_HANDLE; }

@@ -2,6 +2,8 @@
 // interface: os_posix.cpp and os_windows.cpp each implement all of it.
 #pragma once
 
+#include <compare>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -32,6 +34,13 @@ bool replace_file(const std::string& from, const std::string& to);
 // The bytes written to an open file on the disk, not in a cache.
 bool flush_to_disk(int fd);
 bool flush_to_disk(std::FILE* file);
+// Gives a closed file the name to, which must not exist yet, in place of
+// from, and sees it on the disk before it returns; false, nothing changed,
+// when to exists.
+bool rename_new(const std::string& from, const std::string& to);
+// Opens a regular file (after links) for binary reading; -1 for anything
+// else. A FIFO of that name is refused, never waited on.
+int open_regular(const char* path);
 // Creates a file of a new name made from name, which ends in XXXXXX, for
 // reading and writing in binary; the descriptor, or -1.
 int create_unique_file(std::string& name);
@@ -42,9 +51,27 @@ std::FILE* create_new_file(const std::string& path);
 // Windows file has none beyond read-only, which a new file starts without).
 bool copy_permissions(const std::string& from, int fd);
 
-// Calls handler once for Ctrl+C or a request to end (SIGINT and SIGTERM;
-// the console's Ctrl+C, Ctrl+Break and close). The handler runs on a signal
-// or on a thread of the system's: it may only set flags.
+// Which file a path names, the same through every name and link of it.
+struct FileId {
+    unsigned long long volume = 0;
+    unsigned long long index = 0;
+    auto operator<=>(const FileId&) const = default;
+};
+bool file_id(const std::string& path, FileId& id);
+// An existing regular file opened to hold a lock on it, with its identity;
+// -1 when it cannot be opened or is no regular file (a pipe of that name is
+// not waited on). While it is open, a rename may still replace the file.
+std::intptr_t open_for_lock(const std::string& path, FileId& id);
+// Waits for the exclusive lock every process takes on that file; a second
+// opening in the same process waits as well. The lock goes with the handle.
+bool lock_exclusive(std::intptr_t handle);
+void close_for_lock(std::intptr_t handle);
+
+// Calls handler for Ctrl+C, a closed terminal or a request to end (SIGINT,
+// SIGHUP and SIGTERM; the console's Ctrl+C, Ctrl+Break and close). The
+// handler runs on a signal or on a thread of the system's: it may only set
+// atomic flags. Output to a closed pipe then fails instead of ending the
+// program (SIGPIPE is ignored).
 void on_interrupt(void (*handler)());
 bool is_terminal(std::FILE* stream);
 

@@ -28,6 +28,21 @@ std::string module_file(HMODULE module) {
     }
 }
 
+HANDLE as_handle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+FileId id_of(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) return {};
+    return {info.dwVolumeSerialNumber,
+            (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+// Shared as a POSIX file is: readers, writers, and a rename that replaces
+// the file while it is open.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 BOOL WINAPI on_console_event(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
         return FALSE;
@@ -76,6 +91,19 @@ bool replace_file(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool rename_new(const std::string& from, const std::string& to) {
+    // Without MOVEFILE_REPLACE_EXISTING the move fails where to exists.
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+int open_regular(const char* path) {
+    // No FIFO lives among a Windows folder's files: a regular file is one
+    // that is not a folder.
+    struct _stat64 st {};
+    if (_stat64(path, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) return -1;
+    return _open(path, _O_RDONLY | kByteFileFlags);
+}
+
 bool flush_to_disk(int fd) {
     return _commit(fd) == 0;
 }
@@ -108,6 +136,40 @@ std::FILE* create_new_file(const std::string& path) {
 
 bool copy_permissions(const std::string&, int) {
     return true;
+}
+
+bool file_id(const std::string& path, FileId& id) {
+    HANDLE file = CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    id = id_of(file);
+    CloseHandle(file);
+    return true;
+}
+
+std::intptr_t open_for_lock(const std::string& path, FileId& id) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return -1;
+    }
+    id = id_of(file);
+    return reinterpret_cast<std::intptr_t>(file);
+}
+
+// The lock covers one byte far past the end of any settings file: a Windows
+// lock also keeps other handles from reading the bytes it covers, and the
+// file must stay readable to all.
+bool lock_exclusive(std::intptr_t handle) {
+    OVERLAPPED place{};
+    place.OffsetHigh = 0x7FFFFFFF;
+    return LockFileEx(as_handle(handle), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place) != 0;
+}
+
+void close_for_lock(std::intptr_t handle) {
+    CloseHandle(as_handle(handle));
 }
 
 void on_interrupt(void (*handler)()) {
