@@ -6,6 +6,7 @@
 
 #include "date_stamp.h"
 #include "numbers.h"
+#include "stale_temporaries.h"
 #include "texts.h"
 
 #include <cstdio>
@@ -18,6 +19,8 @@ namespace {
 
 constexpr uint32_t kEraseBlock = 0x10000;
 constexpr uint32_t kChunk = 4096;
+constexpr std::string_view kBackupPrefix = "backup-";
+constexpr std::string_view kBackupSuffix = ".bin";
 
 std::string IdText(const std::array<uint8_t, 3>& id, const char* between) {
     char buffer[16];
@@ -95,8 +98,11 @@ bool FlashForm::backUpBeforeWriting(int32_t address, int64_t length) {
                   static_cast<unsigned>(end - 1));
     const std::string id = chip_ == ChipState::kAnswered ? IdText(chip_id_, "") : "unknown";
     const std::string path = (std::filesystem::path(backupFolder()) /
-                              ("backup-" + id + "-" + zintra::DateStamp() + "-" + range + ".bin"))
+                              (std::string(kBackupPrefix) + id + "-" + zintra::DateStamp() + "-" +
+                               range + std::string(kBackupSuffix)))
                                  .string();
+    // A backup killed mid-run left its temporary file beside the backups.
+    zintra::RemoveStaleTemporaries(backupFolder(), kBackupPrefix, kBackupSuffix);
     startBackupProgress(static_cast<int32_t>(first), static_cast<int64_t>(end - first));
     if (zintra_.ZintraBackupFlash(path, static_cast<int32_t>(first),
                                   static_cast<int32_t>(end - first)) == 0)

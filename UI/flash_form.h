@@ -21,6 +21,7 @@
 #include "controls.h"
 #include "form_handlers.h"
 #include "host_link.h"
+#include "recovery_copy.h"
 #include "services.h"
 #include "window_state.h"
 #include "zintra_link.h"
@@ -28,6 +29,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -109,6 +111,17 @@ class FlashForm {
         return last_backup_;
     }
 
+    // Init offers the recovery copy an interrupted Flash Setting left (on
+    // by default); a front end that tells copies its own way turns it off.
+    void setRecoveryOffer(bool offered) {
+        recovery_offer_ = offered;
+    }
+    // Told after a copy was written back on the user's word, whether it went
+    // back whole: the seam for the production record.
+    void onRecoveryWritten(std::function<void(const RecoveryCopy&, bool written)> told) {
+        recovery_written_ = std::move(told);
+    }
+
     // The chip that answered Init, for the production record: its JEDEC ID
     // as "C2 20 15" (empty when none answered) and the size its capacity
     // byte gives (0 when unknown).
@@ -133,9 +146,15 @@ class FlashForm {
     // flash with the write parameters already set, and the end of a run,
     // where a close that came in meanwhile goes ahead.
     std::optional<int32_t> startAddress();
-    int32_t programFlash(int32_t first_byte_check);
+    int32_t programFlash(int32_t first_byte_check, bool exact = false);
     void finishFlashOperation();
-    void runFlash(const std::string& path, int32_t address, bool back_up);
+    // True when the library reported the run as done; `exact` keeps to the
+    // exact mode whatever chkFast says.
+    bool runFlash(const std::string& path, int32_t address, bool back_up, bool exact = false);
+    // Init's offer of a recovery copy: the copy to write back once the board
+    // is open, when the user said Yes; then the write-back itself.
+    std::optional<RecoveryCopy> askRecovery();
+    void writeBackRecovery(const RecoveryCopy& copy);
     // Not in a run, the programmer open and a chip behind it; else told.
     bool boardReady();
     // The progress bar and the time left of the run in progress.
@@ -219,6 +238,8 @@ class FlashForm {
     } progress_;
     bool stop_asked_ = false;
     std::string last_status_;
+    bool recovery_offer_ = true;
+    std::function<void(const RecoveryCopy&, bool)> recovery_written_;
 };
 
 } // namespace plexmoor

@@ -27,6 +27,9 @@ void FlashForm::Command2_Click(const EventArgs&) {
         control(C::lblChip).setCaption("");
         return;
     }
+    // Asked before the board is opened, so nothing of this Init's comes
+    // between the interrupted write and its repair.
+    const std::optional<RecoveryCopy> recovery = askRecovery();
     st_.bInit = zintra_.ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0) != 0;
     zintra_.ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
     st_.bInit = zintra_.ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0) != 0;
@@ -34,6 +37,31 @@ void FlashForm::Command2_Click(const EventArgs&) {
         button.setCaption(std::string(text::kUninit));
         readChipIdentity();
     }
+    if (recovery) writeBackRecovery(*recovery);
+}
+
+std::optional<RecoveryCopy> FlashForm::askRecovery() {
+    if (!recovery_offer_) return std::nullopt;
+    std::optional<RecoveryCopy> copy = FindRecoveryCopy(zintra_);
+    // A copy whose name gives no block cannot be put back by this window.
+    if (!copy || copy->address < 0) return std::nullopt;
+    if (services_.messageBox(RecoveryText(text::kRecoveryAsk, *copy), Buttons::YesNo) !=
+        Answer::Yes)
+        return std::nullopt;
+    return copy;
+}
+
+// In the exact mode, which reads every page back; only a copy that is on
+// the board again is removed. A board that did not open keeps the copy.
+void FlashForm::writeBackRecovery(const RecoveryCopy& copy) {
+    bool written = boardReady() && runFlash(copy.path, copy.address, false, true);
+    std::error_code ec;
+    if (written) std::filesystem::remove(copy.path, ec);
+    if (!written)
+        message(RecoveryText(text::kRecoveryNotWritten, copy));
+    else
+        message(RecoveryText(ec ? text::kRecoveryNotRemoved : text::kRecoveryWritten, copy));
+    if (recovery_written_) recovery_written_(copy, written);
 }
 
 // A click queued before the buttons were locked must not start a second run
@@ -56,7 +84,7 @@ void FlashForm::Command3_Click(const EventArgs&) {
 
 // Flash: the caption, the write parameters, the file, the locks, the
 // progress, a backup of what the run will erase, the run and its outcome.
-void FlashForm::runFlash(const std::string& path, int32_t address, bool back_up) {
+bool FlashForm::runFlash(const std::string& path, int32_t address, bool back_up, bool exact) {
     flash_busy_ = true;
     last_backup_.clear();
     ShowCaption(text::kRunning);
@@ -67,7 +95,7 @@ void FlashForm::runFlash(const std::string& path, int32_t address, bool back_up)
     if (!std::filesystem::is_regular_file(path, ec)) {
         message(path + std::string(text::kFileDoesntExist));
         finishFlashOperation();
-        return;
+        return false;
     }
     auto length = std::filesystem::file_size(path, ec);
     st_.lFlashLen = ec ? 0 : static_cast<int64_t>(length);
@@ -87,7 +115,7 @@ void FlashForm::runFlash(const std::string& path, int32_t address, bool back_up)
     int32_t result = 0;
     if (backed_up && !stop_asked_) {
         beginProgramming();
-        result = programFlash(0);
+        result = programFlash(0, exact);
     }
     control(C::btnStop).setEnabled(false);
     // A waiting close is asked for again now; it is carried out once this
@@ -101,6 +129,7 @@ void FlashForm::runFlash(const std::string& path, int32_t address, bool back_up)
     ShowCaption(result != 0 ? text::kFlashComplete : text::kFlashError);
     control(C::Timer1).setEnabled(false);
     endProgress(result != 0);
+    return result != 0;
 }
 
 void FlashForm::Timer1_Timer(const EventArgs&) {
@@ -149,8 +178,9 @@ std::optional<int32_t> FlashForm::startAddress() {
 
 // The fast mode only where the user chose it; the library's exact mode
 // otherwise, delay for delay.
-int32_t FlashForm::programFlash(int32_t first_byte_check) {
-    if (control(C::chkFast).value() == 1) return zintra_.ZintraProgramFast(first_byte_check, 0);
+int32_t FlashForm::programFlash(int32_t first_byte_check, bool exact) {
+    if (!exact && control(C::chkFast).value() == 1)
+        return zintra_.ZintraProgramFast(first_byte_check, 0);
     return zintra_.ZintraAction(ZINTRA_PROGRAM_FLASH, first_byte_check, 0, 0);
 }
 

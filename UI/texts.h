@@ -76,6 +76,18 @@ inline constexpr std::string_view kNotABackup =
     "Not a backup this program wrote (the name must end in -FIRST-LAST.bin, the size fit that "
     "range): ";
 inline constexpr std::string_view kMapFileFilter = "Map File (*.b)|*.b";
+// Init with a recovery copy waiting: the block an interrupted Flash Setting
+// erased, kept on disk, offered back before anything else is written.
+inline constexpr std::string_view kRecoveryAsk =
+    "A Flash Setting was interrupted after it erased the flash block at %08X. The block as it "
+    "was is kept in %s.\nWrite it back into the board now? (No keeps the copy and asks again at "
+    "the next Init.)";
+inline constexpr std::string_view kRecoveryWritten =
+    "The flash block at %08X was written back and verified; the copy %s was removed.";
+inline constexpr std::string_view kRecoveryNotWritten =
+    "The flash block at %08X could not be written back; the copy stays for the next Init: %s";
+inline constexpr std::string_view kRecoveryNotRemoved =
+    "The flash block at %08X was written back, but the copy could not be removed: %s";
 
 // Firmware inputs and configuration boxes.
 inline constexpr std::string_view kPosition = "position ";

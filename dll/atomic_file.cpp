@@ -1,6 +1,7 @@
 #include "atomic_file.h"
 
 #include "os.h"
+#include "stale_temporaries.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <filesystem>
+#include <utility>
 
 namespace zintra::files {
 namespace {
@@ -68,6 +70,13 @@ AtomicFile::AtomicFile(const std::string& path) {
         }
         exists = true;
     }
+    // A writer of this file killed before its rename left its temporary
+    // file; it goes now, unless a live writer holds it.
+    const fs::path target_path(target_);
+    const std::string name = target_path.filename().string();
+    RemoveStaleTemporaries(target_path.parent_path().empty() ? fs::path(".")
+                                                             : target_path.parent_path(),
+                           [&](std::string_view stem) { return stem == name; });
     // mkstemp creates the file with O_EXCL under a name of its own choosing:
     // nothing planted under a guessed name is followed or overwritten.
     temporary_ = target_ + ".XXXXXX";
@@ -111,12 +120,19 @@ bool AtomicFile::commit() {
 }
 
 bool AtomicFile::commit_new() {
-    if (fd_ < 0 || !sync()) return false;
-    bool closed = ::close(fd_) == 0;
-    fd_ = -1;
+    const int fd = commit_new_held();
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+int AtomicFile::commit_new_held() {
+    if (fd_ < 0 || !sync()) return -1;
     // Refused where the name exists; the temporary name then goes with the
     // destructor.
-    return finish(closed && os::rename_new(temporary_, target_));
+    const int held = os::rename_new_held(std::exchange(fd_, -1), temporary_, target_);
+    finish(held >= 0);
+    return held;
 }
 
 Outcome write_file(const std::string& path, std::span<const uint8_t> bytes) {

@@ -45,6 +45,10 @@ class AtomicFile {
     // Gives the synced file the target's name only where no file has it yet;
     // false and nothing changed when one has.
     bool commit_new();
+    // As commit_new, and the file stays open under its new name, with the
+    // lock its temporary file was created with: the descriptor, for the
+    // caller to close once the file may be taken by others; -1 on failure.
+    int commit_new_held();
 
   private:
     bool finish(bool renamed);

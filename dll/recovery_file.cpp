@@ -3,11 +3,13 @@
 #include "atomic_file.h"
 #include "date_stamp.h"
 #include "os.h"
+#include "stale_temporaries.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <unistd.h>
 #include <vector>
 
 namespace zintra::recovery {
@@ -57,7 +59,8 @@ std::string file_name(uint32_t address, int suffix) {
 enum class Saved { kYes, kFolderRefused, kFailed };
 
 Saved save_in(const fs::path& dir, uint32_t address, std::span<const uint8_t> bytes,
-              std::string& path) {
+              std::string& path, int& held) {
+    RemoveStaleTemporaries(dir, kPrefix, kSuffix);
     for (int suffix = 0; suffix < kMaxSuffix; ++suffix) {
         path = (dir / file_name(address, suffix)).string();
         std::error_code ec;
@@ -68,7 +71,8 @@ Saved save_in(const fs::path& dir, uint32_t address, std::span<const uint8_t> by
         // never an earlier copy overwritten.
         if (file.status() != files::Outcome::kWritten) return Saved::kFolderRefused;
         if (!file.write(bytes)) return Saved::kFailed;
-        if (file.commit_new()) return Saved::kYes;
+        held = file.commit_new_held();
+        if (held >= 0) return Saved::kYes;
         if (errno != EEXIST) return Saved::kFailed;
     }
     return Saved::kFailed;
@@ -78,25 +82,37 @@ bool is_copy(const fs::directory_entry& e) {
     const std::string name = e.path().filename().string();
     std::error_code ec;
     return name.rfind(kPrefix, 0) == 0 && name.size() > std::char_traits<char>::length(kSuffix) &&
-           name.ends_with(kSuffix) && e.is_regular_file(ec);
+           name.ends_with(kSuffix) && e.is_regular_file(ec) && !os::file_locked(e.path().string());
 }
 
 } // namespace
 
-bool save(uint32_t address, std::span<const uint8_t> bytes, std::string& path) {
-    Saved saved = save_in(library_folder(), address, bytes, path);
+Copy::~Copy() {
+    release();
+}
+
+void Copy::release() {
+    if (held_ >= 0) ::close(held_);
+    held_ = -1;
+}
+
+void Copy::discard() {
+    // Removed while still held, so no other process takes it on its way out.
+    if (!path_.empty()) std::remove(path_.c_str());
+    release();
+}
+
+bool save(uint32_t address, std::span<const uint8_t> bytes, Copy& copy) {
+    copy.release();
+    Saved saved = save_in(library_folder(), address, bytes, copy.path_, copy.held_);
     if (saved != Saved::kFolderRefused) return saved == Saved::kYes;
     const fs::path user = user_folder();
     std::error_code ec;
     if (user.empty() || (fs::create_directories(user, ec), ec)) return false;
-    std::string tried = path;
-    saved = save_in(user, address, bytes, path);
-    if (saved == Saved::kFolderRefused) path = tried;
+    std::string tried = copy.path_;
+    saved = save_in(user, address, bytes, copy.path_, copy.held_);
+    if (saved == Saved::kFolderRefused) copy.path_ = tried;
     return saved == Saved::kYes;
-}
-
-void discard(const std::string& path) {
-    std::remove(path.c_str());
 }
 
 std::optional<std::string> oldest() {

@@ -9,20 +9,40 @@
 
 namespace zintra::recovery {
 
+// A copy on disk, held locked by this process until it is discarded or let
+// go: another station on the machine that looks for copies meanwhile
+// passes it by, since a copy still in use is no crash's leftover.
+class Copy {
+  public:
+    Copy() = default;
+    ~Copy();
+    Copy(const Copy&) = delete;
+    Copy& operator=(const Copy&) = delete;
+
+    const std::string& path() const { return path_; }
+    // Removes the copy, which is no longer needed.
+    void discard();
+
+  private:
+    friend bool save(uint32_t, std::span<const uint8_t>, Copy&);
+    void release();
+
+    std::string path_;
+    int held_ = -1;
+};
+
 // Writes `bytes`, read from flash at `address`, to a new file in the
 // library's own folder (beside the program that loaded it), or in the
 // user's state folder ($XDG_STATE_HOME or ~/.local/state, then plexmoor)
-// when the library's folder cannot take it, and names it in `path`. The
+// when the library's folder cannot take it, and holds it in `copy`. The
 // name carries the address and the time, and an existing file is never
 // replaced, so a second board's copy does not take the place of the first
-// one's. False, with `path` naming the file tried, when it could not be
-// written whole.
-bool save(uint32_t address, std::span<const uint8_t> bytes, std::string& path);
+// one's. False, with the copy's path naming the file tried, when it could
+// not be written whole.
+bool save(uint32_t address, std::span<const uint8_t> bytes, Copy& copy);
 
-// Removes a copy that is no longer needed.
-void discard(const std::string& path);
-
-// The oldest copy an interrupted rewrite left in either folder.
+// The oldest copy an interrupted rewrite left in either folder; copies a
+// live process holds are not among them.
 std::optional<std::string> oldest();
 
 } // namespace zintra::recovery

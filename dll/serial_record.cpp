@@ -200,9 +200,9 @@ int flash_serial() {
 
     // Kept on disk until the block reads back whole, so that whatever the
     // write-back cannot restore is still at hand.
-    std::string copy;
+    recovery::Copy copy;
     if (!recovery::save(config::kBlockAddress, saved, copy)) {
-        host::showf(text::kRecoveryFailed, config::kBlockAddress, copy.c_str());
+        host::showf(text::kRecoveryFailed, config::kBlockAddress, copy.path().c_str());
         return 0;
     }
     erase_block();
@@ -212,11 +212,11 @@ int flash_serial() {
             write_back_page(config::kBlockAddress + page * kPageSize,
                             block.data() + page * kPageSize, missing);
     if (missing.bytes == 0) {
-        recovery::discard(copy);
+        copy.discard();
         return 1;
     }
     host::showf(text::kSerialIncomplete, missing.bytes, config::kBlockAddress, missing.first,
-                missing.last, copy.c_str());
+                missing.last, copy.path().c_str());
     return 0;
 }
 

@@ -3,12 +3,12 @@
 // procedures; message boxes become lines on standard error.
 #include "cli_options.h"
 #include "cli_record.h"
-#include "cli_recovery.h"
 #include "cli_services.h"
 #include "cli_texts.h"
 #include "file_replacement.h"
 #include "flash_form.h"
 #include "os.h"
+#include "recovery_copy.h"
 #include "texts.h"
 
 #include <atomic>
@@ -78,15 +78,6 @@ int Pack(FlashForm& form, CliServices& services, const Options& o) {
     return outcome;
 }
 
-// Printed with its numbers filled in.
-std::string Filled(std::string_view format, int32_t address, const std::string& path) {
-    std::string out(format.size() + path.size() + 16, '\0');
-    const int n = std::snprintf(out.data(), out.size(), std::string(format).c_str(),
-                                static_cast<unsigned>(address), path.c_str());
-    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return out;
-}
-
 // A board is not written while the copy of a block an interrupted
 // configuration write left waits: the copy may hold the only bytes of that
 // block outside the configuration.
@@ -94,7 +85,7 @@ bool RecoveryCopyWaits(FlashForm& form, const Options& o) {
     if (o.keep_recovery) return false;
     const std::optional<RecoveryCopy> copy = FindRecoveryCopy(form.zintra());
     if (!copy) return false;
-    Fail(Filled(text::kRecoveryWaiting, copy->address, copy->path));
+    Fail(RecoveryText(text::kRecoveryWaiting, *copy));
     return true;
 }
 
@@ -205,6 +196,10 @@ int Serial(FlashForm& form, CliServices& services, const Options& o,
 
 int Read(FlashForm& form, CliServices& services, const Options& o, BoardRecord& rec) {
     services.reset();
+    // Reading writes nothing, so a waiting copy is only told: what the
+    // block reads may be the erased remains of an interrupted write.
+    if (const std::optional<RecoveryCopy> copy = FindRecoveryCopy(form.zintra()))
+        std::fprintf(stderr, "%s\n", RecoveryText(text::kRecoveryNote, *copy).c_str());
     if (!rec.begin(record::Operation::Read)) return kFailure;
     if (!Init(form)) {
         rec.finish(record::Result::Failed);
@@ -255,7 +250,7 @@ int Recover(FlashForm& form, CliServices& services, BoardRecord& rec) {
     std::error_code ec;
     std::filesystem::remove(copy->path, ec);
     if (ec) return Fail(std::string(text::kRecoveryNotRemoved) + copy->path);
-    std::printf("%s\n", Filled(text::kRecovered, copy->address, copy->path).c_str());
+    std::printf("%s\n", RecoveryText(text::kRecovered, *copy).c_str());
     return kSuccess;
 }
 
@@ -305,6 +300,8 @@ int Main(int argc, char** argv) {
     std::optional<FileLock> config_lock;
     if (o.command == Command::Serial) config_lock.emplace(o.config);
     FlashForm form(services);
+    // Copies are told and written back by the commands here, never asked.
+    form.setRecoveryOffer(false);
     form.Form_Load(o.config);
     if (services.messages() != 0) return kFailure;
     // A record that cannot be opened is told before the board is touched.

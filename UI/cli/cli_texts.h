@@ -94,6 +94,9 @@ inline constexpr std::string_view kRecoveryWaiting =
     "a copy of the flash block at %08x that an interrupted configuration write left is waiting: "
     "%s\nWrite it back with \"plexmoor-cli recover\" first (or give --keep-recovery to write the "
     "board anyway); nothing was written";
+inline constexpr std::string_view kRecoveryNote =
+    "plexmoor-cli: a copy of the flash block at %08x that an interrupted configuration write left "
+    "is waiting: %s\n(\"plexmoor-cli recover\" writes it back)";
 inline constexpr std::string_view kNoRecoveryCopy = "no recovery copy is waiting; nothing to do";
 inline constexpr std::string_view kRecoveryNameUnknown =
     ": the copy's name gives no block address; nothing was written";

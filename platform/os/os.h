@@ -34,15 +34,19 @@ bool replace_file(const std::string& from, const std::string& to);
 // The bytes written to an open file on the disk, not in a cache.
 bool flush_to_disk(int fd);
 bool flush_to_disk(std::FILE* file);
-// Gives a closed file the name to, which must not exist yet, in place of
-// from, and sees it on the disk before it returns; false, nothing changed,
-// when to exists.
-bool rename_new(const std::string& from, const std::string& to);
+// Gives the synced file open at fd, made by create_unique_file under the
+// name from, the name to, which must not exist yet; the new name is on the
+// disk before it returns. The file stays open under its new name with the
+// lock it was created with: the descriptor (fd itself, or on Windows, where
+// an open file takes no rename, a new one), or -1, fd closed and the file
+// left under from, when to exists.
+int rename_new_held(int fd, const std::string& from, const std::string& to);
 // Opens a regular file (after links) for binary reading; -1 for anything
 // else. A FIFO of that name is refused, never waited on.
 int open_regular(const char* path);
 // Creates a file of a new name made from name, which ends in XXXXXX, for
-// reading and writing in binary; the descriptor, or -1.
+// reading and writing in binary, locked (lock_file) while it is open, so a
+// sweep of temporary files a crash left passes it by; the descriptor, or -1.
 int create_unique_file(std::string& name);
 // Creates a file that must not exist yet, for writing in binary; null
 // with errno EEXIST when it does.
@@ -50,6 +54,15 @@ std::FILE* create_new_file(const std::string& path);
 // The access bits of an existing file onto an open one (POSIX only: a
 // Windows file has none beyond read-only, which a new file starts without).
 bool copy_permissions(const std::string& from, int fd);
+
+// An advisory lock on an open file, taken without waiting, that tells
+// other processes the file is being written and is not yet what it will
+// be. False when another open of the file holds it. It goes with the
+// file's last descriptor, so a process that dies lets it go.
+bool lock_file(int fd);
+// Whether another open of the file at path holds that lock now. False for
+// a file that cannot be opened.
+bool file_locked(const std::string& path);
 
 // Which file a path names, the same through every name and link of it.
 struct FileId {

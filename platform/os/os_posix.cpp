@@ -15,6 +15,8 @@
 namespace os {
 namespace {
 
+constexpr int kUniqueAttempts = 100;
+
 void (*interrupt_handler)() = nullptr;
 
 // A rename is on the disk only once its folder is.
@@ -71,12 +73,17 @@ bool replace_file(const std::string& from, const std::string& to) {
     return true;
 }
 
-// A link never replaces a name that exists.
-bool rename_new(const std::string& from, const std::string& to) {
-    if (::link(from.c_str(), to.c_str()) != 0) return false;
+// Linked while still open: the lock taken at creation goes with the file to
+// its new name, so no other process sees it unlocked there. A link never
+// replaces a name that exists.
+int rename_new_held(int fd, const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        ::close(fd);
+        return -1;
+    }
     ::unlink(from.c_str());
     sync_folder_of(to);
-    return true;
+    return fd;
 }
 
 int open_regular(const char* path) {
@@ -101,14 +108,25 @@ bool flush_to_disk(std::FILE* file) {
 }
 
 int create_unique_file(std::string& name) {
-    const int fd = ::mkstemp(name.data());
-    // The permissions of a file the user creates, not mkstemp's 0600.
-    if (fd >= 0) {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
+    const std::string pattern = name;
+    for (int attempt = 0; attempt < kUniqueAttempts; ++attempt) {
+        name = pattern;
+        const int fd = ::mkstemp(name.data());
+        if (fd < 0) return fd;
+        // Locked before anything is written, and still linked once locked: a
+        // sweep of stale temporary files may have taken the name between
+        // mkstemp and the lock, and then a new one is made.
+        struct stat st {};
+        if (lock_file(fd) && ::fstat(fd, &st) == 0 && st.st_nlink > 0) {
+            // The permissions of a file the user creates, not mkstemp's 0600.
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            ::fchmod(fd, 0666 & ~mask);
+            return fd;
+        }
+        ::close(fd);
     }
-    return fd;
+    return -1;
 }
 
 std::FILE* create_new_file(const std::string& path) {
@@ -185,6 +203,25 @@ std::tm local_time(std::time_t moment) {
     std::tm local{};
     ::localtime_r(&moment, &local);
     return local;
+}
+
+// flock belongs to the open file, not the process: a second opening in
+// this very process is refused as another process's would be.
+bool lock_file(int fd) {
+    int locked;
+    do
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (locked != 0 && errno == EINTR);
+    return locked == 0;
+}
+
+bool file_locked(const std::string& path) {
+    // Non-blocking, so that a pipe of that name is not waited on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool held = !lock_file(fd);
+    ::close(fd);
+    return held;
 }
 
 } // namespace os

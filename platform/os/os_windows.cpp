@@ -91,9 +91,15 @@ bool replace_file(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-bool rename_new(const std::string& from, const std::string& to) {
-    // Without MOVEFILE_REPLACE_EXISTING the move fails where to exists.
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+// The C runtime opens files without FILE_SHARE_DELETE, so the file is
+// closed, moved (without MOVEFILE_REPLACE_EXISTING the move fails where to
+// exists) and locked again under its new name.
+int rename_new_held(int fd, const std::string& from, const std::string& to) {
+    if (_close(fd) != 0 || !MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
+        return -1;
+    const int held = _open(to.c_str(), _O_RDONLY | kByteFileFlags);
+    if (held >= 0) lock_file(held);
+    return held;
 }
 
 int open_regular(const char* path) {
@@ -119,6 +125,7 @@ int create_unique_file(std::string& name) {
         if (_mktemp_s(name.data(), name.size() + 1) != 0) return -1;
         const int fd =
             _open(name.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd >= 0) lock_file(fd);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
@@ -202,6 +209,29 @@ std::tm local_time(std::time_t moment) {
     std::tm local{};
     localtime_s(&local, &moment);
     return local;
+}
+
+// A byte-range lock over the whole file; a Windows lock also keeps other
+// handles from reading the range, which no reader of a live file needs.
+bool lock_file(int fd) {
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    OVERLAPPED whole{};
+    return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                      MAXDWORD, &whole) != 0;
+}
+
+bool file_locked(const std::string& path) {
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    OVERLAPPED whole{};
+    const bool held = LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                                 MAXDWORD, MAXDWORD, &whole) == 0;
+    if (!held) UnlockFileEx(handle, 0, MAXDWORD, MAXDWORD, &whole);
+    CloseHandle(handle);
+    return held;
 }
 
 } // namespace os

@@ -1,11 +1,13 @@
 // plexmoor-cli as a production line runs it: a process per command, the
 // virtual board chosen by the environment in virtual time, files on disk.
 #include "flash_form.h"
+#include "os.h"
 #include "program_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,7 +53,7 @@ class Quiet : public Services {
   public:
     Answer messageBox(const std::string& text, Buttons b) override {
         messages.push_back(text);
-        return b == Buttons::YesNo ? Answer::No : Answer::Ok;
+        return b == Buttons::YesNo ? answer : Answer::Ok;
     }
     std::string openFileDialog(const std::string&) override { return {}; }
     std::string saveFileDialog(const std::string&) override { return {}; }
@@ -61,6 +63,7 @@ class Quiet : public Services {
     void requestClose() override {}
     std::string folder;
     std::vector<std::string> messages;
+    Answer answer = Answer::No;
 };
 
 class CliTest : public ::testing::Test {
@@ -355,12 +358,47 @@ TEST_F(CliTest, ARecoveryCopyIsWrittenBackBeforeTheBoardIsWrittenAgain) {
             << r.err;
     }
     EXPECT_EQ(cli("program image.b --keep-recovery").status, 0);
+    {
+        // Held by a live run (another station's FlashSerial): not a crash's.
+        const int held = open(copy.c_str(), O_RDONLY);
+        ASSERT_TRUE(os::lock_file(held));
+        EXPECT_EQ(cli("recover").out, "no recovery copy is waiting; nothing to do\n");
+        close(held);
+    }
     Outcome recover = cli("recover");
     ASSERT_EQ(recover.status, 0) << recover.err;
     EXPECT_EQ(ReadText(path("board.bin")).substr(0x10000, 0x10000), block);
     EXPECT_FALSE(fs::exists(copy));
     EXPECT_EQ(cli("serial --config " + config).status, 0);
     EXPECT_EQ(cli("recover").out, "no recovery copy is waiting; nothing to do\n");
+}
+
+// The window's Init, on the board the environment names, offers the copy
+// by its name and block before it writes anything: No keeps it for the
+// next Init, Yes writes it back and removes it.
+TEST_F(CliTest, TheWindowOffersARecoveryCopyAtInit) {
+    const fs::path copy = path("recovery") / "zintra-flash-00010000-20261207-120000.bin";
+    const std::string block(0x10000, 'R');
+    WriteText(copy, block);
+    setenv("FTD2XX_VIRTUAL_BOARD", path("board.bin").c_str(), 1);
+    setenv("FTD2XX_VIRTUAL_TIME", "1", 1);
+    setenv("ZINTRA_RECOVERY_DIR", path("recovery").c_str(), 1);
+    auto form = window();
+    for (Answer answer : {Answer::No, Answer::Yes}) {
+        services_.answer = answer;
+        services_.messages.clear();
+        if (form->state().bInit) form->controls().userClick(form->control(C::Command2));
+        form->controls().userClick(form->control(C::Command2));
+        ASSERT_FALSE(services_.messages.empty());
+        EXPECT_NE(
+            services_.messages[0].find("00010000. The block as it was is kept in " + copy.string()),
+            std::string::npos)
+            << services_.messages[0];
+        EXPECT_EQ(fs::exists(copy), answer == Answer::No);
+    }
+    EXPECT_NE(services_.messages.back().find("written back and verified"), std::string::npos);
+    form->controls().userClick(form->control(C::Command2));
+    EXPECT_EQ(ReadText(path("board.bin")).substr(0x10000, 0x10000), block);
 }
 
 // The command line packs what the window packs from the same file.

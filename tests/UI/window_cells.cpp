@@ -5,6 +5,7 @@
 #include "program_folder.h"
 
 #include <string>
+#include <vector>
 
 namespace fault_matrix {
 namespace {
@@ -15,9 +16,10 @@ constexpr const char* kComplete = "Flash Complete";
 // The window's world: its boxes go to the cell, its folder is the cell's.
 class CellServices : public plexmoor::Services {
   public:
-    plexmoor::Answer messageBox(const std::string& text, plexmoor::Buttons) override {
+    plexmoor::Answer messageBox(const std::string& text, plexmoor::Buttons buttons) override {
         shown(text);
-        return plexmoor::Answer::Ok;
+        told.push_back(text);
+        return buttons == plexmoor::Buttons::YesNo ? plexmoor::Answer::Yes : plexmoor::Answer::Ok;
     }
     std::string openFileDialog(const std::string&) override { return {}; }
     std::string saveFileDialog(const std::string&) override { return {}; }
@@ -27,6 +29,7 @@ class CellServices : public plexmoor::Services {
     void requestClose() override {}
 
     std::string folder;
+    std::vector<std::string> told;
 };
 
 // A window started in a program folder of the cell's own, with its
@@ -93,6 +96,14 @@ class WindowFlashSetting : public WindowCell<SerialBlockWrite> {
     int32_t run() override {
         form_->controls().userClick(form_->control(plexmoor::C::btnSerial));
         return SaysComplete(*form_) ? 1 : 0;
+    }
+    // The window started again: its Init offers the copy, and Yes.
+    std::vector<std::string> start_after_crash(const std::filesystem::path& dir) override {
+        form_ = OpenWindow(services_, dir);
+        services_.told.clear();
+        form_->controls().userClick(form_->control(plexmoor::C::Command2));
+        close();
+        return services_.told;
     }
 };
 

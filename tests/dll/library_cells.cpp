@@ -75,6 +75,18 @@ class FlashSerialRun : public SerialBlockWrite {
     }
     int32_t run() override { return FlashSerial(); }
     void close() override { ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0); }
+    // A front end on the library alone: the copy it names, written back
+    // where its name says in the exact mode, then removed.
+    std::vector<std::string> start_after_crash(const std::filesystem::path&) override {
+        std::string copy(4096, '\0');
+        if (ZintraRecoveryCopy(copy.data(), static_cast<int32_t>(copy.size())) != 1) return {};
+        copy.resize(copy.find('\0'));
+        reopen(0);
+        SetupWriteParameter(kBlock, copy.c_str());
+        if (ZintraAction(ZINTRA_PROGRAM_FLASH, 0, 0, 0) == 1) std::remove(copy.c_str());
+        close();
+        return {copy};
+    }
 };
 
 // Judged on the file it writes as well.

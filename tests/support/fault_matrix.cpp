@@ -3,6 +3,7 @@
 #include "byte_files.h"
 #include "byte_pattern.h"
 #include "os.h"
+#include "stale_temporaries.h"
 #include "virtual_board.h"
 #include "wincalls.h"
 
@@ -459,6 +460,27 @@ std::string describe_board(Operation& op, const Bytes& after, const Bytes& inten
     return said;
 }
 
+// The front end's next start on the board a killed block write left: the
+// first thing it tells is the copy by its name (which holds the block's
+// address), and once it has written the copy back the board is as before.
+std::string start_after_copy(SerialBlockWrite& op, const std::filesystem::path& file,
+                             const std::filesystem::path& dir) {
+    std::string copy;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename().string().rfind("zintra-flash-00010000-", 0) == 0)
+            copy = entry.path().string();
+    vboard::Options options;
+    options.path = file.string();
+    if (copy.empty() || !vboard::attach(options)) return "no copy";
+    const std::vector<std::string> told = op.start_after_crash(dir);
+    vboard::detach();
+    if (told.empty() || told.front().find(copy) == std::string::npos) return "the copy not named";
+    const bool back =
+        !std::filesystem::exists(copy) &&
+        slice(testing_support::read_file(file), op.reach()) == slice(board_pattern(), op.reach());
+    return back ? "names the copy, writes it back" : "names the copy";
+}
+
 const char* moment_name(Moment m) {
     switch (m) {
     case Moment::kMidProgram:
@@ -474,16 +496,14 @@ const char* moment_name(Moment m) {
 } // namespace
 
 const std::vector<CrashCell>& crash_cells() {
-    // Until the library tells its recovery copy, a next FlashSerial would
-    // write the configuration over the erased block: the cell stops at the
-    // copy that is kept.
     static const std::vector<CrashCell> cells = {
         {"program flash", Moment::kMidProgram, "a prefix programmed", "done"},
-        {"FlashSerial", Moment::kAfterErase, "an erased block, its copy kept", "copy kept"},
+        {"FlashSerial", Moment::kAfterErase, "an erased block, its copy kept",
+         "names the copy, writes it back"},
         {"backup", Moment::kMidBackup, "untouched", "done"},
         {"window Flash", Moment::kMidProgram, "a prefix programmed", "done"},
         {"window Flash Setting", Moment::kAfterErase, "an erased block, its copy kept",
-         "copy kept"},
+         "names the copy, writes it back"},
     };
     return cells;
 }
@@ -518,8 +538,8 @@ Crash crash(Operation& op, Moment moment, const std::filesystem::path& dir) {
     Crash c;
     c.killed = run_and_kill(op, moment, file, run_dir, intended);
     c.board = describe_board(op, testing_support::read_file(file), intended, run_dir);
-    if (dynamic_cast<SerialBlockWrite*>(&op)) {
-        c.next = "copy kept";
+    if (auto* serial = dynamic_cast<SerialBlockWrite*>(&op)) {
+        c.next = start_after_copy(*serial, file, run_dir);
         return c;
     }
     // The next run opens the board the killed process held: its lock went
@@ -527,6 +547,10 @@ Crash crash(Operation& op, Moment moment, const std::filesystem::path& dir) {
     const Run next = run_once(
         op, run_dir, [](vboard::Board&, std::optional<std::size_t>) {}, file);
     c.next = next.outcome.result == 1 && next.outcome.after == intended ? "done" : "failed";
+    // The killed run's temporary file is gone with the next one's rename.
+    for (const auto& entry : fs::directory_iterator(run_dir))
+        if (!zintra::TemporaryStem(entry.path().filename().string()).empty())
+            c.next += ", a temporary file left";
     return c;
 }
 

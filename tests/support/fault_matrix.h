@@ -95,6 +95,10 @@ class SerialBlockWrite : public Operation {
     Range reach() const override { return {kBlock, kBlock + 0x10000}; }
     Bytes beside_flash(const std::filesystem::path& dir) override;
     bool told(const Outcome& o) const override;
+    // The front end's next start after a run was killed, on the attached
+    // board: every box it showed before writing anything, in order. It
+    // writes a recovery copy back when it offers one.
+    virtual std::vector<std::string> start_after_crash(const std::filesystem::path& dir) = 0;
 };
 
 enum class Verdict { kDone, kAsItWas, kTold, kWrong, kLost, kNotApplicable };

@@ -1,9 +1,10 @@
-#include "cli_recovery.h"
+#include "recovery_copy.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <string_view>
 
-namespace plexmoor::cli {
+namespace plexmoor {
 namespace {
 
 constexpr std::string_view kCopyPrefix = "zintra-flash-";
@@ -29,6 +30,14 @@ std::optional<int32_t> RecoveryAddress(const std::string& path) {
     return static_cast<int32_t>(address);
 }
 
+std::string RecoveryText(std::string_view format, const RecoveryCopy& copy) {
+    std::string out(format.size() + copy.path.size() + 16, '\0');
+    const int n = std::snprintf(out.data(), out.size(), std::string(format).c_str(),
+                                static_cast<unsigned>(copy.address), copy.path.c_str());
+    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return out;
+}
+
 std::optional<RecoveryCopy> FindRecoveryCopy(ZintraLink& zintra) {
     using Lookup = int32_t (*)(char*, int32_t);
     auto lookup = reinterpret_cast<Lookup>(zintra.bind("ZintraRecoveryCopy", true));
@@ -39,4 +48,4 @@ std::optional<RecoveryCopy> FindRecoveryCopy(ZintraLink& zintra) {
     return RecoveryCopy{path, RecoveryAddress(path).value_or(-1)};
 }
 
-} // namespace plexmoor::cli
+} // namespace plexmoor
