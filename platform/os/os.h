@@ -75,8 +75,8 @@ bool file_id(const std::string& path, FileId& id);
 // -1 when it cannot be opened or is no regular file (a pipe of that name is
 // not waited on). While it is open, a rename may still replace the file.
 std::intptr_t open_for_lock(const std::string& path, FileId& id);
-// Waits for the exclusive lock every process takes on that file; a second
-// opening in the same process waits as well. The lock goes with the handle.
+// Waits for the exclusive lock every process takes on that file (one
+// holder a process: FileLock counts its own). The lock goes with the handle.
 bool lock_exclusive(std::intptr_t handle);
 void close_for_lock(std::intptr_t handle);
 

@@ -6,8 +6,10 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 namespace os {
 namespace {
@@ -154,28 +156,38 @@ bool file_id(const std::string& path, FileId& id) {
     return true;
 }
 
+// Windows replaces no file that is open, so the lock cannot be a handle of
+// the file itself: it is a mutex of the session named after the file's full
+// path, which the system lets go when its holder dies.
 std::intptr_t open_for_lock(const std::string& path, FileId& id) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+    HANDLE file = CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return -1;
-    if (GetFileType(file) != FILE_TYPE_DISK) {
-        CloseHandle(file);
-        return -1;
-    }
+    const bool regular = GetFileType(file) == FILE_TYPE_DISK;
     id = id_of(file);
-    return reinterpret_cast<std::intptr_t>(file);
+    CloseHandle(file);
+    char full[MAX_PATH * 4];
+    const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    if (!regular || n == 0 || n >= sizeof full) return -1;
+    std::string name(full, n);
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const unsigned long long key = std::hash<std::string>{}(name);
+    std::string mutex_name = "Local\\plexmoor-file-";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        mutex_name += "0123456789abcdef"[(key >> shift) & 15];
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, mutex_name.c_str());
+    return mutex ? reinterpret_cast<std::intptr_t>(mutex) : -1;
 }
 
-// The lock covers one byte far past the end of any settings file: a Windows
-// lock also keeps other handles from reading the bytes it covers, and the
-// file must stay readable to all.
+// An abandoned mutex (its holder died) is taken all the same.
 bool lock_exclusive(std::intptr_t handle) {
-    OVERLAPPED place{};
-    place.OffsetHigh = 0x7FFFFFFF;
-    return LockFileEx(as_handle(handle), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place) != 0;
+    const DWORD got = WaitForSingleObject(as_handle(handle), INFINITE);
+    return got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
 }
 
 void close_for_lock(std::intptr_t handle) {
+    ReleaseMutex(as_handle(handle)); // refused when this thread does not hold it
     CloseHandle(as_handle(handle));
 }
 
