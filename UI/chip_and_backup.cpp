@@ -43,10 +43,7 @@ void FlashForm::readChipIdentity() {
         return;
     }
     chip_id_ = id;
-    // All ones or all zeros: the bridge answered, the lines to the chip did
-    // not carry an answer.
-    if (id == std::array<uint8_t, 3>{0xFF, 0xFF, 0xFF} ||
-        id == std::array<uint8_t, 3>{0x00, 0x00, 0x00}) {
+    if (NoChipAnswered(id)) {
         chip_ = ChipState::kNone;
         label.setCaption(std::string(text::kNoChip));
         return;
@@ -60,6 +57,11 @@ void FlashForm::readChipIdentity() {
     if (!family.empty()) shown += ", " + family;
     if (chipSize() != 0) shown += ", " + FormatSize(chipSize());
     label.setCaption(shown);
+}
+
+bool FlashForm::NoChipAnswered(const std::array<uint8_t, 3>& id) {
+    return id == std::array<uint8_t, 3>{0xFF, 0xFF, 0xFF} ||
+           id == std::array<uint8_t, 3>{0x00, 0x00, 0x00};
 }
 
 uint64_t FlashForm::chipSize() const {

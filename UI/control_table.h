@@ -29,7 +29,8 @@ inline constexpr std::array kUnlockOrder = {C::Command3, C::Command2, C::btnSeri
                                             C::btnLoadFlash};
 
 // What else a run locks: the other run buttons and its options.
-inline constexpr std::array kLockedAdditions = {C::btnRestore, C::chkFast, C::chkBackup};
+inline constexpr std::array kLockedAdditions = {C::btnRestore, C::chkFast, C::chkBackup,
+                                                C::cmbBridge};
 
 namespace layout {
 
@@ -140,11 +141,16 @@ inline constexpr Row kRows[] = {
      .parent = C::FmeOrvoFlash,
      .at = {7350, 400, 1500, kTall},
      .content = "Stop"},
-    // Which chip answered Init, or that none did.
+    // The bridge Init opens, under it, where more than one is attached; and
+    // which chip answered Init, or that none did.
+    {.name = C::cmbBridge,
+     .kind = Kind::ComboBox,
+     .parent = C::FmeOrvoFlash,
+     .at = {150, 920, 1500, kLine}},
     {.name = C::lblChip,
      .kind = Kind::Label,
      .parent = C::FmeOrvoFlash,
-     .at = {150, 960, 8700, kLabelH}},
+     .at = {1800, 960, 7050, kLabelH}},
     {.name = C::Label5,
      .kind = Kind::Label,
      .parent = C::FmeOrvoFlash,

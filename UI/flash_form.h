@@ -111,6 +111,18 @@ class FlashForm {
         return last_backup_;
     }
 
+    // The bridge Init opens: the one chosen beside Init, by its serial
+    // number; false when no attached bridge has it. The serial chosen,
+    // empty where the library cannot list the bridges.
+    bool chooseBridge(const std::string& serial);
+    std::string chosenBridge() const;
+    // Lists the attached bridges beside Init; the start-up does, unless a
+    // front end that names its bridge otherwise turned that off.
+    void listBridges();
+    void setBridgeListAtStart(bool listed) {
+        bridges_at_start_ = listed;
+    }
+
     // Init offers the recovery copy an interrupted Flash Setting left (on
     // by default); a front end that tells copies its own way turns it off.
     void setRecoveryOffer(bool offered) {
@@ -127,6 +139,11 @@ class FlashForm {
     // byte gives (0 when unknown).
     std::string chipIdText() const;
     uint64_t chipSize() const;
+    // All ones or all zeros: the bridge answered, the lines to the chip did
+    // not carry an answer.
+    static bool NoChipAnswered(const std::array<uint8_t, 3>& id);
+    // False, told, when Init found no chip behind the bridge.
+    bool chipAnswered();
     // Serial numbers: "QV" and today as YYMMDD; the counter of today's
     // serial in the serial box, 0 when it holds none of today.
     std::string serialPrefix();
@@ -141,6 +158,8 @@ class FlashForm {
         services_.messageBox(std::string(text));
     }
     std::string programPath(std::string_view file);
+    // The window's own settings file, to read or to write.
+    std::string settingsPath(bool for_writing);
 
     // Flash panel: the start address box as the library takes it, program
     // flash with the write parameters already set, and the end of a run,
@@ -167,7 +186,6 @@ class FlashForm {
 
     // The chip that answered Init: shown, and a missing one refused.
     void readChipIdentity();
-    bool chipAnswered();
     std::string backupFolder();
     bool backUpBeforeWriting(int32_t address, int64_t length);
 
@@ -224,6 +242,7 @@ class FlashForm {
     uint64_t chip_size_ = 0;
     std::string backup_folder_;
     std::string last_backup_;
+    std::vector<std::string> bridges_; // serial numbers, as cmbBridge lists them
     struct Progress {
         std::chrono::steady_clock::time_point run_started; // the click
         std::chrono::steady_clock::time_point started;     // the writing
@@ -239,6 +258,7 @@ class FlashForm {
     bool stop_asked_ = false;
     std::string last_status_;
     bool recovery_offer_ = true;
+    bool bridges_at_start_ = true;
     std::function<void(const RecoveryCopy&, bool)> recovery_written_;
 };
 

@@ -30,6 +30,7 @@ void FlashForm::Command2_Click(const EventArgs&) {
     // Asked before the board is opened, so nothing of this Init's comes
     // between the interrupted write and its repair.
     const std::optional<RecoveryCopy> recovery = askRecovery();
+    if (!bridges_.empty()) zintra_.ZintraSelectBridge(chosenBridge());
     st_.bInit = zintra_.ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0) != 0;
     zintra_.ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
     st_.bInit = zintra_.ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0) != 0;
@@ -62,6 +63,36 @@ void FlashForm::writeBackRecovery(const RecoveryCopy& copy) {
     else
         message(RecoveryText(ec ? text::kRecoveryNotRemoved : text::kRecoveryWritten, copy));
     if (recovery_written_) recovery_written_(copy, written);
+}
+
+// A station with one bridge sees no choice and opens it as before.
+void FlashForm::listBridges() {
+    Control& list = control(C::cmbBridge);
+    list.clear();
+    bridges_.clear();
+    if (zintra_.available("ZintraListBridges"))
+        for (const Bridge& bridge : zintra_.ZintraListBridges()) {
+            bridges_.push_back(bridge.serial);
+            list.addItem(bridge.serial + " " + bridge.description);
+        }
+    if (!bridges_.empty()) list.setListIndex(0);
+    list.setVisible(bridges_.size() > 1);
+}
+
+bool FlashForm::chooseBridge(const std::string& serial) {
+    for (std::size_t i = 0; i < bridges_.size(); ++i)
+        if (bridges_[i] == serial) {
+            control(C::cmbBridge).setListIndex(static_cast<int>(i));
+            return true;
+        }
+    return false;
+}
+
+std::string FlashForm::chosenBridge() const {
+    const int chosen = controls_(C::cmbBridge).listIndex();
+    return chosen >= 0 && static_cast<std::size_t>(chosen) < bridges_.size()
+               ? bridges_[static_cast<std::size_t>(chosen)]
+               : std::string();
 }
 
 // A click queued before the buttons were locked must not start a second run

@@ -2,6 +2,7 @@
 // image whose configuration block is replaced.
 #include "flash_form.h"
 
+#include "ansi_text.h"
 #include "field_table.h"
 #include "numbers.h"
 #include "text_functions.h"
@@ -62,7 +63,7 @@ bool FlashForm::packInputsPass(int32_t mode) {
             const Control& box = control(C::txtAL, k);
             const std::string& t = box.text();
             if (box.tag() == kTextTag) {
-                if (t.size() > static_cast<std::size_t>(kTextFieldBytes)) {
+                if (CharacterCount(t) > static_cast<std::size_t>(kTextFieldBytes)) {
                     message(std::string(text::kMaxLength10) + t);
                     return false;
                 }

@@ -2,6 +2,7 @@
 // the window.
 #include "flash_form.h"
 
+#include "ansi_text.h"
 #include "field_table.h"
 #include "list_records.h"
 #include "numbers.h"
@@ -34,7 +35,7 @@ std::string FlashForm::readBytes(int32_t table, int32_t at, int32_t count) {
     for (int32_t i = 0; i < count; ++i)
         if (int32_t code = zintra_.GetConf(table, at + i, 1); code != 0)
             out += static_cast<char>(code);
-    return out;
+    return FromCodePage(out);
 }
 
 std::string FlashForm::listText(const ListRecord& list) {
@@ -137,7 +138,7 @@ void FlashForm::ShowConf() {
                 std::string t;
                 for (int32_t j = 0; j < kTextFieldBytes; ++j)
                     t += static_cast<char>(zintra_.GetConf(ZINTRA_TABLE_HEADER, a + j, 1));
-                box.setText(t.substr(0, t.find('\0')));
+                box.setText(FromCodePage(t.substr(0, t.find('\0'))));
             } else if (box.tag() == kHexTag) {
                 box.setText(Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, a, w), 1));
             } else {
@@ -178,7 +179,7 @@ void FlashForm::ShowConf() {
     cmbGroup_Click({});
     std::string buffer(kSerialBuffer, ' ');
     zintra_.GetSerial(buffer);
-    control(C::txtSerial).setText(buffer.substr(0, buffer.find('\0')));
+    control(C::txtSerial).setText(FromCodePage(buffer.substr(0, buffer.find('\0'))));
 }
 
 void FlashForm::btnLoadFlash_Click(const EventArgs&) {

@@ -1,12 +1,14 @@
-// The settings file beside the program and the user's configuration files:
+// The window's settings file and the user's configuration files:
 // one format, written by SaveINI and read by LoadIni along the key table,
 // the configuration defaults, and the buttons "Save config" and "Load
 // config".
 #include "flash_form.h"
 
+#include "ansi_text.h"
 #include "field_table.h"
 #include "file_replacement.h"
 #include "numbers.h"
+#include "os.h"
 #include "settings_keys.h"
 #include "text_functions.h"
 #include "texts.h"
@@ -23,6 +25,8 @@ constexpr std::string_view kLineEnd = "\r\n";
 // Longer than any line a user's boxes make; a longer line is passed over
 // whole rather than held in memory.
 constexpr std::size_t kLongestLine = std::size_t{1} << 20;
+// The program's folder in the user's folder for settings.
+constexpr std::string_view kUserSettingsFolder = "plexmoor";
 
 bool WrittenUnder(Written written, int32_t version) {
     switch (written) {
@@ -173,7 +177,7 @@ std::string FlashForm::settingsText() {
     auto line = [&out](std::string_view key, std::string_view value) {
         out += key;
         out += '=';
-        out += value;
+        out += ToFileText(value);
         out += kLineEnd;
     };
     const std::size_t rows = std::size(kSettingsKeys);
@@ -227,8 +231,27 @@ std::string FlashForm::settingsText() {
     return out;
 }
 
+// Beside the program first, so a copy carried on a stick keeps its settings
+// with it; where the program's folder takes no files (an installed
+// program's belongs to root), in the user's folder for settings. A file
+// beside a read-only program is read until the user has one of their own.
+std::string FlashForm::settingsPath(bool for_writing) {
+    namespace fs = std::filesystem;
+    const std::string beside = programPath(text::kSettingsFile);
+    const std::string config = os::user_config_folder();
+    if (config.empty() || os::folder_writable(services_.programFolder())) return beside;
+    const fs::path folder = fs::path(config) / kUserSettingsFolder;
+    const std::string own = (folder / text::kSettingsFile).string();
+    std::error_code ec;
+    if (for_writing) {
+        fs::create_directories(folder, ec);
+        return own;
+    }
+    return fs::exists(own, ec) || !fs::exists(beside, ec) ? own : beside;
+}
+
 void FlashForm::SaveINI(const std::string& strCfgPath) {
-    const std::string target = strCfgPath.empty() ? programPath(text::kSettingsFile) : strCfgPath;
+    const std::string target = strCfgPath.empty() ? settingsPath(true) : strCfgPath;
     if (!ReplaceFile(target, settingsText())) message(text::kSaveIniFail);
 }
 
@@ -315,7 +338,7 @@ bool FlashForm::LoadIni(const std::string& strCfgPath) {
                 std::string(text::kConfigFileMissing));
         return false;
     }
-    const std::string source = strCfgPath.empty() ? programPath(text::kSettingsFile) : strCfgPath;
+    const std::string source = strCfgPath.empty() ? settingsPath(false) : strCfgPath;
     std::ifstream in;
     if (fs::exists(source, ec)) {
         // Only a plain file is read: a folder or a pipe of that name would
@@ -340,7 +363,7 @@ bool FlashForm::LoadIni(const std::string& strCfgPath) {
     st_.lDipBits = 1;
     ConfDef();
     if (!in.is_open()) return false;
-    ReadLines(in, [this](std::string_view line) { applySetting(line); });
+    ReadLines(in, [this](std::string_view line) { applySetting(FromFileText(line)); });
     return true;
 }
 

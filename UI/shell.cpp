@@ -130,6 +130,7 @@ void FlashForm::Form_Load(const std::string& strCfgPath) {
     control(C::cmbBit).setListIndex(st_.lDipBits - 1);
 
     zintra_.ZintraAction(ZINTRA_SET_SYSTEM_VERSION, st_.lSysVer, 0, 0);
+    if (bridges_at_start_) listBridges();
 
     // Every firmware entry the DIP count read offers, as the Profile list
     // offers every group.

@@ -131,6 +131,9 @@ inline constexpr std::string_view kListLine = "Line ";
 inline constexpr std::string_view kListLineRefused =
     " must hold five numbers that fit their record, wrong line is ";
 inline constexpr std::string_view kNothingPacked = "; nothing was packed";
+// Text reaches the library one byte a character, in the Windows-1252 code page.
+inline constexpr std::string_view kNotInCodePage =
+    " holds a character Windows-1252 has no byte for, wrong value is ";
 inline constexpr std::string_view kListTooLong =
     " holds more than the 64 lines its table has room for; nothing was packed";
 

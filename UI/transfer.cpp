@@ -5,6 +5,7 @@
 // image is packed from half a configuration.
 #include "flash_form.h"
 
+#include "ansi_text.h"
 #include "control_table.h"
 #include "field_table.h"
 #include "list_records.h"
@@ -58,6 +59,15 @@ class Planner {
     std::optional<int32_t> hex(const std::string& what, const std::string& text) {
         return refused(HexToInt32(text), what, text);
     }
+    // Text as the block holds it, one byte a character; nothing, after
+    // saying so, when a character has no byte in the code page.
+    std::optional<std::string> ansi(const std::string& what, const std::string& text) {
+        std::optional<std::string> bytes = ToCodePage(text);
+        if (!bytes)
+            fail(what + std::string(text::kNotInCodePage) + text +
+                 std::string(text::kNothingPacked));
+        return bytes;
+    }
     bool fail(const std::string& why) {
         form_.services().messageBox(why);
         return false;
@@ -87,10 +97,11 @@ std::string FirmwareName(std::string_view part, int k) {
     return std::string(part) + " of firmware entry " + std::to_string(k);
 }
 
-// The serial as the library takes it, or nothing after saying it is too long.
+// The serial as the library takes it, or nothing after saying why not.
 std::optional<std::string> Serial(Planner& p) {
-    std::string serial = Trim(p.box(C::txtSerial).text());
-    if (serial.size() <= kMaxSerial) return serial;
+    const std::optional<std::string> serial =
+        p.ansi(Named("Serial", p.box(C::txtSerial)), Trim(p.box(C::txtSerial).text()));
+    if (!serial || serial->size() <= kMaxSerial) return serial;
     p.fail(std::string(text::kSerialTooLong));
     return std::nullopt;
 }
@@ -183,8 +194,14 @@ bool PlanList(Planner& p, const ListRecord& list) {
             }
             p.action(list.set_field, r + num.offset, *v, num.width);
         }
-        if (list.has_comment)
-            p.bytes(list.set_field, r + list.comment_offset, FieldOf(line, "#", 2), kCommentBytes);
+        if (list.has_comment) {
+            const std::optional<std::string> comment =
+                p.ansi(std::string(text::kListLine) + std::to_string(n) + " of " +
+                           std::string(list.caption),
+                       FieldOf(line, "#", 2));
+            if (!comment) return false;
+            p.bytes(list.set_field, r + list.comment_offset, *comment, kCommentBytes);
+        }
     }
 }
 
@@ -196,7 +213,9 @@ bool PlanVersion4(Planner& p) {
         const int32_t width = st.lALPos[static_cast<std::size_t>(k + 1)] - at;
         const std::string name = Named(kALTable[static_cast<std::size_t>(k - 1)].caption, b);
         if (b.tag() == kTextTag) {
-            p.bytes(ZINTRA_SET_HEADER_FIELD, at, b.text(), kTextFieldBytes);
+            const std::optional<std::string> bytes = p.ansi(name, b.text());
+            if (!bytes) return false;
+            p.bytes(ZINTRA_SET_HEADER_FIELD, at, *bytes, kTextFieldBytes);
             continue;
         }
         auto v = b.tag() == kHexTag ? p.hex(name, b.text()) : p.decimal(name, b.text());
@@ -222,9 +241,13 @@ bool PlanVersion4(Planner& p) {
             p.action(ZINTRA_SET_PORT_FIELD, block::RecordValue(at),
                      st.lConf[static_cast<std::size_t>(at)], block::kValueBytes);
         }
-        if (g < kMemos)
-            p.bytes(ZINTRA_SET_TABLE7_FIELD, block::kMemoBytes * g,
-                    st.strMemo[static_cast<std::size_t>(g)], block::kMemoBytes);
+        if (g < kMemos) {
+            const std::optional<std::string> memo =
+                p.ansi(Named("Memo of group " + std::to_string(g + 1), p.box(C::txtMemo)),
+                       st.strMemo[static_cast<std::size_t>(g)]);
+            if (!memo) return false;
+            p.bytes(ZINTRA_SET_TABLE7_FIELD, block::kMemoBytes * g, *memo, block::kMemoBytes);
+        }
     }
     for (const ListRecord& list : kListRecordTable)
         if (!PlanList(p, list)) return false;

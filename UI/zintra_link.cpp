@@ -178,6 +178,26 @@ int32_t ZintraLink::ZintraChipFamily(const uint8_t* id, std::string& family) {
     return kib;
 }
 
+int32_t ZintraLink::ZintraSelectBridge(const std::string& serial) {
+    return callAddition<&::ZintraSelectBridge>("ZintraSelectBridge", false, serial.c_str());
+}
+
+std::vector<Bridge> ZintraLink::ZintraListBridges() {
+    std::vector<Bridge> bridges;
+    // Room for the longest description the D2XX listing gives.
+    std::array<char, 64> serial{}, description{};
+    const auto size = static_cast<int32_t>(serial.size());
+    const int32_t count =
+        callAddition<&::ZintraListBridges>("ZintraListBridges", false, -1, nullptr, nullptr, size);
+    for (int32_t i = 0; i < count; ++i) {
+        if (callAddition<&::ZintraListBridges>("ZintraListBridges", false, i, serial.data(),
+                                               description.data(), size) <= i)
+            break; // unplugged while listing
+        bridges.push_back({serial.data(), description.data()});
+    }
+    return bridges;
+}
+
 int32_t ZintraLink::ZintraStop() {
     return callAddition<&::ZintraStop>("ZintraStop", false);
 }

@@ -8,8 +8,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace plexmoor {
+
+// One attached bridge as the library lists it.
+struct Bridge {
+    std::string serial;
+    std::string description;
+};
 
 class ZintraLink {
   public:
@@ -41,6 +48,11 @@ class ZintraLink {
     // The family the library's table of parts gives the ID (empty when
     // unknown) and the capacity in KiB, 0 when none is known.
     int32_t ZintraChipFamily(const uint8_t* id, std::string& family);
+    // The bridge every later open uses, by its serial number ("" for the
+    // first bridge listed); 0 refused or where the library cannot choose.
+    int32_t ZintraSelectBridge(const std::string& serial);
+    // The bridges attached, in the library's order; none where it cannot list them.
+    std::vector<Bridge> ZintraListBridges();
     bool available(const char* name);
 
     // True while program flash (action 4) or a backup runs; the window's

@@ -4,6 +4,7 @@
 // device, file, tables or image beneath it.
 #include "zintra.h"
 
+#include "bridge_choice.h"
 #include "config_block.h"
 #include "exact_program.h"
 #include "fast_program.h"
@@ -241,6 +242,31 @@ ZINTRA_API int32_t ZINTRA_CALL ZintraRecoveryCopy(char* path, int32_t size) {
     if (!copy || copy->size() >= static_cast<std::size_t>(size)) return 0;
     std::memcpy(path, copy->c_str(), copy->size() + 1);
     return 1;
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraSelectBridge(const char* serial) {
+    if (busy()) return 0;
+    return bridges::choose(serial) ? 1 : 0;
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraListBridges(int32_t index, char* serial, char* description,
+                                                 int32_t size) {
+    if (busy()) return 0;
+    bridges::Listed bridge;
+    const uint32_t count =
+        bridges::list(index < 0 ? UINT32_MAX : static_cast<uint32_t>(index), bridge);
+    // A cut serial number would name another bridge, so one that does not fit is left out.
+    const auto put = [size](char* out, const std::string& text) {
+        if (!out || size <= 0) return;
+        const std::size_t n = text.size() < static_cast<std::size_t>(size) ? text.size() : 0;
+        std::memcpy(out, text.data(), n);
+        out[n] = '\0';
+    };
+    if (index >= 0 && static_cast<uint32_t>(index) < count) {
+        put(serial, bridge.serial);
+        put(description, bridge.description);
+    }
+    return static_cast<int32_t>(std::min<uint32_t>(count, INT32_MAX));
 }
 
 } // extern "C"

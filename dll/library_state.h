@@ -39,6 +39,9 @@ using Path = std::array<char, kPathSize>;
 struct LibraryState {
     bool opened = false;
     FT_HANDLE device = nullptr;
+    // The serial number of the bridge every open uses; empty for the first
+    // bridge listed.
+    std::array<char, FT_SERIAL_NUMBER_SIZE> bridge{};
     int32_t system_version = 0;
     int32_t fields_per_port = 0;
     int32_t group_index = 0;

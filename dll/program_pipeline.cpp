@@ -49,9 +49,10 @@ bool fits_chip(int32_t start, long data_bytes) {
     uint64_t size = chip_size();
     uint64_t end = static_cast<uint64_t>(start) + touched_bytes(data_bytes);
     if (size == 0 || end <= size) return true;
+    // Where the last chunk would end, so the user sees by how much.
     host::showf(text::kFileLargerThanChip, static_cast<unsigned long long>(data_bytes),
                 static_cast<unsigned>(start), static_cast<unsigned long long>(end - start),
-                static_cast<unsigned long long>(size));
+                static_cast<unsigned long long>(end - 1), static_cast<unsigned long long>(size));
     return false;
 }
 

@@ -255,9 +255,11 @@ int open_sequence() {
     FT_ListDevices(reinterpret_cast<PVOID>(std::uintptr_t{0}), serial0.data(), kListBySerial);
     FT_ListDevices(reinterpret_cast<PVOID>(std::uintptr_t{1}), serial1.data(), kListBySerial);
     serial0.back() = '\0';
+    // The first bridge listed unless the host chose one by its serial number.
+    char* serial = state().bridge[0] ? state().bridge.data() : serial0.data();
 
     FT_HANDLE handle = nullptr;
-    if (FT_OpenEx(serial0.data(), FT_OPEN_BY_SERIAL_NUMBER, &handle) != FT_OK) {
+    if (FT_OpenEx(serial, FT_OPEN_BY_SERIAL_NUMBER, &handle) != FT_OK) {
         host::show(text::kOpenFailed);
         return 0;
     }

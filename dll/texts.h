@@ -71,8 +71,8 @@ inline constexpr const char* kStartAddressInvalid =
     "Start address %08x refused: it must be a multiple of 256 and the file must end below "
     "address 0x1000000";
 inline constexpr const char* kFileLargerThanChip =
-    "The file does not fit in the flash: its %llu bytes from address %08x need %llu bytes, "
-    "the chip holds %llu bytes; nothing was erased";
+    "The file does not fit in the flash: its %llu bytes from address %08x need %llu bytes and "
+    "would end at 0x%08llx, the chip holds %llu bytes; nothing was erased";
 
 // Configuration block, packed image and serial record refusals.
 inline constexpr const char* kLoadTooLarge = "File too large, at most %u bytes: %s";

@@ -113,6 +113,15 @@ ZINTRA_API int32_t ZINTRA_CALL ZintraChipFamily(const uint8_t* id, char* family,
    in the user's state folder) into path; 1, or 0 when there is none or its
    path does not fit in size bytes with the terminator. */
 ZINTRA_API int32_t ZINTRA_CALL ZintraRecoveryCopy(char* path, int32_t size);
+/* The bridge every later open of the programmer uses, by its USB serial
+   number; NULL or "" for the first bridge listed, as without this call. 1, or
+   0 refused (longer than a serial number can be, or while programming). */
+ZINTRA_API int32_t ZINTRA_CALL ZintraSelectBridge(const char* serial);
+/* The number of bridges attached; for an index below it, that bridge's serial
+   number and description into serial and description (size bytes each with
+   the terminator; a text that does not fit is left empty). 0 while programming. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraListBridges(int32_t index, char* serial, char* description,
+                                                 int32_t size);
 
 #ifdef __cplusplus
 }

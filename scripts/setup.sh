@@ -8,7 +8,8 @@
 #            packaging and the installed-programs test use
 #   fuzz     clang with its libFuzzer runtime, for the fuzz preset
 #   windows  the MinGW-w64 cross compilers, GoogleTest's sources and Wine,
-#            for the windows-x64 and windows-x86 presets
+#            for the windows-x64 and windows-x86 presets, and a virtual X
+#            server for Plexmoor.exe's window
 set -euo pipefail
 product=(cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev libftdi1-dev
          libcli11-dev libsqlite3-dev libpq-dev nettle-dev)
@@ -16,7 +17,8 @@ emulation=("${product[@]}" umockdev libumockdev-dev)
 test=("${emulation[@]}" libgtest-dev xvfb xauth dpkg-dev postgresql)
 fuzz=(cmake ninja-build pkg-config libftdi1-dev clang libclang-rt-dev)
 windows=(cmake ninja-build libcli11-dev libgtest-dev g++-mingw-w64-x86-64-posix
-         g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64)
+         g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64
+         xvfb xauth)
 packages=()
 for set in "${@:-product}"; do
   case "$set" in

@@ -1,6 +1,7 @@
 // plexmoor-cli: the window's logic without a window, for production lines.
 // Each command does what the window's buttons do, through the same
 // procedures; message boxes become lines on standard error.
+#include "cli_gang.h"
 #include "cli_options.h"
 #include "cli_record.h"
 #include "cli_services.h"
@@ -58,10 +59,30 @@ bool CaptionSays(FlashForm& form, std::string_view status) {
     return Caption(form).find(want) != std::string::npos;
 }
 
+bool StopAsked() {
+    return interrupted != 0;
+}
+
 bool Init(FlashForm& form) {
     if (form.state().bInit) return true;
+    report::Phase(text::kPhaseOpen);
     form.controls().raise(form.control(C::Command2), Event::Click);
+    if (form.state().bInit) report::Chip(form);
     return form.state().bInit;
+}
+
+// The bridge a board command uses: the one --device names, else the first
+// listed; Init opens it and the record names it.
+bool ChooseBridge(FlashForm& form, const Options& o, BoardRecord& rec) {
+    form.listBridges();
+    if (!o.device.empty() && !form.chooseBridge(o.device)) {
+        Fail(std::string(form.zintra().available("ZintraListBridges") ? text::kBridgeNotChosen
+                                                                      : text::kNoBridgeChoice) +
+             o.device);
+        return false;
+    }
+    rec.setBridge(form.chosenBridge());
+    return true;
 }
 
 int Pack(FlashForm& form, CliServices& services, const Options& o) {
@@ -119,7 +140,9 @@ int Program(FlashForm& form, CliServices& services, const Options& o, BoardRecor
         rec.finish(record::Result::Failed);
         return kFailure;
     }
-    ProgressReport progress(os::is_terminal(stderr));
+    ProgressReport progress(report::Enabled()         ? ProgressStyle::Report
+                            : os::is_terminal(stderr) ? ProgressStyle::Bar
+                                                      : ProgressStyle::Lines);
     bool started = false, stop_taken = false, told = false;
     services.beforeMessage([&] { progress.breakLine(); });
     services.onPump([&] {
@@ -127,6 +150,7 @@ int Program(FlashForm& form, CliServices& services, const Options& o, BoardRecor
         if (!form.zintra().programming()) return;
         if (!started) {
             started = true;
+            report::Phase(text::kPhaseProgram);
             progress.start(static_cast<int64_t>(size));
         }
         // The library's progress is an address; the run counts from its start.
@@ -153,7 +177,8 @@ int Serial(FlashForm& form, CliServices& services, const Options& o,
            std::optional<FileLock>& config_lock, BoardRecord& rec) {
     services.reset();
     if (RecoveryCopyWaits(form, o)) return kFailure;
-    if (!Init(form)) {
+    // A board without a chip fails before a serial is reserved for it.
+    if (!Init(form) || !form.chipAnswered()) {
         if (rec.begin(record::Operation::Serial)) rec.finish(record::Result::Failed);
         return kFailure;
     }
@@ -178,6 +203,7 @@ int Serial(FlashForm& form, CliServices& services, const Options& o,
         return Fail(std::string(text::kInterruptedBeforeWrite));
     }
     bool told = false;
+    report::Phase(text::kPhaseSerial);
     services.onPump([&] {
         if (!interrupted || told) return;
         told = true;
@@ -190,7 +216,10 @@ int Serial(FlashForm& form, CliServices& services, const Options& o,
         return kFailure;
     }
     rec.finish(record::Result::Done);
-    std::printf("%s\n", form.control(C::txtSerial).text().c_str());
+    if (report::Enabled())
+        report::Serial(form.control(C::txtSerial).text());
+    else
+        std::printf("%s\n", form.control(C::txtSerial).text().c_str());
     return kSuccess;
 }
 
@@ -282,6 +311,8 @@ int Run(FlashForm& form, CliServices& services, const Options& o,
         return ShowHistory(form, o);
     case Command::Recover:
         return Recover(form, services, rec);
+    case Command::List:
+        break; // answered before the form's board commands
     }
     return kUsage;
 }
@@ -293,15 +324,30 @@ int Main(int argc, char** argv) {
     if (const int* status = std::get_if<int>(&parsed)) return *status;
     const Options& o = std::get<Options>(parsed);
     CatchSignals();
+    if (o.report) report::Enable();
 
     CliServices services;
     if (o.command == Command::Pack) services.setAnswer(o.yes ? Answer::Yes : Answer::No);
+    // Every bridge at once: the workers take the lock and the record each.
+    if (o.command == Command::List || o.all) {
+        FlashForm form(services);
+        form.setBridgeListAtStart(false);
+        form.Form_Load(o.config);
+        if (services.messages() != 0) return kFailure;
+        if (!o.all) return ListBridges(form, o);
+        // Checked once for the gang: a copy that turns up while it runs is
+        // a worker's own, which its configuration write removes.
+        if (RecoveryCopyWaits(form, o)) return kFailure;
+        return RunGang(form, argc, argv, StopAsked);
+    }
     // Read, numbered and saved by one station at a time.
     std::optional<FileLock> config_lock;
     if (o.command == Command::Serial) config_lock.emplace(o.config);
     FlashForm form(services);
     // Copies are told and written back by the commands here, never asked.
     form.setRecoveryOffer(false);
+    // Only a board command looks for bridges, not a pack or a parse.
+    form.setBridgeListAtStart(false);
     form.Form_Load(o.config);
     if (services.messages() != 0) return kFailure;
     // A record that cannot be opened is told before the board is touched.
@@ -309,6 +355,7 @@ int Main(int argc, char** argv) {
     const bool board = o.command == Command::Program || o.command == Command::Serial ||
                        o.command == Command::Read || o.command == Command::Recover;
     if (board && !rec.open(RecordOptions{o.record_url, o.station, o.no_record})) return kFailure;
+    if (board && !ChooseBridge(form, o, rec)) return kFailure;
     const int result = Run(form, services, o, config_lock, rec);
     // The device is left closed for the next run; no window settings are
     // written, the window's own file stays as the window left it.

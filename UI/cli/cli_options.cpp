@@ -129,6 +129,15 @@ void AddRecord(CLI::App* command, Options& o) {
     command->add_flag("--no-record", o.no_record, Help(text::kNoRecordHelp));
 }
 
+// The bridge a board command uses; with --all (program, serial) every one.
+void AddDevice(CLI::App* command, Options& o, bool every) {
+    CLI::Option* device =
+        command->add_option("--device", o.device, Help(text::kDeviceHelp))->type_name("SERIAL");
+    if (!every) return;
+    command->add_flag("--all", o.all, Help(text::kAllHelp))->excludes(device);
+    command->add_flag("--report", o.report)->group("")->excludes("--all");
+}
+
 void AddKeepRecovery(CLI::App* command, Options& o) {
     command->add_flag("--keep-recovery", o.keep_recovery, Help(text::kKeepRecoveryHelp));
 }
@@ -216,14 +225,17 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
         ->transform(Path<Folder>("DIR"));
     AddConfig(program, o, false, text::kConfigHelp);
     AddKeepRecovery(program, o);
+    AddDevice(program, o, true);
 
     CLI::App* serial = AddCommand(app, "serial", text::kSerialSummary);
     AddConfig(serial, o, true, text::kSerialConfigHelp);
     AddKeepRecovery(serial, o);
+    AddDevice(serial, o, true);
 
     CLI::App* read = AddCommand(app, "read", text::kReadSummary);
     AddOut(read, o);
     AddConfig(read, o, false, text::kConfigHelp);
+    AddDevice(read, o, false);
 
     CLI::App* parse = AddCommand(app, "parse", text::kParseSummary);
     AddImage(parse, o);
@@ -246,8 +258,11 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
     format->require_option(0, 1);
 
     CLI::App* recover = AddCommand(app, "recover", text::kRecoverSummary);
+    AddDevice(recover, o, false);
     for (CLI::App* command : app.get_subcommands({}))
         AddRecord(command, o);
+    CLI::App* list = AddCommand(app, "list", text::kListSummary);
+    list->add_flag("--probe", o.probe, Help(text::kProbeHelp));
 
     try {
         app.parse(argc, argv);
@@ -269,7 +284,7 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
     const std::pair<CLI::App*, Command> commands[] = {
         {pack, Command::Pack},       {program, Command::Program}, {serial, Command::Serial},
         {read, Command::Read},       {parse, Command::Parse},     {history, Command::History},
-        {recover, Command::Recover},
+        {recover, Command::Recover}, {list, Command::List},
     };
     for (const auto& [app_command, command] : commands)
         if (app_command->parsed()) o.command = command;

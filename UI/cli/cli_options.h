@@ -13,7 +13,7 @@ inline constexpr int kSuccess = 0;
 inline constexpr int kFailure = 1;
 inline constexpr int kUsage = 2;
 
-enum class Command { Pack, Program, Serial, Read, Parse, History, Recover };
+enum class Command { Pack, Program, Serial, Read, Parse, History, Recover, List };
 
 // What the command line asked for; paths are absolute, files that are read
 // are plain files that exist, folders that are written exist.
@@ -28,6 +28,13 @@ struct Options {
     bool fast = false;
     bool yes = false; // pack: the answer to its closing question
     bool keep_recovery = false;
+    // The bridge by its serial number (board commands); empty for the first.
+    std::string device;
+    // program, serial: every attached bridge at once, a worker each.
+    bool all = false;
+    // A worker of --all: its progress as lines its parent reads.
+    bool report = false;
+    bool probe = false; // list: open each bridge and name its chip
     // Where the production record is (every command).
     std::optional<std::string> record_url;
     std::string station;

@@ -49,6 +49,7 @@ bool BoardRecord::told(const record::Error& e) {
 record::Entry BoardRecord::entry(record::Operation op) const {
     record::Entry e;
     e.station = station_;
+    e.bridge = bridge_;
     e.operation = op;
     e.chip_id = form_.chipIdText();
     if (form_.chipSize() != 0) e.chip_size = static_cast<int64_t>(form_.chipSize());

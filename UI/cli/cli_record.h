@@ -35,6 +35,8 @@ class BoardRecord {
     // board is touched. Working without a record opens nothing.
     bool open(const RecordOptions& options);
     bool active() const { return record_ != nullptr; }
+    // The serial number of the bridge every later row names.
+    void setBridge(std::string serial) { bridge_ = std::move(serial); }
     // A started row for the operation, committed before the board is
     // written; false (told) when the record cannot take it.
     bool begin(record::Operation op, const std::string& image = {},
@@ -52,6 +54,7 @@ class BoardRecord {
     CliServices& services_;
     std::unique_ptr<record::Record> record_;
     std::string station_;
+    std::string bridge_;
     int64_t row_ = 0;
 };
 

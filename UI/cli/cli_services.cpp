@@ -1,5 +1,6 @@
 #include "cli_services.h"
 
+#include "cli_gang.h"
 #include "os.h"
 
 #include <cstdio>
@@ -60,6 +61,7 @@ void ProgressReport::start(int64_t total) {
 void ProgressReport::update(int64_t done) {
     if (total_ <= 0) return;
     if (done > total_) done = total_;
+    if (report_) return report::Progress(done, total_);
     const double share = static_cast<double>(done) / static_cast<double>(total_);
     const auto now = std::chrono::steady_clock::now();
     const double spent = std::chrono::duration<double>(now - started_).count();
@@ -89,6 +91,10 @@ void ProgressReport::update(int64_t done) {
 }
 
 void ProgressReport::finish(bool ok) {
+    if (report_) {
+        if (ok) report::Progress(total_, total_);
+        return;
+    }
     const double spent =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     breakLine();

@@ -50,11 +50,16 @@ class CliServices : public Services {
     bool unanswered_ = false;
 };
 
-// Progress of a programming run on standard error: a bar with the time left
-// on a terminal, a line every tenth otherwise.
+// How a run's progress is shown: a bar with the time left on a terminal, a
+// line every tenth otherwise, or as a worker's report lines to its parent.
+enum class ProgressStyle { Bar, Lines, Report };
+
+// Progress of a programming run on standard error (a worker's report on
+// standard output).
 class ProgressReport {
   public:
-    explicit ProgressReport(bool terminal) : terminal_(terminal) {}
+    explicit ProgressReport(ProgressStyle style)
+        : terminal_(style == ProgressStyle::Bar), report_(style == ProgressStyle::Report) {}
     void start(int64_t total);
     void update(int64_t done);
     void finish(bool ok);
@@ -63,6 +68,7 @@ class ProgressReport {
 
   private:
     bool terminal_;
+    bool report_;
     bool bar_shown_ = false;
     int64_t total_ = 0;
     int last_tenth_ = -1;

@@ -29,6 +29,10 @@ inline constexpr std::string_view kRecoverSummary =
     "writes the recovery copy an interrupted configuration write left back into the board, "
     "verifies it and removes the copy";
 
+inline constexpr std::string_view kListSummary =
+    "prints the attached bridges: serial number and description (with --probe also the chip "
+    "that answers)";
+
 inline constexpr std::string_view kHistorySummary =
     "prints the production record: every board operation with its image hash, chip, serial and "
     "result (a table; --csv or --json for other tools)";
@@ -63,6 +67,12 @@ inline constexpr std::string_view kBackupHelp =
     "first back up every block the run will erase into this folder (made when missing)";
 inline constexpr std::string_view kKeepRecoveryHelp =
     "write the board although a recovery copy of an interrupted configuration write exists";
+
+inline constexpr std::string_view kDeviceHelp =
+    "the bridge to use, by its USB serial number (plexmoor-cli list; default: the first)";
+inline constexpr std::string_view kAllHelp =
+    "every attached bridge at once, one worker each: a line per bridge, a summary at the end";
+inline constexpr std::string_view kProbeHelp = "open each bridge and name the chip that answers";
 
 // Refusals of the command line (status 2).
 inline constexpr std::string_view kEmptyPath = "an empty path names no file";
@@ -104,5 +114,26 @@ inline constexpr std::string_view kRecovered = "written back and verified at %08
 inline constexpr std::string_view kRecoveryKept = "the copy stays for another try: ";
 inline constexpr std::string_view kRecoveryNotRemoved =
     "written back and verified, but the copy could not be removed: ";
+
+// Bridges.
+inline constexpr std::string_view kNoBridgeChoice =
+    "this Zintra cannot choose a bridge by its serial number; nothing was written: ";
+inline constexpr std::string_view kBridgeNotChosen =
+    "no attached bridge has this serial number (plexmoor-cli list); nothing was written: ";
+inline constexpr std::string_view kNoBridges = "no bridge is attached";
+inline constexpr std::string_view kNoBridgeList = "this Zintra cannot list the bridges";
+inline constexpr std::string_view kNotOpened = "(not opened)";
+inline constexpr std::string_view kChipUnread = "(chip not read)";
+inline constexpr std::string_view kNoChipShort = "none";
+// The phases of a board in a run of every bridge, and its events.
+inline constexpr std::string_view kPhaseWaiting = "waiting";
+inline constexpr std::string_view kPhaseOpen = "open";
+inline constexpr std::string_view kPhaseProgram = "program";
+inline constexpr std::string_view kPhaseSerial = "serial";
+inline constexpr std::string_view kPhaseDone = "done";
+inline constexpr std::string_view kPhaseFailed = "failed";
+inline constexpr std::string_view kPhaseStopped = "stopped";
+inline constexpr std::string_view kEventChip = "chip ";
+inline constexpr std::string_view kEventSerial = "serial ";
 
 } // namespace plexmoor::cli::text

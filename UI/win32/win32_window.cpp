@@ -59,6 +59,9 @@ Win32Window::Win32Window(FlashForm& form) : form_(form) {
                     instance, this);
     for (Control& c : form_.controls().all())
         create(c);
+    // Below its frame's controls, which it would clip away otherwise.
+    for (auto& [frame, box] : frame_boxes_)
+        SetWindowPos(box, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     for (Control& c : form_.controls().all())
         updateAll(c);
     showTab(0);
@@ -115,14 +118,19 @@ void Win32Window::create(Control& c) {
         break;
     }
     case Kind::Frame: {
-        // A pane holding the frame's controls, its group box drawn behind them.
-        w = createChild(kPaneClass, WS_CLIPCHILDREN, parent);
+        // A pane holding the frame's controls, its group box drawn behind
+        // them (put there once they all exist). A group box paints its
+        // border and caption only, so the pane erases under it: no
+        // WS_CLIPCHILDREN.
+        w = createChild(kPaneClass, 0, parent);
         SetWindowLongPtrA(w, GWL_EXSTYLE, WS_EX_CONTROLPARENT);
         frame_boxes_[&c] = createChild("BUTTON", WS_VISIBLE | BS_GROUPBOX, w);
         break;
     }
     case Kind::Label:
-        w = createChild("STATIC", SS_LEFT, parent);
+        // Every label is one line high: a caption wider than its label is
+        // cut, as the Qt window cuts it, not wrapped onto a hidden line.
+        w = createChild("STATIC", SS_LEFTNOWORDWRAP | SS_NOPREFIX, parent);
         break;
     case Kind::TextBox:
         w = createChild("EDIT", WS_TABSTOP | ES_AUTOHSCROLL, parent);

@@ -93,6 +93,11 @@ void set_environment(const char* name, const char* value);
 // A new empty folder under the temporary folder, its name starting with
 // prefix; empty when none could be made.
 std::string make_temp_folder(const std::string& prefix);
+// The folder for a user's settings of every program ($XDG_CONFIG_HOME or
+// ~/.config; %APPDATA%); empty when the environment names none.
+std::string user_config_folder();
+// Whether this process may create files in folder.
+bool folder_writable(const std::string& folder);
 // The local time of a moment.
 std::tm local_time(std::time_t moment);
 

@@ -199,6 +199,17 @@ std::string make_temp_folder(const std::string& prefix) {
     return ::mkdtemp(folder.data()) ? folder : std::string();
 }
 
+std::string user_config_folder() {
+    if (const char* dir = std::getenv("XDG_CONFIG_HOME"); dir && *dir == '/') return dir;
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return (std::filesystem::path(home) / ".config").string();
+    return {};
+}
+
+bool folder_writable(const std::string& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 std::tm local_time(std::time_t moment) {
     std::tm local{};
     ::localtime_r(&moment, &local);

@@ -217,6 +217,22 @@ std::string make_temp_folder(const std::string& prefix) {
     return {};
 }
 
+std::string user_config_folder() {
+    const char* dir = std::getenv("APPDATA");
+    return dir && *dir ? std::string(dir) : std::string();
+}
+
+// Access bits say nothing of a folder's rights on Windows; a file created
+// there and gone again does.
+bool folder_writable(const std::string& folder) {
+    const std::string probe = folder + "\\.plexmoor-probe-" + std::to_string(GetCurrentProcessId());
+    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+}
+
 std::tm local_time(std::time_t moment) {
     std::tm local{};
     localtime_s(&local, &moment);

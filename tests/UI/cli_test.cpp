@@ -245,6 +245,11 @@ TEST_F(CliTest, FailuresAndBadUsageEndWithTheirMessageAndStatus) {
             << r.err;
     }
     EXPECT_EQ(cli("pack --help").status, 0);
+    WriteText(path("big.b"), std::string(8192, 'x'));
+    const Outcome overrun = cli("program --address 0x1ff000 big.b");
+    EXPECT_EQ(overrun.status, 1);
+    EXPECT_NE(overrun.err.find("would end at 0x00200fff, the chip holds"), std::string::npos)
+        << overrun.err;
     EXPECT_FALSE(fs::exists(path("x.b")));
     EXPECT_EQ(ReadText(path("empty.ini")), "");
     const std::string board = ReadText(path("board.bin"));

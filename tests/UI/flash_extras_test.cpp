@@ -51,6 +51,26 @@ TEST_F(FlashExtrasTest, TheChipThatAnsweredIsShown) {
     EXPECT_EQ(c(C::lblChip).caption(), "EF 40 15, W25Q16-class, 2 MiB");
 }
 
+// One bridge: nothing to choose. Two: the list beside Init, and Init opens
+// the one chosen.
+TEST_F(FlashExtrasTest, InitOpensTheBridgeChosenBesideIt) {
+    EXPECT_FALSE(c(C::cmbBridge).visible());
+    std::vector<vboard::Options> two(2);
+    for (std::size_t i = 0; i < two.size(); ++i) {
+        two[i].path = temp("bridge" + std::to_string(i)).string();
+        two[i].serial = "VB000" + std::to_string(i + 1);
+    }
+    two[1].part = &vboard::other_part();
+    ASSERT_TRUE(vboard::attach_all(two));
+    StartForm();
+    EXPECT_TRUE(c(C::cmbBridge).visible());
+    EXPECT_EQ(c(C::cmbBridge).items(),
+              (std::vector<std::string>{"VB0001 Virtual FT2232H A", "VB0002 Virtual FT2232H A"}));
+    ASSERT_TRUE(form->controls().userSelect(c(C::cmbBridge), 1));
+    init();
+    EXPECT_EQ(c(C::lblChip).caption(), "EF 40 15, W25Q16-class, 2 MiB");
+}
+
 // No bridge and a bridge with no chip behind it are told apart, and with no
 // chip nothing is erased blind.
 TEST_F(FlashExtrasTest, NoChipIsToldApartFromNoBridge) {
@@ -183,6 +203,35 @@ TEST_F(FlashExtrasTest, StopAtThirtyPercentLeavesTheRestAsItWas) {
     EXPECT_GE(at, 0x60000u * 3 / 10);
     const uint32_t next = (at + 0xFFFF) / 0x10000 * 0x10000;
     EXPECT_EQ(board().read(next, (2u << 20) - next), Bytes(before.begin() + next, before.end()));
+}
+
+// The backup keeps the window alive: it pumps, tells its own share, and
+// Stop ends it (and the run) before anything is erased.
+TEST_F(FlashExtrasTest, TheBackupShowsItsProgressAndStopEndsIt) {
+    const Bytes before = pattern(2u << 20, 5);
+    board().write_raw(0, before);
+    prepare(0x100000);
+    init();
+    std::vector<int> shares;
+    during_pump = [&] {
+        const std::string said = c(C::lblProgress).caption();
+        if (said.rfind("Backing up ", 0) != 0) return;
+        shares.push_back(std::stoi(said.substr(11)));
+        EXPECT_EQ(said, "Backing up " + std::to_string(shares.back()) + " %");
+        if (shares.back() >= 40 && c(C::btnStop).enabled())
+            form->controls().userClick(c(C::btnStop));
+    };
+    ASSERT_TRUE(form->controls().userClick(c(C::Command3)));
+    ASSERT_FALSE(shares.empty());
+    EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+    EXPECT_LT(shares.front(), 40);
+    EXPECT_GE(shares.back(), 40);
+    EXPECT_EQ(caption(), Status("Flash have error"));
+    EXPECT_EQ(c(C::lblProgress).caption().rfind("Stopped during the backup, nothing written", 0),
+              0u);
+    EXPECT_EQ(board().counters().erases, 0u);
+    EXPECT_EQ(board().read(0, 2u << 20), before);
+    EXPECT_TRUE(c(C::Command3).enabled());
 }
 
 TEST_F(FlashExtrasTest, ProgressEndsAtTheWholeWithTimeAndRate) {

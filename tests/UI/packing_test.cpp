@@ -187,6 +187,42 @@ TEST_F(PackingTest, Version4FromSourceAndFromReleased) {
               (Bytes{0x12, 0x34, 0x56, 0x78, 0, 0, 0, 17}));
 }
 
+// Text goes into the block one byte a character: ten characters fit a text
+// field whatever their UTF-8 length, and a character the code page has no
+// byte for is refused naming its box.
+TEST_F(PackingTest, Version4TextIsOneByteACharacter) {
+    c(C::cmbSysVer).setListIndex(3);
+    form->state().iFWIndex = 0;
+    form->state().tFW[1].strPath = part("ot.b", 100, 1);
+    form->state().tFW[2].strPath = part("rt.b", 50, 2);
+    c(C::txtPath2).setText(out());
+    c(C::txtSWDebug).setText("");
+    form->state().strMemo[0] = "M\u00e4rz";
+    const std::string e = "\u00e9";
+    c(C::txtAL, 8).setText(e + e + e + e + e + e + e + e + e + e);
+    showGroupBoxes();
+    pack();
+    ASSERT_EQ(lib().LoadConfFromFileToBuffer(out(), 2), 1);
+    EXPECT_EQ(conf(0, 23, 1), 0xE9);
+    EXPECT_EQ(conf(0, 32, 1), 0xE9);
+    EXPECT_EQ(conf(7, 1, 1), 0xE4);
+    write_file(out(), {7});
+    for (const std::string& refused :
+         {e + e + e + e + e + e + e + e + e + e + e, std::string("\u65e5")}) {
+        c(C::txtAL, 8).setText(refused);
+        services.messages.clear();
+        form->PackFW(0);
+        ASSERT_EQ(services.messages.size(), 1u);
+        EXPECT_NE(services.messages[0].find(
+                      refused.size() > 3
+                          ? "Max length is 10"
+                          : "(txtAL(8)) holds a character Windows-1252 has no byte for"),
+                  std::string::npos)
+            << services.messages[0];
+    }
+    EXPECT_EQ(read_file(out()), Bytes{7});
+}
+
 // What the library refuses to load is not repacked, and a pack the window
 // refuses writes nothing.
 TEST_F(PackingTest, NothingIsWrittenWhenTheLoadOrTheTransferFails) {

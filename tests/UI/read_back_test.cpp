@@ -64,7 +64,7 @@ class ReadBackTest : public FormTest {
         for (int i = 0; i < kConfEntries; ++i)
             st.lConf[static_cast<std::size_t>(i)] = (version == 4 ? -7 : 5) * i + 3;
         for (int g = 0; g < kMemos; ++g)
-            st.strMemo[static_cast<std::size_t>(g)] = "memo " + std::to_string(g);
+            st.strMemo[static_cast<std::size_t>(g)] = "m\u00e9mo " + std::to_string(g);
         c(C::txtSerial).setText("QV26120704" + std::to_string(version));
         if (version == 2) {
             c(C::txtFile3, 0).setText(part("boot.b", 0x101, 1));
@@ -92,10 +92,10 @@ class ReadBackTest : public FormTest {
             st.tFW[2].strPath = part("rt.b", 200, 2);
             showFirmwareBoxes();
             c(C::txtAL, 2).setText("30002");
-            c(C::txtAL, 11).setText("Name 10 ch");
+            c(C::txtAL, 11).setText("N\u00e4me 10 ch");
             c(C::txtALActive, 7).setText("-9");
             c(C::txtMIBDebug).setText("0 4 0 10 0# LT CRC\r\n0 0 0 0 0#End\r\n");
-            c(C::txtSWDebug).setText("0 0 0 EFFF 1000#Debug\r\n4 0 0 0 0#\r\n");
+            c(C::txtSWDebug).setText("0 0 0 EFFF 1000#D\u00e9bug\r\n4 0 0 0 0#\r\n");
         }
         showGroupBoxes();
     }

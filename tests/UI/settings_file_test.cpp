@@ -86,7 +86,7 @@ TEST_F(SettingsFileTest, EveryVersionAndDipCountSurvivesARestart) {
                 if (box.id() == C::txtMIBConf) {
                     box.setText(tag + std::to_string(box.index()));
                 } else if (box.kind() == Kind::TextBox) {
-                    box.setText(box.key() + " " + tag + " \xe4|");
+                    box.setText(box.key() + " " + tag + " \u00e4|");
                 }
                 if (box.kind() == Kind::MultiLineTextBox)
                     box.setText("1 2 #" + box.key() + "\r\n0 0 #End " + tag + "\r\n");
@@ -370,6 +370,23 @@ TEST_F(SettingsFileTest, AStaleOTLineChangesNoFirmwareEntry) {
         EXPECT_NE(written.find("FWPATH0=C:\\fw\\img0.b\r\nFWPATH1=C:\\fw\\img1.b\r\n"),
                   std::string::npos);
     }
+}
+
+// The file holds the code page, one byte a character; a file an older build
+// wrote in UTF-8 reads the same, and a path the code page cannot hold stays
+// UTF-8 rather than being lost.
+TEST_F(SettingsFileTest, TextIsWindows1252OnDisk) {
+    WriteText(settingsPath(), "MEMOALL=K\xe4se\r\nSerialNumber=Gr\xc3\xbc\xc3\x9f\r\n"
+                              "PACKPATH=/fw/\xe6\x97\xa5.b\r\n");
+    StartForm();
+    EXPECT_EQ(c(C::txtMemoAll).text(), "K\u00e4se");
+    EXPECT_EQ(c(C::txtSerial).text(), "Gr\u00fc\u00df");
+    EXPECT_EQ(c(C::txtPath2).text(), "/fw/\u65e5.b");
+    form->Form_Unload();
+    const std::string written = ReadText(settingsPath());
+    for (const char* line :
+         {"MEMOALL=K\xe4se\r\n", "SerialNumber=Gr\xfc\xdf\r\n", "PACKPATH=/fw/\xe6\x97\xa5.b\r\n"})
+        EXPECT_NE(written.find(line), std::string::npos) << line;
 }
 
 // A save stopped between the temporary file and the rename, as by a crash,

@@ -1,4 +1,5 @@
 // The text helpers and the control model's selection events.
+#include "ansi_text.h"
 #include "controls.h"
 #include "numbers.h"
 #include "text_functions.h"
@@ -24,6 +25,30 @@ TEST(FieldOf, SplitsLikeTheWindowExpects) {
     // A two-character delimiter: later fields keep its second character.
     EXPECT_EQ(FieldOf("one\r\ntwo\r\n", "\r\n", 2), "\ntwo");
     EXPECT_EQ(FieldOf("one\r\ntwo\r\n", "\r\n", 3), "\n");
+}
+
+// The window's UTF-8 and the code page's bytes: every byte goes and comes
+// back; a character without a byte, and bytes that are no UTF-8, have none.
+TEST(AnsiText, TheWindowsTextAndTheCodePagesBytes) {
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {"Plain 1", "Plain 1"}, {"K\u00e4se", "K\xe4se"},   {"\u20ac\u0152\u2122", "\x80\x8c\x99"},
+        {"\u00ff", "\xff"},     {"\u0081", "\x81"},         {"\u65e5", std::nullopt},
+        {"\xe4", std::nullopt}, {"\xc0\x80", std::nullopt}, {"\xed\xa0\x80", std::nullopt}};
+    for (const auto& [utf8, bytes] : cases) {
+        EXPECT_EQ(Utf8ToWindows1252(utf8), bytes) << utf8;
+        if (bytes) {
+            EXPECT_EQ(Windows1252ToUtf8(*bytes), utf8);
+        }
+    }
+    std::string every;
+    for (int b = 1; b < 256; ++b)
+        every += static_cast<char>(b);
+    EXPECT_EQ(Utf8ToWindows1252(Windows1252ToUtf8(every)), every);
+    // A file line: an earlier build's UTF-8 stays, anything else is the code page.
+    EXPECT_EQ(FromFileText("K\xc3\xa4se"), "K\u00e4se");
+    EXPECT_EQ(FromFileText("K\xe4se"), "K\u00e4se");
+    EXPECT_EQ(ToFileText("\u65e5"), "\u65e5");
+    EXPECT_EQ(CharacterCount("\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"), 6u);
 }
 
 TEST(Numbers, WholeNumberTakesTheLeadingNumber) {

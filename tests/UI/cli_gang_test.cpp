@@ -1,0 +1,99 @@
+// Several bridges as a production line attaches them: plexmoor-cli run as a
+// process, four virtual bridges from the environment, the demo image.
+#include "program_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <string>
+
+namespace plexmoor::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const fs::path& path, std::size_t count = std::string::npos) {
+    std::ifstream in(path, std::ios::binary);
+    std::string all(std::istreambuf_iterator<char>(in), {});
+    return all.substr(0, count);
+}
+
+class GangTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string templ = (fs::temp_directory_path() / "plexmoor-gang-XXXXXX").string();
+        ASSERT_NE(mkdtemp(templ.data()), nullptr);
+        dir_ = templ;
+        ASSERT_EQ(run("demo.b", "plexmoor-demo-image"), 0);
+        image_ = ReadBytes(dir_ / "demo.b");
+        ASSERT_FALSE(image_.empty());
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path board(int n) const { return dir_ / ("board" + std::to_string(n) + ".bin"); }
+    bool holdsImage(int n) const { return ReadBytes(board(n), image_.size()) == image_; }
+
+    // A program of the build in the test's folder with four virtual bridges,
+    // the fourth without a chip; its output in out.txt.
+    int run(const std::string& args, const std::string& program = "plexmoor-cli") {
+        const std::string line =
+            "cd '" + dir_.string() + "' && FTD2XX_VIRTUAL_BOARDS=" + board(1).string() + ":" +
+            board(2).string() + ":" + board(3).string() + ":" + board(4).string() +
+            " FTD2XX_VIRTUAL_FAULTS=';;;nochip' FTD2XX_VIRTUAL_TIME=1 PLEXMOOR_RECORD=record.db "
+            "ZINTRA_RECOVERY_DIR=. XDG_STATE_HOME=state '" +
+            (ProductFolder() / program).string() + "' " + args + " >out.txt 2>&1";
+        const int raw = std::system(line.c_str());
+        out_ = ReadBytes(dir_ / "out.txt");
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+
+    fs::path dir_;
+    std::string image_, out_;
+};
+
+TEST_F(GangTest, EveryBridgeIsProgrammedAndTheOneWithoutAChipFailsAlone) {
+    EXPECT_EQ(run("program --all demo.b"), 1) << out_;
+    for (int n : {1, 2, 3})
+        EXPECT_TRUE(holdsImage(n)) << "board " << n;
+    EXPECT_FALSE(holdsImage(4));
+    EXPECT_NE(out_.find("VB0004: failed: No flash chip answered"), std::string::npos) << out_;
+    EXPECT_NE(out_.find("3 of 4 boards done"), std::string::npos) << out_;
+
+    // Each board its own row, naming its bridge.
+    ASSERT_EQ(run("history --csv"), 0) << out_;
+    for (const char* bridge : {",VB0001,", ",VB0002,", ",VB0003,", ",VB0004,"})
+        EXPECT_NE(out_.find(bridge), std::string::npos) << bridge << "\n" << out_;
+
+    // Each board its own serial; none is spent on the board without a chip.
+    ASSERT_EQ(run("parse demo.b --out line.ini"), 0) << out_;
+    EXPECT_EQ(run("serial --all --config line.ini"), 1) << out_;
+    std::set<std::string> counters;
+    const std::regex serial("QV[0-9]{6}([0-9]{3})");
+    for (auto m = std::sregex_iterator(out_.begin(), out_.end(), serial);
+         m != std::sregex_iterator(); ++m)
+        counters.insert((*m)[1]);
+    EXPECT_EQ(counters, (std::set<std::string>{"001", "002", "003"})) << out_;
+}
+
+TEST_F(GangTest, OneBridgeChosenBySerialAndTheListOfBridges) {
+    ASSERT_EQ(run("program --device VB0002 demo.b --no-record"), 0) << out_;
+    for (int n : {1, 2, 3, 4})
+        EXPECT_EQ(holdsImage(n), n == 2) << "board " << n;
+    EXPECT_EQ(run("program --device VB0009 demo.b --no-record"), 1) << out_;
+
+    ASSERT_EQ(run("list --probe"), 0) << out_;
+    for (const char* line : {"VB0001 ", "VB0002 ", "VB0003 ", "VB0004 "})
+        EXPECT_NE(out_.find(line), std::string::npos) << line << "\n" << out_;
+    EXPECT_NE(out_.find("C2 20 15"), std::string::npos) << out_;
+    EXPECT_NE(out_.rfind("none\n"), std::string::npos) << out_;
+}
+
+} // namespace
+} // namespace plexmoor::testing
