@@ -1,12 +1,10 @@
 #include "file_replacement.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <filesystem>
 #include <map>
-#include <utility>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,19 +18,9 @@ constexpr int kMostLinks = 40;
 constexpr int kTemporaryNames = 100;
 
 // The locks this process holds, by file, with how many holders each.
-std::map<std::pair<dev_t, ino_t>, int>& HeldLocks() {
-    static std::map<std::pair<dev_t, ino_t>, int> held;
+std::map<os::FileId, int>& HeldLocks() {
+    static std::map<os::FileId, int> held;
     return held;
-}
-
-// The folder is synced after a rename, so the new name survives a power cut.
-void SyncFolder(const std::string& file) {
-    const std::string folder = fs::path(file).parent_path().string();
-    const int fd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 } // namespace
@@ -55,7 +43,7 @@ FileReplacement::~FileReplacement() {
 
 void FileReplacement::discard() {
     if (temporary_.empty()) return;
-    ::unlink(temporary_.c_str());
+    std::remove(temporary_.c_str());
     temporary_.clear();
 }
 
@@ -72,79 +60,64 @@ bool FileReplacement::write(std::string_view contents) {
     if (exists && (::access(target_.c_str(), W_OK) != 0 || (old.st_mode & 0222) == 0)) return false;
     // A name no other writer uses, created here or not at all: a file or a
     // link planted under it is never followed or reused.
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < kTemporaryNames; ++attempt) {
-        temporary_ =
-            target_ + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
-        fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
+    std::FILE* file = nullptr;
+    for (int attempt = 0; !file && attempt < kTemporaryNames; ++attempt) {
+        temporary_ = target_ + "." + std::to_string(os::process_id()) + "-" +
+                     std::to_string(attempt) + ".tmp";
+        file = os::create_new_file(temporary_);
+        if (!file && errno != EEXIST) break;
     }
-    if (fd < 0) {
+    if (!file) {
         temporary_.clear();
         return false;
     }
-    bool ok = !exists || ::fchmod(fd, old.st_mode & 07777) == 0;
-    for (std::size_t done = 0; ok && done < contents.size();) {
-        const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
+    bool ok = (!exists || os::copy_permissions(target_, fileno(file))) &&
+              std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
     // On disk before the rename, so that after a power cut the name holds
     // the old file or the whole new one, never an empty one.
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
+    ok = ok && os::flush_to_disk(file);
+    ok = std::fclose(file) == 0 && ok;
     if (!ok) discard();
     return ok;
 }
 
 bool FileReplacement::commit() {
-    if (temporary_.empty() || ::rename(temporary_.c_str(), target_.c_str()) != 0) return false;
+    if (temporary_.empty() || !os::replace_file(temporary_, target_)) return false;
     temporary_.clear();
-    SyncFolder(target_);
     return true;
 }
 
 FileLock::FileLock(const std::string& path) {
     const std::string file = FinalTarget(path);
     for (;;) {
-        // Non-blocking, so that a pipe of that name is not waited on.
-        fd_ = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        struct stat held {};
-        if (fd_ < 0 || ::fstat(fd_, &held) != 0 || !S_ISREG(held.st_mode)) break;
-        dev_ = held.st_dev;
-        ino_ = held.st_ino;
-        int& holders = HeldLocks()[{dev_, ino_}];
+        handle_ = os::open_for_lock(file, id_);
+        if (handle_ < 0) return;
+        int& holders = HeldLocks()[id_];
         if (holders > 0) {
             ++holders;
             return;
         }
-        int locked;
-        do
-            locked = ::flock(fd_, LOCK_EX);
-        while (locked != 0 && errno == EINTR);
-        struct stat now {};
+        const bool locked = os::lock_exclusive(handle_);
+        os::FileId now;
         // Still the file the path names: the previous holder may have
         // replaced it while this one waited.
-        if (locked == 0 && ::stat(file.c_str(), &now) == 0 && now.st_dev == dev_ &&
-            now.st_ino == ino_) {
+        if (locked && os::file_id(file, now) && now == id_) {
             holders = 1;
             return;
         }
-        HeldLocks().erase({dev_, ino_});
-        ::close(fd_);
-        fd_ = -1;
-        if (locked != 0) return;
+        HeldLocks().erase(id_);
+        os::close_for_lock(handle_);
+        handle_ = -1;
+        if (!locked) return;
     }
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
 }
 
 FileLock::~FileLock() {
-    if (fd_ < 0) return;
-    auto it = HeldLocks().find({dev_, ino_});
+    if (handle_ < 0) return;
+    auto it = HeldLocks().find(id_);
     if (it != HeldLocks().end() && --it->second == 0) HeldLocks().erase(it);
-    ::close(fd_); // the lock goes with the last descriptor of its open file
+    // The lock goes with the handle: with the last one in this process.
+    os::close_for_lock(handle_);
 }
 
 bool ReplaceFile(const std::string& target, std::string_view contents) {

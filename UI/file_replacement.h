@@ -2,10 +2,11 @@
 // should be, and one writer at a time.
 #pragma once
 
+#include "os.h"
+
+#include <cstdint>
 #include <string>
 #include <string_view>
-
-#include <sys/types.h>
 
 namespace plexmoor {
 
@@ -42,7 +43,7 @@ class FileReplacement {
     std::string temporary_;
 };
 
-// An advisory lock (flock) on an existing plain file that writers replace
+// An advisory lock on an existing plain file that writers replace
 // by rename: every process that reads, changes and saves the file under it
 // (plexmoor-cli, Plexmoor's saves) takes its turn. The lock is on the file
 // the path names once held, so a waiter that finds the file replaced
@@ -57,9 +58,8 @@ class FileLock {
     ~FileLock();
 
   private:
-    int fd_ = -1;
-    dev_t dev_ = 0;
-    ino_t ino_ = 0;
+    std::intptr_t handle_ = -1;
+    os::FileId id_;
 };
 
 // write() and commit() in one, under the target's lock.

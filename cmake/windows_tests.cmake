@@ -10,8 +10,15 @@ if(PLEXMOOR_WINE_TESTS)
     set_target_properties(${target} PROPERTIES COMPILE_WARNING_AS_ERROR OFF)
   endforeach()
 
-  find_program(WINE64 wine64 PATHS /usr/lib/wine /usr/lib64/wine NO_DEFAULT_PATH REQUIRED)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh ${WINE64}
-                                    ${CMAKE_BINARY_DIR}/wine ${PLEXMOOR_PRODUCT_BIN})
+  set(wine_run ${PROJECT_SOURCE_DIR}/scripts/wine-run.sh)
+  execute_process(COMMAND ${wine_run} --which OUTPUT_VARIABLE WINE64
+                  OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${wine_run} ${WINE64} ${CMAKE_BINARY_DIR}/wine
+                                    ${PLEXMOOR_PRODUCT_BIN})
+  # The prefix is made with the build, so that listing a suite's tests when
+  # ctest starts does not wait for it.
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/wine/system.reg
+                     COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} VERBATIM)
+  add_custom_target(wine_prefix ALL DEPENDS ${CMAKE_BINARY_DIR}/wine/system.reg)
 endif()
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <filesystem>
+#include <utility>
 
 namespace zintra::files {
 namespace {
@@ -31,20 +32,6 @@ std::string final_target(std::string path) {
         path = next.is_absolute() ? next.string() : (fs::path(path).parent_path() / next).string();
     }
     return {};
-}
-
-// The rename itself is on the disk only once its folder is (os::replace_file
-// sees to it for a replacement; a new name is linked here).
-void sync_folder(const std::string& target) {
-#ifdef _WIN32
-    static_cast<void>(target);
-#else
-    fs::path folder = fs::path(target).parent_path();
-    int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    fsync(fd);
-    ::close(fd);
-#endif
 }
 
 // Moves all of `bytes` with `io` (read or write), however few bytes each
@@ -122,7 +109,6 @@ bool AtomicFile::read(std::span<uint8_t> out) {
 bool AtomicFile::finish(bool renamed) {
     if (!renamed) return false;
     temporary_.clear();
-    sync_folder(target_);
     return true;
 }
 
@@ -142,28 +128,11 @@ bool AtomicFile::commit_new() {
 
 int AtomicFile::commit_new_held() {
     if (fd_ < 0 || !sync()) return -1;
-        // A second name for the synced file, refused where the name exists;
-        // the temporary name goes with the destructor.
-#ifdef _WIN32
-    // A Windows rename never replaces an existing file, and takes no file
-    // that is open: the lock is taken again under the new name.
-    const bool closed = ::close(fd_) == 0;
-    fd_ = -1;
-    if (!closed || std::rename(temporary_.c_str(), target_.c_str()) != 0) return -1;
-    finish(true);
-    const int held = ::open(target_.c_str(), O_RDONLY | os::kByteFileFlags);
-    if (held >= 0) os::lock_file(held);
+    // Refused where the name exists; the temporary name then goes with the
+    // destructor.
+    const int held = os::rename_new_held(std::exchange(fd_, -1), temporary_, target_);
+    finish(held >= 0);
     return held;
-#else
-    // Linked while still open: the lock taken at creation goes with the
-    // file to its new name, so no other process sees it unlocked there.
-    if (::link(temporary_.c_str(), target_.c_str()) != 0) return -1;
-    ::unlink(temporary_.c_str());
-    const int held = fd_;
-    fd_ = -1;
-    finish(true);
-    return held;
-#endif
 }
 
 Outcome write_file(const std::string& path, std::span<const uint8_t> bytes) {

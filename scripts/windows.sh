@@ -3,7 +3,7 @@
 # windows-x64 (Zintra.dll, the stand-ins, plexmoor-cli.exe) with its suites
 # under Wine's 64-bit loader, and windows-x86 (the 32-bit DLL), whose
 # exports are checked but which does not run here (the kernel runs no
-# 32-bit programs).
+# 32-bit programs). Ends with the 64-bit zip in build/windows-x64/package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh windows
@@ -13,3 +13,4 @@ for preset in windows-x64 windows-x86; do
 done
 ctest --preset windows-x64 -j2
 (cd build/windows-x86 && ctest --output-on-failure -R _exports)
+(cd build/windows-x64 && cpack -G ZIP >/dev/null && ls package/*.zip)

@@ -9,36 +9,28 @@
 #include "control_table.h"
 #include "file_replacement.h"
 #include "flash_form.h"
+#include "os.h"
 #include "recovery_copy.h"
 #include "texts.h"
 
-#include <csignal>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
 
-#include <unistd.h>
-
 namespace plexmoor::cli {
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
-
-extern "C" void on_interrupt(int) {
-    interrupted = 1;
-}
+// Set from a signal handler or, on Windows, the console's own thread.
+std::atomic<bool> interrupted = false;
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 // Ctrl+C, a closed terminal and a polite kill all end a run where it can
 // end without harm: at the next page, never in the middle of one or of a
 // file. Output to a closed pipe is only lost; the board's run goes on.
 void CatchSignals() {
-    struct sigaction action {};
-    action.sa_handler = on_interrupt;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+    os::on_interrupt([] { interrupted = true; });
 }
 
 // The outcome of a run that did not complete: stopped when the user asked.
@@ -152,9 +144,9 @@ int Program(FlashForm& form, CliServices& services, const Options& o, BoardRecor
         rec.finish(record::Result::Failed);
         return kFailure;
     }
-    ProgressReport progress(report::Enabled()            ? ProgressStyle::Report
-                            : isatty(STDERR_FILENO) != 0 ? ProgressStyle::Bar
-                                                         : ProgressStyle::Lines);
+    ProgressReport progress(report::Enabled()         ? ProgressStyle::Report
+                            : os::is_terminal(stderr) ? ProgressStyle::Bar
+                                                      : ProgressStyle::Lines);
     bool started = false, stop_taken = false, told = false;
     services.beforeMessage([&] { progress.breakLine(); });
     services.onPump([&] {

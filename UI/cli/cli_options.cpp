@@ -69,7 +69,7 @@ std::string WritableFile(std::string& path) {
         return Shown(path) + ": " + std::strerror(errno);
     } else {
         const fs::path folder = fs::path(Absolute(path)).parent_path();
-        if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        if (::stat(folder.string().c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
             return Shown(path) + std::string(text::kNoFolder);
     }
     path = Absolute(path);
@@ -144,6 +144,13 @@ void AddKeepRecovery(CLI::App* command, Options& o) {
 }
 
 } // namespace
+
+bool IsDate(const std::string& text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+    for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
+        if (text[i] < '0' || text[i] > '9') return false;
+    return true;
+}
 
 bool ParseAddress(const std::string& text, int32_t& address) {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');

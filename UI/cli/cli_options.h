@@ -53,6 +53,9 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv);
 // octal prefix.
 bool ParseAddress(const std::string& text, int32_t& address);
 
+// Whether a --since date is YYYY-MM-DD.
+bool IsDate(const std::string& text);
+
 // The text wrapped at width columns, the lines after the first joined by
 // "\n" (the help's layout indents them under the first).
 std::string Wrap(const std::string& text, std::size_t width);

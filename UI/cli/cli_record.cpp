@@ -28,13 +28,6 @@ std::unique_ptr<record::Record> OpenRecord(FlashForm& form, const RecordOptions&
 
 } // namespace
 
-bool IsDate(const std::string& text) {
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
-    for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
-        if (text[i] < '0' || text[i] > '9') return false;
-    return true;
-}
-
 bool BoardRecord::open(const RecordOptions& options) {
     station_ = options.station.empty() ? record::HostName() : options.station;
     try {

@@ -61,7 +61,4 @@ class BoardRecord {
 // Prints the record's rows: a table, or CSV or JSON for other tools.
 int History(FlashForm& form, const RecordOptions& where, const HistoryOptions& options);
 
-// Whether a --since date is YYYY-MM-DD.
-bool IsDate(const std::string& text);
-
 } // namespace plexmoor::cli

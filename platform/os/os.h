@@ -2,6 +2,8 @@
 // interface: os_posix.cpp and os_windows.cpp each implement all of it.
 #pragma once
 
+#include <compare>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -32,6 +34,16 @@ bool replace_file(const std::string& from, const std::string& to);
 // The bytes written to an open file on the disk, not in a cache.
 bool flush_to_disk(int fd);
 bool flush_to_disk(std::FILE* file);
+// Gives the synced file open at fd, made by create_unique_file under the
+// name from, the name to, which must not exist yet; the new name is on the
+// disk before it returns. The file stays open under its new name with the
+// lock it was created with: the descriptor (fd itself, or on Windows, where
+// an open file takes no rename, a new one), or -1, fd closed and the file
+// left under from, when to exists.
+int rename_new_held(int fd, const std::string& from, const std::string& to);
+// Opens a regular file (after links) for binary reading; -1 for anything
+// else. A FIFO of that name is refused, never waited on.
+int open_regular(const char* path);
 // Creates a file of a new name made from name, which ends in XXXXXX, for
 // reading and writing in binary, locked (lock_file) while it is open, so a
 // sweep of temporary files a crash left passes it by; the descriptor, or -1.
@@ -52,9 +64,27 @@ bool lock_file(int fd);
 // a file that cannot be opened.
 bool file_locked(const std::string& path);
 
-// Calls handler once for Ctrl+C or a request to end (SIGINT and SIGTERM;
-// the console's Ctrl+C, Ctrl+Break and close). The handler runs on a signal
-// or on a thread of the system's: it may only set flags.
+// Which file a path names, the same through every name and link of it.
+struct FileId {
+    unsigned long long volume = 0;
+    unsigned long long index = 0;
+    auto operator<=>(const FileId&) const = default;
+};
+bool file_id(const std::string& path, FileId& id);
+// An existing regular file opened to hold a lock on it, with its identity;
+// -1 when it cannot be opened or is no regular file (a pipe of that name is
+// not waited on). While it is open, a rename may still replace the file.
+std::intptr_t open_for_lock(const std::string& path, FileId& id);
+// Waits for the exclusive lock every process takes on that file (one
+// holder a process: FileLock counts its own). The lock goes with the handle.
+bool lock_exclusive(std::intptr_t handle);
+void close_for_lock(std::intptr_t handle);
+
+// Calls handler for Ctrl+C, a closed terminal or a request to end (SIGINT,
+// SIGHUP and SIGTERM; the console's Ctrl+C, Ctrl+Break and close). The
+// handler runs on a signal or on a thread of the system's: it may only set
+// atomic flags. Output to a closed pipe then fails instead of ending the
+// program (SIGPIPE is ignored).
 void on_interrupt(void (*handler)());
 bool is_terminal(std::FILE* stream);
 

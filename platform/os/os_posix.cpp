@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 
@@ -17,6 +18,17 @@ namespace {
 constexpr int kUniqueAttempts = 100;
 
 void (*interrupt_handler)() = nullptr;
+
+// A rename is on the disk only once its folder is.
+void sync_folder_of(const std::string& file) {
+    const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
 
 } // namespace
 
@@ -57,14 +69,34 @@ int process_id() {
 
 bool replace_file(const std::string& from, const std::string& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0) return false;
-    // The rename itself is on the disk only once its folder is.
-    const std::filesystem::path folder = std::filesystem::path(to).parent_path();
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    sync_folder_of(to);
     return true;
+}
+
+// Linked while still open: the lock taken at creation goes with the file to
+// its new name, so no other process sees it unlocked there. A link never
+// replaces a name that exists.
+int rename_new_held(int fd, const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    ::unlink(from.c_str());
+    sync_folder_of(to);
+    return fd;
+}
+
+int open_regular(const char* path) {
+    // Non-blocking, so a FIFO's open returns at once; it is refused below.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool flush_to_disk(int fd) {
@@ -98,13 +130,45 @@ int create_unique_file(std::string& name) {
 }
 
 std::FILE* create_new_file(const std::string& path) {
-    return std::fopen(path.c_str(), "wbx");
+    return std::fopen(path.c_str(), "wbxe");
 }
 
 bool copy_permissions(const std::string& from, int fd) {
     struct stat old {};
     if (::stat(from.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) return true;
     return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+bool file_id(const std::string& path, FileId& id) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return false;
+    id = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+    return true;
+}
+
+std::intptr_t open_for_lock(const std::string& path, FileId& id) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    id = {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+    return fd;
+}
+
+// flock belongs to the open file, so a second opening waits like another
+// process would.
+bool lock_exclusive(std::intptr_t handle) {
+    int locked;
+    do
+        locked = ::flock(static_cast<int>(handle), LOCK_EX);
+    while (locked != 0 && errno == EINTR);
+    return locked == 0;
+}
+
+void close_for_lock(std::intptr_t handle) {
+    ::close(static_cast<int>(handle));
 }
 
 void on_interrupt(void (*handler)()) {
@@ -114,8 +178,9 @@ void on_interrupt(void (*handler)()) {
         if (interrupt_handler) interrupt_handler();
     };
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    for (int signal : {SIGINT, SIGHUP, SIGTERM})
+        sigaction(signal, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 bool is_terminal(std::FILE* stream) {

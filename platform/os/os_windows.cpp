@@ -6,8 +6,10 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 namespace os {
 namespace {
@@ -27,6 +29,21 @@ std::string module_file(HMODULE module) {
         path.resize(path.size() * 2);
     }
 }
+
+HANDLE as_handle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+FileId id_of(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file, &info)) return {};
+    return {info.dwVolumeSerialNumber,
+            (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+// Shared as a POSIX file is: readers, writers, and a rename that replaces
+// the file while it is open.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 BOOL WINAPI on_console_event(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT)
@@ -76,6 +93,25 @@ bool replace_file(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+// The C runtime opens files without FILE_SHARE_DELETE, so the file is
+// closed, moved (without MOVEFILE_REPLACE_EXISTING the move fails where to
+// exists) and locked again under its new name.
+int rename_new_held(int fd, const std::string& from, const std::string& to) {
+    if (_close(fd) != 0 || !MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
+        return -1;
+    const int held = _open(to.c_str(), _O_RDONLY | kByteFileFlags);
+    if (held >= 0) lock_file(held);
+    return held;
+}
+
+int open_regular(const char* path) {
+    // No FIFO lives among a Windows folder's files: a regular file is one
+    // that is not a folder.
+    struct _stat64 st {};
+    if (_stat64(path, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) return -1;
+    return _open(path, _O_RDONLY | kByteFileFlags);
+}
+
 bool flush_to_disk(int fd) {
     return _commit(fd) == 0;
 }
@@ -109,6 +145,50 @@ std::FILE* create_new_file(const std::string& path) {
 
 bool copy_permissions(const std::string&, int) {
     return true;
+}
+
+bool file_id(const std::string& path, FileId& id) {
+    HANDLE file = CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    id = id_of(file);
+    CloseHandle(file);
+    return true;
+}
+
+// Windows replaces no file that is open, so the lock cannot be a handle of
+// the file itself: it is a mutex of the session named after the file's full
+// path, which the system lets go when its holder dies.
+std::intptr_t open_for_lock(const std::string& path, FileId& id) {
+    HANDLE file = CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    const bool regular = GetFileType(file) == FILE_TYPE_DISK;
+    id = id_of(file);
+    CloseHandle(file);
+    char full[MAX_PATH * 4];
+    const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    if (!regular || n == 0 || n >= sizeof full) return -1;
+    std::string name(full, n);
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const unsigned long long key = std::hash<std::string>{}(name);
+    std::string mutex_name = "Local\\plexmoor-file-";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        mutex_name += "0123456789abcdef"[(key >> shift) & 15];
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, mutex_name.c_str());
+    return mutex ? reinterpret_cast<std::intptr_t>(mutex) : -1;
+}
+
+// An abandoned mutex (its holder died) is taken all the same.
+bool lock_exclusive(std::intptr_t handle) {
+    const DWORD got = WaitForSingleObject(as_handle(handle), INFINITE);
+    return got == WAIT_OBJECT_0 || got == WAIT_ABANDONED;
+}
+
+void close_for_lock(std::intptr_t handle) {
+    ReleaseMutex(as_handle(handle)); // refused when this thread does not hold it
+    CloseHandle(as_handle(handle));
 }
 
 void on_interrupt(void (*handler)()) {

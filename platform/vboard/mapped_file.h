@@ -1,8 +1,7 @@
 // The one place the board reaches the operating system's files: a file
 // mapped shared into memory, so that every byte stored in it is in the file
-// at once whatever becomes of the process, and an advisory lock on it. A
-// POSIX implementation sits beside this header; another system's goes
-// beside it.
+// at once whatever becomes of the process, and an advisory lock on it.
+// mapped_file_posix.cpp and mapped_file_windows.cpp implement it.
 #pragma once
 
 #include <cstddef>
@@ -36,10 +35,11 @@ class MappedFile {
     void unlock();
 
   private:
-    MappedFile(int handle, uint8_t* data, std::size_t size)
+    // handle: a file descriptor, or a Windows file HANDLE.
+    MappedFile(std::intptr_t handle, uint8_t* data, std::size_t size)
         : handle_(handle), data_(data), size_(size) {}
 
-    int handle_;
+    std::intptr_t handle_;
     uint8_t* data_;
     std::size_t size_;
     bool locked_ = false;

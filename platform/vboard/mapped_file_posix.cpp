@@ -85,7 +85,7 @@ bool MappedFile::create(const std::string& path, std::size_t size, uint8_t fill,
 MappedFile::~MappedFile() {
     unlock();
     if (data_) ::munmap(data_, size_);
-    ::close(handle_);
+    ::close(static_cast<int>(handle_));
 }
 
 bool MappedFile::flush() {
@@ -96,7 +96,7 @@ bool MappedFile::flush() {
 // the same process is refused as well as another process.
 bool MappedFile::try_lock() {
     if (locked_) return true;
-    while (::flock(handle_, LOCK_EX | LOCK_NB) != 0)
+    while (::flock(static_cast<int>(handle_), LOCK_EX | LOCK_NB) != 0)
         if (errno != EINTR) return false;
     locked_ = true;
     return true;
@@ -104,7 +104,7 @@ bool MappedFile::try_lock() {
 
 void MappedFile::unlock() {
     if (!locked_) return;
-    ::flock(handle_, LOCK_UN);
+    ::flock(static_cast<int>(handle_), LOCK_UN);
     locked_ = false;
 }
 

@@ -113,7 +113,7 @@ TEST_F(ChipTools, BackupPumpsTellsItsProgressAndEndsAtAStop) {
             EXPECT_EQ(ZintraStop(), 1);
         }
     };
-    EXPECT_EQ(ZintraBackupFlash(path.c_str(), 0x10000, 0x10000), 0);
+    EXPECT_EQ(ZintraBackupFlash(path.string().c_str(), 0x10000, 0x10000), 0);
     on_pump = nullptr;
     EXPECT_EQ(messages, std::vector<std::string>{"Backup stopped at 00015000: nothing was "
                                                  "written to " +
@@ -124,7 +124,8 @@ TEST_F(ChipTools, BackupPumpsTellsItsProgressAndEndsAtAStop) {
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(board().counters().erases, 0u);
     EXPECT_EQ(ZintraStop(), 0) << "nothing runs";
-    EXPECT_EQ(ZintraBackupFlash(path.c_str(), 0x10000, 0x10000), 1) << "the stop ended with it";
+    EXPECT_EQ(ZintraBackupFlash(path.string().c_str(), 0x10000, 0x10000), 1)
+        << "the stop ended with it";
     const Bytes board_bytes = pattern(0x20000, 6);
     EXPECT_EQ(read_file(path), Bytes(board_bytes.begin() + 0x10000, board_bytes.end()));
 }
