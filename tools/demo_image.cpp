@@ -68,7 +68,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "plexmoor-demo-image: %s: %s\n", name.c_str(), ec.message().c_str());
         return 2;
     }
-    const fs::path dir = fs::temp_directory_path() / ("plexmoor-demo-" + std::to_string(os::process_id()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("plexmoor-demo-" + std::to_string(os::process_id()));
     fs::create_directories(dir, ec);
     const std::string boot = (dir / "bootcode.b").string();
     const std::string fw1 = (dir / "fw1.b").string();
