@@ -13,7 +13,9 @@ windows() { printf 'Z:%s' "$1" | tr / '\\'; }
 cli() { $run "$bin/plexmoor-cli.exe" "$@"; }
 fail() { echo "FAILED: $*" >&2; exit 1; }
 
-export FTD2XX_VIRTUAL_BOARD="$(windows "$work/board.bin")" FTD2XX_VIRTUAL_TIME=1
+# Recovery copies of its own: the suites run beside it leave theirs in bin.
+export FTD2XX_VIRTUAL_BOARD="$(windows "$work/board.bin")" FTD2XX_VIRTUAL_TIME=1 \
+    ZINTRA_RECOVERY_DIR="$(windows "$work")"
 
 $run "$bin/plexmoor-demo-image.exe" "$(windows "$work/demo.b")" >/dev/null
 cli parse "$(windows "$work/demo.b")" --out "$(windows "$work/line.ini")" 2>"$work/err" ||
