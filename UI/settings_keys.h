@@ -14,10 +14,10 @@
 namespace plexmoor {
 
 enum class KeyKind {
-    Text,  // the box's text as it stands, both ways
-    Check, // a check box's value, 0 or 1; reading ignores any other value
+    Text,     // the box's text as it stands, both ways
+    Check,    // a check box's value, 0 or 1; reading ignores any other value
     ListItem, // a list's selected text; reading selects the entry of that text, if there is one
-    Lines, // a multi-line box, written on one line with "|" for each line break
+    Lines,    // a multi-line box, written on one line with "|" for each line break
     // The box of the shown firmware entry; reading under versions 1 and 2
     // also sets that entry's path (entry 1 before one is shown), so that
     // showing the entry later does not put its old path back into the box.
