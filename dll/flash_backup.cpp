@@ -43,16 +43,20 @@ bool stopped_before(uint32_t at, Failure& failure) {
     return true;
 }
 
+bool range_refused(const std::string& target, int32_t address, int32_t length) {
+    const uint64_t size = flash_size();
+    if (!target.empty() && address >= 0 && length > 0 && length % flash::kPageSize == 0 &&
+        static_cast<uint64_t>(address) + static_cast<uint64_t>(length) <= size)
+        return false;
+    host::showf(text::kBackupRefused, target.c_str(), static_cast<unsigned long long>(size));
+    return true;
+}
+
 } // namespace
 
 int backup_flash(const char* path, int32_t address, int32_t length) {
     const std::string target = path ? path : "";
-    auto size = static_cast<unsigned long long>(flash_size());
-    if (target.empty() || address < 0 || length <= 0 || length % flash::kPageSize != 0 ||
-        static_cast<uint64_t>(address) + static_cast<uint64_t>(length) > flash_size()) {
-        host::showf(text::kBackupRefused, target.c_str(), size);
-        return 0;
-    }
+    if (range_refused(target, address, length)) return 0;
     if (!state().opened) {
         host::showf(text::kBackupNotOpen, target.c_str());
         return 0;
@@ -61,6 +65,13 @@ int backup_flash(const char* path, int32_t address, int32_t length) {
     if (file.status() != files::Outcome::kWritten) {
         host::showf(text::kBackupCreateFailed, target.c_str());
         return 0;
+    }
+    // Reads past the chip's end wrap onto its start, so a backup that
+    // reaches there would save the wrong bytes as a success: the chip's
+    // size is learnt before the range is trusted.
+    if (state().jedec_id == std::array<uint8_t, 3>{}) {
+        flash::chip_id(nullptr);
+        if (range_refused(target, address, length)) return 0;
     }
     switch (flash::wait_until_ready()) {
     case flash::Ready::kReady:

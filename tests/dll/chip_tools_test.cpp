@@ -64,6 +64,25 @@ TEST_F(ChipTools, BackupOfTwoBlocksHoldsExactlyTheFlash) {
     EXPECT_TRUE(messages.empty());
 }
 
+// Reads past the end wrap onto the chip's start: a backup reaching there is
+// refused by the size the ID gives, though nothing read the ID before.
+TEST_F(ChipTools, BackupPastTheChipsEndIsRefusedWithNoFile) {
+    vboard::FlashPart small = vboard::default_part();
+    small.jedec_id = {0xC2, 0x20, 0x11};
+    small.size_bytes = 0x20000;
+    vboard::Options options;
+    options.part = &small;
+    options.path = temp("small.bin").string();
+    open(options);
+    const auto path = temp("backup.bin");
+    EXPECT_EQ(ZintraBackupFlash(path.string().c_str(), 0x1F000, 0x2000), 0);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("inside the flash's 131072 bytes"), std::string::npos)
+        << messages[0];
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(ZintraBackupFlash(path.string().c_str(), 0x1F000, 0x1000), 1);
+}
+
 // The window's chip line: the family where the parts table knows the ID,
 // the capacity from the table or the capacity byte, and never a cut name.
 TEST_F(ChipTools, ChipFamilyNamesKnownPartsAndGivesTheCapacity) {
