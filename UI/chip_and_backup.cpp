@@ -141,7 +141,7 @@ void FlashForm::btnRestore_Click(const EventArgs&) {
         (chip.empty() ? std::string(text::kUnknownChip) : chip) + std::string(text::kRestoreAt) +
         m[1].str() + "-" + m[2].str() + std::string(text::kRestoreEnd);
     if (services_.messageBox(question, Buttons::YesNo) != Answer::Yes) return;
-    runFlash(path, static_cast<int32_t>(first), false);
+    runFlash(path, static_cast<int32_t>(first), false, record::Operation::Restore);
 }
 
 } // namespace plexmoor

@@ -125,7 +125,7 @@ inline constexpr Row kRows[] = {
      .kind = Kind::Frame,
      .parent = C::SSTab,
      .tab = kTabFlash,
-     .at = {90, 1260, 9200, 3000},
+     .at = {90, 1260, 9200, 3600},
      .content = "Orvo Flash"},
     {.name = C::Command2,
      .kind = Kind::Button,
@@ -206,6 +206,22 @@ inline constexpr Row kRows[] = {
      .kind = Kind::Label,
      .parent = C::FmeOrvoFlash,
      .at = {5300, 2650, 3550, kLabelH}},
+    // Where the production record lives ("none" to work without one), and
+    // its latest rows.
+    {.name = C::lblRecord,
+     .kind = Kind::Label,
+     .parent = C::FmeOrvoFlash,
+     .at = {150, 3150, 1400, kLabelH},
+     .content = "Record:"},
+    {.name = C::txtRecord,
+     .kind = Kind::TextBox,
+     .parent = C::FmeOrvoFlash,
+     .at = {1600, 3110, 5300, kLine}},
+    {.name = C::btnHistory,
+     .kind = Kind::Button,
+     .parent = C::FmeOrvoFlash,
+     .at = {7050, 3080, 1800, kButtonH},
+     .content = "History..."},
 
     // "Setting" tab: the two product frames share one place.
     {.name = C::fmeQuarnLite,

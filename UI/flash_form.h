@@ -16,11 +16,14 @@
 //   groups_presets.cpp   group selection, highlight, quick settings, sets
 //   read_back.cpp        ShowConf, Load from Flash, Parse Setting
 //   serial_numbers.cpp   Generate Serial, Flash Setting
+//   record_panel.cpp     the rows of the window's runs in the production
+//                        record, History
 #pragma once
 
 #include "controls.h"
 #include "form_handlers.h"
 #include "host_link.h"
+#include "production_record.h"
 #include "recovery_copy.h"
 #include "services.h"
 #include "window_state.h"
@@ -30,6 +33,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -70,6 +74,10 @@ class FlashForm {
     // an unreadable file (likewise), or no settings file.
     bool LoadIni(const std::string& strCfgPath);
     void SaveINI(const std::string& strCfgPath);
+    // What LoadIni does once the file is open (none: the defaults only),
+    // and the whole file as SaveINI writes it.
+    bool LoadIniLines(std::istream* in);
+    std::string settingsText();
     void FieldDef();
     void ConfDef();
     // Copies the shown group's boxes and firmware entry into the window
@@ -90,8 +98,9 @@ class FlashForm {
     void ShowGroup();
     void QuickSet(int32_t q, int32_t s);
     void ApplySet(int32_t n);
-    // The library's configuration tables into the window.
-    void ShowConf();
+    // The library's configuration tables into the window; false, after
+    // saying why, when the tables read do not fit the window.
+    bool ShowConf();
 
     // Event handlers, from the one list.
 #define PLEXMOOR_DECLARE_HANDLER(control, event) void control##_##event(const EventArgs&);
@@ -149,17 +158,49 @@ class FlashForm {
     std::string serialPrefix();
     int todaysSerialCounter();
 
+    // The production record the window's own runs are written to. A front
+    // end that records its commands itself turns the window's rows off.
+    ProductionRecord& productionRecord() {
+        return record_;
+    }
+    void recordOwnRuns(bool on) {
+        record_own_runs_ = on;
+    }
+    // What the window and the library told the user: the last text and how
+    // many there were, for the message of a run's row.
+    void tell(std::string_view text);
+    const std::string& lastTold() const {
+        return last_told_;
+    }
+    std::size_t toldCount() const {
+        return told_count_;
+    }
+
     // The message number every status caption starts with.
     static constexpr int kMessageNumber = 0;
 
   private:
     void dispatch(Control& control, Event event, const EventArgs& args);
     void message(std::string_view text) {
-        services_.messageBox(std::string(text));
+        tell(text);
+    }
+    void noteTold(const std::string& text) {
+        last_told_ = text;
+        ++told_count_;
     }
     std::string programPath(std::string_view file);
     // The window's own settings file, to read or to write.
     std::string settingsPath(bool for_writing);
+
+    // The window's own runs in the production record: the record opened and
+    // a started row before the board is touched (false, told, when the
+    // record cannot take it), closed with the outcome.
+    bool beginRecord(record::Operation op, const std::string& image = {},
+                     std::optional<int32_t> address = {}, bool fast = false);
+    void finishRecord(record::Result result, const std::string& serial = {});
+    // The record that gives the window's serials, opened; nothing (told)
+    // when none can be reached, and null when the user works without one.
+    std::optional<ProductionRecord*> serialRecord();
 
     // Flash panel: the start address box as the library takes it, program
     // flash with the write parameters already set, and the end of a run,
@@ -169,7 +210,8 @@ class FlashForm {
     void finishFlashOperation();
     // True when the library reported the run as done; `exact` keeps to the
     // exact mode whatever chkFast says.
-    bool runFlash(const std::string& path, int32_t address, bool back_up, bool exact = false);
+    bool runFlash(const std::string& path, int32_t address, bool back_up, record::Operation op,
+                  bool exact = false);
     // Init's offer of a recovery copy: the copy to write back once the board
     // is open, when the user said Yes; then the write-back itself.
     std::optional<RecoveryCopy> askRecovery();
@@ -225,8 +267,7 @@ class FlashForm {
     // Packing: the input checks of the system version.
     bool packInputsPass(int32_t mode);
 
-    // Settings file: the whole file as SaveINI writes it, and one line read.
-    std::string settingsText();
+    // Settings file: one line read.
     void applySetting(std::string_view line);
 
     Services& services_;
@@ -257,6 +298,10 @@ class FlashForm {
     } progress_;
     bool stop_asked_ = false;
     std::string last_status_;
+    std::string last_told_;
+    std::size_t told_count_ = 0;
+    ProductionRecord record_;
+    bool record_own_runs_ = true;
     bool recovery_offer_ = true;
     bool bridges_at_start_ = true;
     std::function<void(const RecoveryCopy&, bool)> recovery_written_;

@@ -55,7 +55,8 @@ std::optional<RecoveryCopy> FlashForm::askRecovery() {
 // In the exact mode, which reads every page back; only a copy that is on
 // the board again is removed. A board that did not open keeps the copy.
 void FlashForm::writeBackRecovery(const RecoveryCopy& copy) {
-    bool written = boardReady() && runFlash(copy.path, copy.address, false, true);
+    bool written =
+        boardReady() && runFlash(copy.path, copy.address, false, record::Operation::Recover, true);
     std::error_code ec;
     if (written) std::filesystem::remove(copy.path, ec);
     if (!written)
@@ -110,19 +111,25 @@ void FlashForm::Command3_Click(const EventArgs&) {
     if (!boardReady()) return;
     std::optional<int32_t> address = startAddress();
     if (!address) return;
-    runFlash(control(C::txtPath).text(), *address, true);
+    runFlash(control(C::txtPath).text(), *address, true, record::Operation::Flash);
 }
 
 // Flash: the caption, the write parameters, the file, the locks, the
 // progress, a backup of what the run will erase, the run and its outcome.
-bool FlashForm::runFlash(const std::string& path, int32_t address, bool back_up, bool exact) {
+bool FlashForm::runFlash(const std::string& path, int32_t address, bool back_up,
+                         record::Operation op, bool exact) {
+    // The row of a file that is there is committed before anything else;
+    // a missing file is told below, and no board is touched for it.
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec) &&
+        !beginRecord(op, path, address, !exact && control(C::chkFast).value() == 1))
+        return false;
     flash_busy_ = true;
     last_backup_.clear();
     ShowCaption(text::kRunning);
     services_.processEvents();
 
     zintra_.SetupWriteParameter(address, path);
-    std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
         message(path + std::string(text::kFileDoesntExist));
         finishFlashOperation();
@@ -160,6 +167,9 @@ bool FlashForm::runFlash(const std::string& path, int32_t address, bool back_up,
     ShowCaption(result != 0 ? text::kFlashComplete : text::kFlashError);
     control(C::Timer1).setEnabled(false);
     endProgress(result != 0);
+    finishRecord(result != 0   ? record::Result::Done
+                 : stop_asked_ ? record::Result::Stopped
+                               : record::Result::Failed);
     return result != 0;
 }
 

@@ -37,6 +37,8 @@
     X(btnStop, Click)                                                                              \
     /* chip_and_backup.cpp */                                                                      \
     X(btnRestore, Click)                                                                           \
+    /* record_panel.cpp */                                                                         \
+    X(btnHistory, Click)                                                                           \
     /* settings_file.cpp */                                                                        \
     X(btnSaveCfg, Click)                                                                           \
     X(btnLoadCfg, Click)

@@ -7,17 +7,22 @@
 
 #include "services.h"
 
+#include <functional>
+#include <string>
+
 namespace plexmoor {
 
 class HostLink {
   public:
-    explicit HostLink(Services& services);
+    // told hears each of the library's messages before it is shown.
+    explicit HostLink(Services& services, std::function<void(const std::string&)> told = {});
     ~HostLink();
     HostLink(const HostLink&) = delete;
     HostLink& operator=(const HostLink&) = delete;
 
   private:
     Services& services_;
+    std::function<void(const std::string&)> told_;
 };
 
 } // namespace plexmoor

@@ -78,8 +78,8 @@ bool FlashForm::readBackFits() {
     return true;
 }
 
-void FlashForm::ShowConf() {
-    if (!readBackFits()) return;
+bool FlashForm::ShowConf() {
+    if (!readBackFits()) return false;
     const int32_t entry = productNumber() == 1
                               ? zintra_.GetConf(ZINTRA_TABLE_HEADER, block::kV3SystemVersion, 3) - 1
                               : kSysVerEntryOfVersion4;
@@ -180,14 +180,16 @@ void FlashForm::ShowConf() {
     std::string buffer(kSerialBuffer, ' ');
     zintra_.GetSerial(buffer);
     control(C::txtSerial).setText(FromCodePage(buffer.substr(0, buffer.find('\0'))));
+    return true;
 }
 
 void FlashForm::btnLoadFlash_Click(const EventArgs&) {
-    if (!boardReady()) return;
+    if (!boardReady() || !beginRecord(record::Operation::LoadFromFlash)) return;
     // A read the library could not trust has been told; the tables are not
     // the board's and are not shown as if they were.
-    if (zintra_.LoadConfFromFlashToBuffer() == 0) return;
-    ShowConf();
+    const bool shown = zintra_.LoadConfFromFlashToBuffer() != 0 && ShowConf();
+    finishRecord(shown ? record::Result::Done : record::Result::Failed,
+                 shown ? control(C::txtSerial).text() : std::string());
 }
 
 void FlashForm::cmdParse_Click(const EventArgs&) {

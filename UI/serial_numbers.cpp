@@ -1,11 +1,14 @@
 // Serial numbers: generating the next one and writing the configuration
-// block with it straight to the board.
+// block with it straight to the board. With a production record the record
+// gives them: the serial box is the one the user wants next, given unless
+// the record holds it or a later one already.
 #include "flash_form.h"
 
 #include "text_functions.h"
 #include "texts.h"
 #include "zintra.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace plexmoor {
@@ -48,16 +51,24 @@ void FlashForm::btnGenerate_Click(const EventArgs&) {
         return;
     }
     const std::string prefix = serialPrefix();
-    if (serial.compare(0, kPrefixLength, prefix) != 0) {
-        box.setText(prefix + "001");
-        return;
-    }
+    const bool today = serial.compare(0, kPrefixLength, prefix) == 0;
     // Only three decimal digits count a day's boards: a sign, a blank or a
     // fraction there is no counter.
     const std::string counter = serial.substr(kPrefixLength);
-    const int value = ThreeDigits(counter) ? std::stoi(counter) : kLastOfADay;
+    const int value = !today ? 0 : ThreeDigits(counter) ? std::stoi(counter) : kLastOfADay;
     if (value >= kLastOfADay) {
         message(text::kSerialFormat);
+        return;
+    }
+    // What the record would give after the box, without reserving it.
+    const std::optional<ProductionRecord*> giver = serialRecord();
+    if (!giver) return;
+    if (*giver) {
+        if (const auto next = (*giver)->nextSerial(value)) box.setText(*next);
+        return;
+    }
+    if (!today) {
+        box.setText(prefix + "001");
         return;
     }
     char next[16];
@@ -67,11 +78,25 @@ void FlashForm::btnGenerate_Click(const EventArgs&) {
 
 void FlashForm::btnSerial_Click(const EventArgs&) {
     if (!boardReady() || !StoreEdits()) return;
+    // The serial is the record's, reserved with its row before the board is
+    // written; the box's own if nothing in the record holds it or a later one.
+    const std::optional<ProductionRecord*> giver = serialRecord();
+    if (!giver) return;
+    if (*giver) {
+        const auto serial = (*giver)->reserveSerial(std::max(todaysSerialCounter() - 1, 0),
+                                                    record::Operation::FlashSetting);
+        if (!serial) return;
+        control(C::txtSerial).setText(*serial);
+    }
     ShowCaption(text::kFlashStart);
-    if (!PackMIBConf()) return;
+    if (!PackMIBConf()) {
+        finishRecord(record::Result::Failed);
+        return;
+    }
     // The block is written or it is not; the caption says which.
     const bool written = zintra_.FlashSerial() != 0;
     ShowCaption(written ? text::kFlashComplete : text::kFlashError);
+    finishRecord(written ? record::Result::Done : record::Result::Failed);
 }
 
 } // namespace plexmoor

@@ -6,8 +6,13 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace plexmoor {
+
+namespace record {
+struct Entry;
+}
 
 enum class Buttons { Ok, YesNo };
 enum class Answer { Ok, Yes, No };
@@ -48,6 +53,10 @@ class Services {
     // Asks for the window to be closed again once the current handler has
     // returned; used for a close that had to wait.
     virtual void requestClose() = 0;
+    // The production record's latest rows, oldest first, in a window of
+    // their own with a filter and an export; a front end without such a
+    // window shows nothing.
+    virtual void showHistory(const std::vector<record::Entry>& rows) { static_cast<void>(rows); }
 };
 
 } // namespace plexmoor

@@ -14,9 +14,11 @@
 #include "texts.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <vector>
 
 namespace plexmoor {
 namespace {
@@ -84,6 +86,22 @@ std::optional<int32_t> Index(std::string_view text) {
     return n;
 }
 
+// The rows whose name or alias starts with each letter, in table order: a
+// line is tried against a few rows rather than all of them.
+const std::array<std::vector<const SettingsKey*>, 256>& RowsByInitial() {
+    static const auto rows = [] {
+        std::array<std::vector<const SettingsKey*>, 256> by;
+        for (const SettingsKey& k : kSettingsKeys)
+            for (std::string_view name : {k.name, k.alias}) {
+                if (name.empty()) continue;
+                auto& row = by[static_cast<unsigned char>(Upper(name[0]))];
+                if (row.empty() || row.back() != &k) row.push_back(&k);
+            }
+        return by;
+    }();
+    return rows;
+}
+
 struct KeyMatch {
     const SettingsKey* key = nullptr;
     int32_t group = 0; // of a GroupValue key
@@ -97,12 +115,16 @@ struct KeyMatch {
 // for it.
 std::optional<KeyMatch> MatchKey(std::string_view key) {
     const std::string whole = Trim(key);
-    for (const SettingsKey& k : kSettingsKeys) {
+    if (whole.empty()) return std::nullopt;
+    const auto& rows = RowsByInitial();
+    for (const SettingsKey* row : rows[static_cast<unsigned char>(Upper(whole[0]))]) {
+        const SettingsKey& k = *row;
         if (k.digits == 0 &&
             (SameKey(whole, k.name) || (!k.alias.empty() && SameKey(whole, k.alias))))
             return KeyMatch{&k};
     }
-    for (const SettingsKey& k : kSettingsKeys) {
+    for (const SettingsKey* row : rows[static_cast<unsigned char>(Upper(key[0]))]) {
+        const SettingsKey& k = *row;
         if (k.digits == 0 || !SameKey(key.substr(0, k.name.size()), k.name)) continue;
         std::string_view rest = key.substr(k.name.size());
         KeyMatch match{&k};
@@ -367,10 +389,14 @@ bool FlashForm::LoadIni(const std::string& strCfgPath) {
                 std::string(text::kConfigFileNoSettings));
         return false;
     }
+    return LoadIniLines(in.is_open() ? &in : nullptr);
+}
+
+bool FlashForm::LoadIniLines(std::istream* in) {
     st_.lDipBits = 1;
     ConfDef();
-    if (!in.is_open()) return false;
-    ReadLines(in, [this](std::string_view line) { applySetting(FromFileText(line)); });
+    if (!in) return false;
+    ReadLines(*in, [this](std::string_view line) { applySetting(FromFileText(line)); });
     return true;
 }
 

@@ -80,6 +80,9 @@ inline constexpr SettingsKey kSettingsKeys[] = {
     {"FASTPROGRAM",    KeyKind::Check,         Written::Always,       C::chkFast},
     {"BACKUP",         KeyKind::Check,         Written::Always,       C::chkBackup},
     {"FASTCLOCK",      KeyKind::ListItem,      Written::Always,       C::cmbClock},
+    // Where the production record lives; empty for the file beside the
+    // settings, "none" to work without a record.
+    {"RECORD",         KeyKind::Text,          Written::Always,       C::txtRecord},
 };
 // clang-format on
 

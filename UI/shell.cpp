@@ -53,7 +53,11 @@ std::vector<std::pair<std::string, Event>> FlashForm::HandlerNames() {
     return out;
 }
 
-FlashForm::FlashForm(Services& services) : services_(services), zintra_(services), host_(services) {
+FlashForm::FlashForm(Services& services)
+    : services_(services), zintra_(services),
+      host_(services, [this](const std::string& text) { noteTold(text); }),
+      record_(*this, [this](const std::string& text) { message(text); }) {
+    record_.setUnreachableHint(std::string(text::kRecordUnreachableHint));
     BuildControls(controls_);
     controls_.onEvent([this](Control& c, Event e, const EventArgs& a) { dispatch(c, e, a); });
 }
@@ -70,6 +74,12 @@ void FlashForm::dispatch(Control& control, Event event, const EventArgs& args) {
     } catch (const std::exception& e) {
         message(std::string(text::kHandlerFailed) + name + ": " + e.what());
     }
+}
+
+void FlashForm::tell(std::string_view text) {
+    const std::string shown(text);
+    noteTold(shown);
+    services_.messageBox(shown);
 }
 
 std::string FlashForm::programPath(std::string_view file) {

@@ -156,4 +156,18 @@ inline constexpr std::string_view kConfigFileNoSettings =
     ") holds no settings line; nothing was changed";
 inline constexpr std::string_view kSaveIniFail = "Save data to ini fail";
 
+// The production record, in the window and on the command line.
+inline constexpr std::string_view kWithoutRecord =
+    "Working without a production record (the location none): there is no history";
+inline constexpr std::string_view kNoRecordHere =
+    "This build has no production record; work without one (the location none)";
+inline constexpr std::string_view kRecordUnreachableHint =
+    "; to work without a record, enter none in the Record box";
+inline constexpr std::string_view kHistoryTitle = "Production record";
+inline constexpr std::string_view kHistoryFilter = "Filter:";
+inline constexpr std::string_view kHistoryShown = " of the latest rows shown";
+inline constexpr std::string_view kExportCsv = "Export CSV...";
+inline constexpr std::string_view kCsvFilter = "CSV (*.csv)|*.csv";
+inline constexpr std::string_view kCsvNotWritten = "The rows could not be written to ";
+
 } // namespace plexmoor::text

@@ -69,7 +69,7 @@ class Planner {
         return bytes;
     }
     bool fail(const std::string& why) {
-        form_.services().messageBox(why);
+        form_.tell(why);
         return false;
     }
 

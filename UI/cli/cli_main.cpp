@@ -3,13 +3,13 @@
 // procedures; message boxes become lines on standard error.
 #include "cli_gang.h"
 #include "cli_options.h"
-#include "cli_record.h"
 #include "cli_services.h"
 #include "cli_texts.h"
 #include "control_table.h"
 #include "file_replacement.h"
 #include "flash_form.h"
 #include "os.h"
+#include "production_record.h"
 #include "recovery_copy.h"
 #include "texts.h"
 
@@ -74,7 +74,7 @@ bool Init(FlashForm& form) {
 
 // The bridge a board command uses: the one --device names, else the first
 // listed; Init opens it and the record names it.
-bool ChooseBridge(FlashForm& form, const Options& o, BoardRecord& rec) {
+bool ChooseBridge(FlashForm& form, const Options& o) {
     form.listBridges();
     if (!o.device.empty() && !form.chooseBridge(o.device)) {
         Fail(std::string(form.zintra().available("ZintraListBridges") ? text::kBridgeNotChosen
@@ -82,7 +82,6 @@ bool ChooseBridge(FlashForm& form, const Options& o, BoardRecord& rec) {
              o.device);
         return false;
     }
-    rec.setBridge(form.chosenBridge());
     return true;
 }
 
@@ -123,7 +122,7 @@ void AskToStop(FlashForm& form, bool& stop_taken, bool& told) {
     }
 }
 
-int Program(FlashForm& form, CliServices& services, const Options& o, BoardRecord& rec) {
+int Program(FlashForm& form, CliServices& services, const Options& o, ProductionRecord& rec) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(o.image, ec);
     if (ec || size == 0) return Fail(o.image + std::string(text::kEmptyImage));
@@ -178,7 +177,7 @@ int Program(FlashForm& form, CliServices& services, const Options& o, BoardRecor
 // that no other station gets it and a failed save writes nothing. The
 // lock is let go before the block is written, which takes a while.
 int Serial(FlashForm& form, CliServices& services, const Options& o,
-           std::optional<FileLock>& config_lock, BoardRecord& rec) {
+           std::optional<FileLock>& config_lock, ProductionRecord& rec) {
     services.reset();
     if (RecoveryCopyWaits(form, o)) return kFailure;
     // A board without a chip fails before a serial is reserved for it.
@@ -189,7 +188,7 @@ int Serial(FlashForm& form, CliServices& services, const Options& o,
     // With a record the serial is the record's, reserved with its row;
     // without one it is the file's next.
     if (rec.active()) {
-        const std::optional<std::string> serial = rec.reserveSerial();
+        const std::optional<std::string> serial = rec.reserveSerial(form.todaysSerialCounter());
         if (!serial) return kFailure;
         form.control(C::txtSerial).setText(*serial);
     } else {
@@ -227,7 +226,7 @@ int Serial(FlashForm& form, CliServices& services, const Options& o,
     return kSuccess;
 }
 
-int Read(FlashForm& form, CliServices& services, const Options& o, BoardRecord& rec) {
+int Read(FlashForm& form, CliServices& services, const Options& o, ProductionRecord& rec) {
     services.reset();
     // Reading writes nothing, so a waiting copy is only told: what the
     // block reads may be the erased remains of an interrupted write.
@@ -258,7 +257,7 @@ int Parse(FlashForm& form, CliServices& services, const Options& o) {
 
 // The copy goes back where its name says, in the exact mode, which verifies
 // every page; only a copy that is on the board again is removed.
-int Recover(FlashForm& form, CliServices& services, BoardRecord& rec) {
+int Recover(FlashForm& form, CliServices& services, ProductionRecord& rec) {
     if (!form.zintra().available("ZintraRecoveryCopy")) return Fail(std::string(text::kNoRecovery));
     const std::optional<RecoveryCopy> copy = FindRecoveryCopy(form.zintra());
     if (!copy) {
@@ -287,19 +286,23 @@ int Recover(FlashForm& form, CliServices& services, BoardRecord& rec) {
     return kSuccess;
 }
 
-int ShowHistory(FlashForm& form, const Options& o) {
-    HistoryOptions options;
-    options.filter.serial = o.serial;
-    options.filter.since = o.since;
-    options.filter.station = o.station;
-    options.filter.failed_only = o.failed;
-    options.csv = o.csv;
-    options.json = o.json;
-    return History(form, RecordOptions{o.record_url, "", o.no_record}, options);
+int ShowHistory(ProductionRecord& rec, const Options& o) {
+    record::Filter filter;
+    filter.serial = o.serial;
+    filter.since = o.since;
+    filter.station = o.station;
+    filter.failed_only = o.failed;
+    if (!rec.open(RecordOptions{o.record_url, "", o.no_record})) return kFailure;
+    const std::optional<std::string> out = rec.historyText(filter, o.csv    ? HistoryFormat::Csv
+                                                                   : o.json ? HistoryFormat::Json
+                                                                            : HistoryFormat::Table);
+    if (!out) return kFailure;
+    std::fwrite(out->data(), 1, out->size(), stdout);
+    return kSuccess;
 }
 
 int Run(FlashForm& form, CliServices& services, const Options& o,
-        std::optional<FileLock>& config_lock, BoardRecord& rec) {
+        std::optional<FileLock>& config_lock, ProductionRecord& rec) {
     switch (o.command) {
     case Command::Pack:
         return Pack(form, services, o);
@@ -312,7 +315,7 @@ int Run(FlashForm& form, CliServices& services, const Options& o,
     case Command::Parse:
         return Parse(form, services, o);
     case Command::History:
-        return ShowHistory(form, o);
+        return ShowHistory(rec, o);
     case Command::Recover:
         return Recover(form, services, rec);
     case Command::List:
@@ -348,6 +351,8 @@ int Main(int argc, char** argv) {
     std::optional<FileLock> config_lock;
     if (o.command == Command::Serial) config_lock.emplace(o.config);
     FlashForm form(services);
+    // Each command is one row of its own, not the rows of the window's runs.
+    form.recordOwnRuns(false);
     // Copies are told and written back by the commands here, never asked.
     form.setRecoveryOffer(false);
     // Only a board command looks for bridges, not a pack or a parse.
@@ -355,11 +360,13 @@ int Main(int argc, char** argv) {
     form.Form_Load(o.config);
     if (services.messages() != 0) return kFailure;
     // A record that cannot be opened is told before the board is touched.
-    BoardRecord rec(form, services);
+    ProductionRecord rec(form, [](const std::string& why) {
+        std::fprintf(stderr, "%s: %s\n", std::string(text::kProgram).c_str(), why.c_str());
+    });
     const bool board = o.command == Command::Program || o.command == Command::Serial ||
                        o.command == Command::Read || o.command == Command::Recover;
     if (board && !rec.open(RecordOptions{o.record_url, o.station, o.no_record})) return kFailure;
-    if (board && !ChooseBridge(form, o, rec)) return kFailure;
+    if (board && !ChooseBridge(form, o)) return kFailure;
     const int result = Run(form, services, o, config_lock, rec);
     // The device is left closed for the next run; no window settings are
     // written, the window's own file stays as the window left it.

@@ -1,7 +1,5 @@
 #include "cli_options.h"
 
-#include "cli_record.h"
-
 #include "cli_texts.h"
 #include "control_table.h"
 #include "texts.h"

@@ -1,6 +1,7 @@
 #include "qt_services.h"
 
 #include "binding_support.h"
+#include "history_dialog.h"
 #include "texts.h"
 
 #include <QCoreApplication>
@@ -66,6 +67,14 @@ std::string QtServices::programFolder() {
 Date QtServices::today() {
     QDate d = QDate::currentDate();
     return Date{d.year(), d.month(), d.day()};
+}
+
+void QtServices::showHistory(const std::vector<record::Entry>& rows) {
+    if (!history_) history_ = new HistoryDialog(*this, window_);
+    history_->setRows(rows);
+    history_->show();
+    history_->raise();
+    history_->activateWindow();
 }
 
 void QtServices::requestClose() {

@@ -1,6 +1,6 @@
 // The services of the window on Qt: message boxes titled with the
 // application title, file dialogs, Qt's pending events, the executable's
-// folder and the local date.
+// folder, the local date and the production record's history window.
 #pragma once
 
 #include "services.h"
@@ -9,6 +9,8 @@
 #include <QWidget>
 
 namespace plexmoor {
+
+class HistoryDialog;
 
 class QtServices : public Services {
   public:
@@ -25,9 +27,12 @@ class QtServices : public Services {
     std::string programFolder() override;
     Date today() override;
     void requestClose() override;
+    // One history window, brought up to date and to the front each time.
+    void showHistory(const std::vector<record::Entry>& rows) override;
 
   private:
     QPointer<QWidget> window_;
+    QPointer<HistoryDialog> history_;
 };
 
 // "Map File (*.b)|*.b" becomes "Map File (*.b)": descriptions and patterns

@@ -6,6 +6,7 @@
 #include "program_folder.h"
 #include "qt_services.h"
 #include "qt_window.h"
+#include "record.h"
 #include "widget_find.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -126,6 +128,52 @@ class ProductRoadTest : public QObject {
         QVERIFY(board.open(QIODevice::ReadOnly) && image.open(QIODevice::ReadOnly));
         QByteArray written = image.readAll();
         QCOMPARE(board.read(written.size()), written);
+    }
+
+    // The Flash above and two Flash Settings are rows of the record file
+    // beside the settings; each serial is the record's next, though the box
+    // still holds the one written before; History shows the rows.
+    void theRecordKeepsTheRunsAndGivesTheSerials() {
+        QTest::mouseClick(find<QPushButton>(C::Command2), Qt::LeftButton);
+        QTest::mouseClick(find<QPushButton>(C::btnGenerate), Qt::LeftButton);
+        const QString first = find<QLineEdit>(C::txtSerial)->text();
+        QVERIFY2(first.endsWith("001"), qPrintable(first));
+        QStringList written;
+        for (int board = 0; board < 2; ++board) {
+            QTest::mouseClick(find<QPushButton>(C::btnSerial), Qt::LeftButton);
+            written << find<QLineEdit>(C::txtSerial)->text();
+        }
+        QCOMPARE(boxes_, QStringList());
+        QCOMPARE(written, QStringList({first, first.left(8) + "002"}));
+
+        const auto rows =
+            record::Record::Open(dir_.filePath("program/plexmoor-record.db").toStdString())
+                ->history({});
+        QCOMPARE(rows.size(), std::size_t{3});
+        QCOMPARE(rows[0].operation, record::Operation::Flash);
+        QCOMPARE(rows[0].image, std::string("firmware.b"));
+        QCOMPARE(rows[0].image_sha256.size(), std::size_t{64});
+        for (const record::Entry& row : rows) {
+            QCOMPARE(row.result, record::Result::Done);
+            QVERIFY(!row.chip_id.empty());
+        }
+        QCOMPARE(QString::fromStdString(rows[1].serial), written[0]);
+        QCOMPARE(QString::fromStdString(rows[2].serial), written[1]);
+
+        QTest::mouseClick(find<QPushButton>(C::btnHistory), Qt::LeftButton);
+        QDialog* history = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->objectName() == "HistoryDialog" && top->isVisible())
+                history = qobject_cast<QDialog*>(top);
+        QVERIFY(history);
+        auto* table = history->findChild<QTableWidget*>("tblHistory");
+        QCOMPARE(table->rowCount(), 3);
+        history->findChild<QLineEdit*>("txtHistoryFilter")->setText(written[1]);
+        int shown = 0;
+        for (int r = 0; r < table->rowCount(); ++r)
+            shown += table->isRowHidden(r) ? 0 : 1;
+        QCOMPARE(shown, 1);
+        history->close();
     }
 
     void cleanupTestCase() {

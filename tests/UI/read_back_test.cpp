@@ -322,5 +322,27 @@ TEST_F(ReadBackTest, GenerateSerial) {
     EXPECT_EQ(c(C::txtSerial).text(), "QV261208001");
 }
 
+// A record that cannot be reached stops Generate Serial and Flash Setting
+// before the board, and says how to go on; "none" goes on from the box.
+TEST_F(ReadBackTest, SerialsWaitForAReachableRecord) {
+    init();
+    c(C::txtRecord).setText(temp("no/such/folder/record.db").string());
+    c(C::txtSerial).setText("QV261207041");
+    const auto erases = board().counters().erases;
+    for (C button : {C::btnGenerate, C::btnSerial}) {
+        services.messages.clear();
+        ASSERT_TRUE(form->controls().userClick(c(button)));
+        ASSERT_EQ(services.messages.size(), 1u);
+        EXPECT_NE(services.messages[0].find("enter none in the Record box"), std::string::npos);
+    }
+    EXPECT_EQ(c(C::txtSerial).text(), "QV261207041");
+    EXPECT_EQ(board().counters().erases, erases);
+    c(C::txtRecord).setText("none");
+    for (const char* next : {"QV261207042", "QV261207043"}) {
+        form->controls().userClick(c(C::btnGenerate));
+        EXPECT_EQ(c(C::txtSerial).text(), next);
+    }
+}
+
 } // namespace
 } // namespace plexmoor::testing

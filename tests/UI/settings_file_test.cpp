@@ -126,7 +126,7 @@ TEST_F(SettingsFileTest, EveryVersionAndDipCountSurvivesARestart) {
                 keys.push_back("AL" + Two(i));
             for (int i = 0; i <= 8; ++i)
                 keys.push_back("ACTIVEAL" + Two(i));
-            keys.insert(keys.end(), {"FASTPROGRAM", "BACKUP", "FASTCLOCK"});
+            keys.insert(keys.end(), {"FASTPROGRAM", "BACKUP", "FASTCLOCK", "RECORD"});
             EXPECT_EQ(KeysOf(written), keys);
 
             const std::vector<std::string> carried = Carried(*form);
@@ -325,15 +325,18 @@ TEST_F(SettingsFileTest, TheCheckBoxKeysOfLaterBuilds) {
     EXPECT_EQ(c(C::chkFast).value(), 0);
     EXPECT_EQ(c(C::chkBackup).value(), 1);
     EXPECT_EQ(c(C::cmbClock).text(), "15 MHz");
-    WriteText(settingsPath(),
-              "FASTPROGRAM=1\r\nBACKUP=0\r\nBACKUP=7\r\nFASTCLOCK=6 MHz\r\nFASTCLOCK=12 MHz\r\n");
+    EXPECT_EQ(c(C::txtRecord).text(), "");
+    WriteText(settingsPath(), "FASTPROGRAM=1\r\nBACKUP=0\r\nBACKUP=7\r\nFASTCLOCK=6 MHz\r\n"
+                              "FASTCLOCK=12 MHz\r\nRECORD=none\r\n");
     StartForm();
     EXPECT_EQ(c(C::chkFast).value(), 1);
     EXPECT_EQ(c(C::chkBackup).value(), 0);
     EXPECT_EQ(c(C::cmbClock).text(), "6 MHz");
+    EXPECT_EQ(c(C::txtRecord).text(), "none");
     form->SaveINI("");
     const std::string text = ReadText(settingsPath());
-    EXPECT_EQ(text.substr(text.size() - 42), "FASTPROGRAM=1\r\nBACKUP=0\r\nFASTCLOCK=6 MHz\r\n");
+    const std::string tail = "FASTPROGRAM=1\r\nBACKUP=0\r\nFASTCLOCK=6 MHz\r\nRECORD=none\r\n";
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
 }
 
 // The close keeps what the boxes show, also edits no group switch carried
