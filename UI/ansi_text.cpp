@@ -1,5 +1,6 @@
 #include "ansi_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -76,6 +77,11 @@ void AppendUtf8(std::string& out, char32_t c) {
 }
 
 // Valid UTF-8 with at least one character beyond ASCII.
+// Nearly every line of a settings file: the same bytes in either encoding.
+bool IsAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<uint8_t>(c) < 0x80; });
+}
+
 bool IsWideUtf8(std::string_view s) {
     bool wide = false;
     for (std::size_t at = 0; at < s.size();) {
@@ -126,12 +132,14 @@ std::string FromCodePage(std::string_view bytes) {
 }
 
 std::string FromFileText(std::string_view bytes) {
+    if (IsAscii(bytes)) return std::string(bytes);
     if (!IsWideUtf8(bytes)) return FromCodePage(bytes);
     if (kWindowTextIsUtf8) return std::string(bytes);
     return Utf8ToWindows1252(bytes).value_or(std::string(bytes));
 }
 
 std::string ToFileText(std::string_view text) {
+    if (IsAscii(text)) return std::string(text);
     return ToCodePage(text).value_or(std::string(text));
 }
 

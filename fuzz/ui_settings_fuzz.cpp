@@ -6,8 +6,8 @@
 #include "harness.h"
 
 #include <fstream>
-#include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -25,11 +25,6 @@ class Quiet : public plexmoor::Services {
     void requestClose() override {}
 };
 
-std::string read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 plexmoor::FlashForm& window() {
     static Quiet services;
     static std::unique_ptr<plexmoor::FlashForm> form = [] {
@@ -43,11 +38,11 @@ plexmoor::FlashForm& window() {
 
 } // namespace
 
+// The input goes through the file road once; the rounds after it stay in
+// memory, since writing and syncing files was most of a run's time.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     plexmoor::FlashForm& form = window();
     const std::string input = (harness::folder() / "input.ini").string();
-    const std::string first = (harness::folder() / "first.ini").string();
-    const std::string second = (harness::folder() / "second.ini").string();
     std::ofstream(input, std::ios::binary)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     form.LoadIni(input);
@@ -55,12 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(st.lSysVer >= 1 && st.lSysVer <= 4);
     FUZZ_CHECK(st.lDipBits >= 1 && st.lDipBits <= 3);
     FUZZ_CHECK(st.lGroupStride == 64);
-    form.SaveINI(first);
-    form.LoadIni(first);
-    form.SaveINI(second);
-    const std::string settled = read(second);
-    form.LoadIni(second);
-    form.SaveINI(first);
-    FUZZ_CHECK(read(first) == settled);
+    const auto round = [&form](const std::string& text) {
+        std::istringstream lines(text);
+        form.LoadIniLines(&lines);
+        return form.settingsText();
+    };
+    const std::string settled = round(form.settingsText());
+    FUZZ_CHECK(round(settled) == settled);
     return 0;
 }
