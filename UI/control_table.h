@@ -28,9 +28,10 @@ inline constexpr std::array kLockedButtons = {C::Command2, C::Command3, C::btnSe
 inline constexpr std::array kUnlockOrder = {C::Command3, C::Command2, C::btnSerial, C::cmdParse,
                                             C::btnLoadFlash};
 
-// What else a run locks: the other run buttons and its options.
-inline constexpr std::array kLockedAdditions = {C::btnRestore, C::chkFast, C::cmbClock,
-                                                C::chkBackup, C::cmbBridge};
+// What else a run locks: the other run buttons and its options, and the
+// record its row is closed in.
+inline constexpr std::array kLockedAdditions = {C::btnRestore, C::chkFast,   C::cmbClock,
+                                                C::chkBackup,  C::cmbBridge, C::txtRecord};
 
 // The SPI clocks the fast mode offers under its check box, and the one a
 // new window starts with: 30 MHz needs a bridge with the 60 MHz clock, the
