@@ -22,6 +22,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace plexmoor::record;
+
+Closing Done(const char* message) {
+    Closing c;
+    c.message = message;
+    return c;
+}
 constexpr int kBoards = 200;
 constexpr int kLookups = 100;
 constexpr int kRows = 1000000;
@@ -80,15 +86,16 @@ void Bench(const std::string& url, const std::string& image) {
     auto record = Record::Open(url);
     const std::string size = std::to_string(fs::file_size(image));
     Measure("program: hash the image, begin, finish", kBoards, [&](int) {
-        Entry e = Board(image, Operation::Program);
+        Entry e = Board(image, Operation::Flash);
         e.image_sha256 = FileSha256(image);
         e.image_size = std::stoll(size);
-        record->finish(record->begin(e), Result::Done, "Flash Complete");
+        record->finish(record->begin(e), Done("programmed"));
     });
     Measure("  of it the image's SHA-256", kBoards, [&](int) { FileSha256(image); });
     Measure("serial: reserve, finish", kBoards, [&](int) {
-        const Reservation r = record->reserveSerial("261207", 0, Board(image, Operation::Serial));
-        record->finish(r.id, Result::Done, "Flash Complete");
+        const Reservation r =
+            record->reserveSerial("261207", 0, Board(image, Operation::FlashSetting));
+        record->finish(r.id, Done("block written"));
     });
 
     const auto start = Clock::now();
@@ -112,8 +119,9 @@ void Bench(const std::string& url, const std::string& image) {
         record->history(f);
     });
     Measure("serial: reserve, finish (1M rows)", kBoards, [&](int) {
-        const Reservation r = record->reserveSerial("261208", 0, Board(image, Operation::Serial));
-        record->finish(r.id, Result::Done, "Flash Complete");
+        const Reservation r =
+            record->reserveSerial("261208", 0, Board(image, Operation::FlashSetting));
+        record->finish(r.id, Done("block written"));
     });
 }
 

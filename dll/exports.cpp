@@ -238,10 +238,44 @@ ZINTRA_API int32_t ZINTRA_CALL ZintraChipFamily(const uint8_t* id, char* family,
 
 ZINTRA_API int32_t ZINTRA_CALL ZintraRecoveryCopy(char* path, int32_t size) {
     if (busy() || !path || size <= 0) return 0;
-    std::optional<std::string> copy = recovery::oldest();
-    if (!copy || copy->size() >= static_cast<std::size_t>(size)) return 0;
-    std::memcpy(path, copy->c_str(), copy->size() + 1);
+    const std::vector<std::string> copies = recovery::waiting();
+    if (copies.empty() || copies.front().size() >= static_cast<std::size_t>(size)) return 0;
+    std::memcpy(path, copies.front().c_str(), copies.front().size() + 1);
     return 1;
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraRecoveryCopyAt(int32_t index, char* path, int32_t size) {
+    if (busy()) return 0;
+    const std::vector<std::string> copies = recovery::waiting();
+    if (path && size > 0 && index >= 0 && static_cast<std::size_t>(index) < copies.size()) {
+        const std::string& copy = copies[static_cast<std::size_t>(index)];
+        const std::size_t n = copy.size() < static_cast<std::size_t>(size) ? copy.size() : 0;
+        std::memcpy(path, copy.data(), n);
+        path[n] = '\0';
+    }
+    return static_cast<int32_t>(std::min<std::size_t>(copies.size(), INT32_MAX));
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraVersion(void) {
+    return ZINTRA_API_VERSION;
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraReadFlash(int32_t address, uint8_t* buffer, int32_t length) {
+    if (busy() || !state().opened || !buffer || address < 0 || length < 0 ||
+        static_cast<uint64_t>(address) + static_cast<uint64_t>(length) > parts::kAddressSpace)
+        return 0;
+    return flash::read_flash(static_cast<uint32_t>(address),
+                             {buffer, static_cast<std::size_t>(length)});
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraBoardSerial(char* serial, int32_t size) {
+    if (busy()) return 0;
+    return serial::board_serial(serial, size);
+}
+
+ZINTRA_API int32_t ZINTRA_CALL ZintraWriteProtection(int32_t* status) {
+    if (busy() || !state().opened) return -1;
+    return flash::write_protection(status);
 }
 
 ZINTRA_API int32_t ZINTRA_CALL ZintraSelectBridge(const char* serial) {

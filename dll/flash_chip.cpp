@@ -1,5 +1,6 @@
 #include "flash_chip.h"
 
+#include "flash_io.h"
 #include "flash_parts.h"
 #include "host.h"
 #include "library_state.h"
@@ -74,6 +75,26 @@ Erase erase_block(uint32_t address) {
 
 Ready wait_until_ready() {
     return poll_busy(LostReply::kStop, false);
+}
+
+int read_flash(uint32_t address, std::span<uint8_t> out) {
+    switch (wait_until_ready()) {
+    case Ready::kReady:
+        break;
+    case Ready::kBusy:
+        host::show(text::kLoadBusy);
+        return 0;
+    case Ready::kNoAnswer:
+        return 0;
+    }
+    return flash::read_pages(address, out) ? 0 : 1;
+}
+
+int write_protection(int32_t* status) {
+    uint8_t value = 0;
+    if (spi::transaction(spi::kReadStatus, 0, 1, &value) != spi::Result::kDone) return -1;
+    if (status) *status = value;
+    return (value & parts::kProtectionBits) != 0 ? 1 : 0;
 }
 
 int probe_id_loop() {

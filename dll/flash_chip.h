@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace zintra::flash {
 
@@ -43,5 +44,12 @@ enum class Ready {
 // lines; a run without faults sees one status read.
 Ready wait_until_ready();
 int probe_id_loop();
+
+// The flash from `address` into `out`, page by page once the part is
+// ready; 1 read, 0 not (a busy part told).
+int read_flash(uint32_t address, std::span<uint8_t> out);
+// The status register into *status (when given): 1 when a block-protect or
+// the status-write-disable bit is set, 0 when none is, -1 unread.
+int write_protection(int32_t* status);
 
 } // namespace zintra::flash

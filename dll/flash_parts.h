@@ -12,6 +12,9 @@ namespace zintra::parts {
 
 // Bit 0 of the status register: the part is still programming or erasing.
 constexpr uint8_t kBusyBit = 0x01;
+// Block protect (bits 2-5, as many as a part has) and status write disable
+// (bit 7): a part with any of them set ignores program or erase somewhere.
+constexpr uint8_t kProtectionBits = 0xBC;
 // The erase block every part here has: program flash erases where a chunk
 // opens one, and the configuration block is one.
 constexpr uint32_t kBlockSize = 0x10000;

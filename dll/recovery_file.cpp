@@ -5,9 +5,11 @@
 #include "os.h"
 #include "stale_temporaries.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <unistd.h>
 #include <vector>
@@ -85,6 +87,17 @@ bool is_copy(const fs::directory_entry& e) {
            name.ends_with(kSuffix) && e.is_regular_file(ec) && !os::file_locked(e.path().string());
 }
 
+// The identity of a copy that is gone: a process killed between the two
+// removals of discard().
+bool is_orphan_identity(const std::string& path) {
+    const std::string suffix = std::string(kSuffix) + kIdentitySuffix;
+    if (!path.ends_with(suffix)) return false;
+    const std::string copy = path.substr(0, path.size() - std::strlen(kIdentitySuffix));
+    std::error_code ec;
+    return fs::path(copy).filename().string().rfind(kPrefix, 0) == 0 && !fs::exists(copy, ec) &&
+           !ec;
+}
+
 } // namespace
 
 Copy::~Copy() {
@@ -97,41 +110,69 @@ void Copy::release() {
 }
 
 void Copy::discard() {
-    // Removed while still held, so no other process takes it on its way out.
-    if (!path_.empty()) std::remove(path_.c_str());
+    // Removed while still held, so no other process takes it on its way out;
+    // the copy before its identity, so a copy never outlives the board it
+    // names (an identity left alone is swept by waiting()).
+    if (!path_.empty()) {
+        std::remove(path_.c_str());
+        std::remove((path_ + kIdentitySuffix).c_str());
+    }
     release();
 }
 
-bool save(uint32_t address, std::span<const uint8_t> bytes, Copy& copy) {
-    copy.release();
-    Saved saved = save_in(library_folder(), address, bytes, copy.path_, copy.held_);
-    if (saved != Saved::kFolderRefused) return saved == Saved::kYes;
-    const fs::path user = user_folder();
-    std::error_code ec;
-    if (user.empty() || (fs::create_directories(user, ec), ec)) return false;
-    std::string tried = copy.path_;
-    saved = save_in(user, address, bytes, copy.path_, copy.held_);
-    if (saved == Saved::kFolderRefused) copy.path_ = tried;
-    return saved == Saved::kYes;
+namespace {
+
+// Beside the copy, written whole or not at all; a copy without it opens as
+// of a board unknown.
+void save_identity(const std::string& copy, const Identity& identity) {
+    const std::string text = IdentityText(identity);
+    files::AtomicFile file(copy + kIdentitySuffix);
+    if (file.status() != files::Outcome::kWritten) return;
+    if (file.write({reinterpret_cast<const uint8_t*>(text.data()), text.size()})) file.commit();
 }
 
-std::optional<std::string> oldest() {
-    std::optional<std::string> found;
-    fs::file_time_type found_time{};
+} // namespace
+
+bool save(uint32_t address, std::span<const uint8_t> bytes, const Identity& identity, Copy& copy) {
+    copy.release();
+    Saved saved = save_in(library_folder(), address, bytes, copy.path_, copy.held_);
+    if (saved == Saved::kFolderRefused) {
+        const fs::path user = user_folder();
+        std::error_code ec;
+        if (user.empty() || (fs::create_directories(user, ec), ec)) return false;
+        std::string tried = copy.path_;
+        saved = save_in(user, address, bytes, copy.path_, copy.held_);
+        if (saved == Saved::kFolderRefused) copy.path_ = tried;
+    }
+    if (saved != Saved::kYes) return false;
+    save_identity(copy.path_, identity);
+    return true;
+}
+
+std::vector<std::string> waiting() {
+    struct Found {
+        fs::file_time_type time;
+        std::string path;
+    };
+    std::vector<Found> found;
     for (const fs::path& dir : {library_folder(), user_folder()}) {
         std::error_code ec;
         if (dir.empty()) continue;
         for (const fs::directory_entry& e : fs::directory_iterator(dir, ec)) {
+            const std::string path = e.path().string();
+            if (is_orphan_identity(path)) std::remove(path.c_str());
             if (!is_copy(e)) continue;
             fs::file_time_type t = e.last_write_time(ec);
-            if (ec) continue;
-            if (!found || t < found_time || (t == found_time && e.path().string() < *found)) {
-                found = e.path().string();
-                found_time = t;
-            }
+            if (!ec) found.push_back({t, path});
         }
     }
-    return found;
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.time != b.time ? a.time < b.time : a.path < b.path;
+    });
+    std::vector<std::string> out;
+    for (const Found& f : found)
+        out.push_back(f.path);
+    return out;
 }
 
 } // namespace zintra::recovery

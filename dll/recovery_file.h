@@ -2,10 +2,13 @@
 // erased and rewritten, so that an interrupted rewrite never loses them.
 #pragma once
 
+#include "recovery_identity.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace zintra::recovery {
 
@@ -24,7 +27,7 @@ class Copy {
     void discard();
 
   private:
-    friend bool save(uint32_t, std::span<const uint8_t>, Copy&);
+    friend bool save(uint32_t, std::span<const uint8_t>, const Identity&, Copy&);
     void release();
 
     std::string path_;
@@ -37,12 +40,12 @@ class Copy {
 // when the library's folder cannot take it, and holds it in `copy`. The
 // name carries the address and the time, and an existing file is never
 // replaced, so a second board's copy does not take the place of the first
-// one's. False, with the copy's path naming the file tried, when it could
-// not be written whole.
-bool save(uint32_t address, std::span<const uint8_t> bytes, Copy& copy);
+// one's. The board's identity goes beside it (NAME.board). False, with the
+// copy's path naming the file tried, when it could not be written whole.
+bool save(uint32_t address, std::span<const uint8_t> bytes, const Identity& identity, Copy& copy);
 
-// The oldest copy an interrupted rewrite left in either folder; copies a
-// live process holds are not among them.
-std::optional<std::string> oldest();
+// Every copy an interrupted rewrite left in either folder, oldest first;
+// copies a live process holds are not among them.
+std::vector<std::string> waiting();
 
 } // namespace zintra::recovery

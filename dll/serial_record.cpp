@@ -1,6 +1,7 @@
 #include "serial_record.h"
 
 #include "config_block.h"
+#include "date_stamp.h"
 #include "flash_chip.h"
 #include "flash_io.h"
 #include "host.h"
@@ -11,7 +12,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstring>
+#include <optional>
+#include <span>
 #include <string>
 
 namespace zintra::serial {
@@ -29,6 +33,48 @@ constexpr uint32_t kPages = config::kFlashBlockSize / kPageSize;
 
 std::span<uint8_t> port_table() {
     return state().tables.port;
+}
+
+// Where the serial of block 0 lies in the flash, in the layout of a
+// version; nothing for a version that keeps none there.
+std::optional<uint32_t> serial_address(int32_t version) {
+    if (version == 2) return config::kV2Layout[2].offset + static_cast<uint32_t>(kV2SerialByte);
+    if (version == 3) return config::kV3PortOffset + static_cast<uint32_t>(kV3SerialByte);
+    return std::nullopt;
+}
+
+// The field's text as it was written, all its 45 characters (GetSerial
+// gives back 44): the board's identity, so a 45-character serial is told
+// apart from its first 44. An erased field (0xFF) holds none.
+std::string serial_text(const uint8_t* field) {
+    std::size_t n = 0;
+    while (n < static_cast<std::size_t>(kWrittenLength) && field[n] != 0 && field[n] != 0xFF)
+        ++n;
+    return std::string(reinterpret_cast<const char*>(field), n);
+}
+
+// The serial a copy of the whole block holds, in the layout of the version set.
+std::string serial_in_block(std::span<const uint8_t> block) {
+    const std::optional<uint32_t> at = serial_address(state().system_version);
+    if (!at || *at - config::kBlockAddress + kWrittenLength > block.size()) return {};
+    return serial_text(block.data() + (*at - config::kBlockAddress));
+}
+
+recovery::Identity identity_of(std::span<const uint8_t> old_block,
+                               std::span<const uint8_t> new_block) {
+    recovery::Identity id;
+    id.serial = serial_in_block(old_block);
+    id.header = recovery::Hex(old_block.first(32));
+    id.bridge = state().bridge.data();
+    char chip[16];
+    const auto& jedec = state().jedec_id;
+    std::snprintf(chip, sizeof chip, "%02X %02X %02X", jedec[0], jedec[1], jedec[2]);
+    id.chip = chip;
+    id.target_serial = serial_in_block(new_block);
+    id.target_digest = recovery::Digest(new_block);
+    id.written = DateStamp();
+    id.target.assign(new_block.begin(), new_block.end());
+    return id;
 }
 
 uint64_t v3_serial_at(int block) {
@@ -201,7 +247,7 @@ int flash_serial() {
     // Kept on disk until the block reads back whole, so that whatever the
     // write-back cannot restore is still at hand.
     recovery::Copy copy;
-    if (!recovery::save(config::kBlockAddress, saved, copy)) {
+    if (!recovery::save(config::kBlockAddress, saved, identity_of(saved, block), copy)) {
         host::showf(text::kRecoveryFailed, config::kBlockAddress, copy.path().c_str());
         return 0;
     }
@@ -218,6 +264,20 @@ int flash_serial() {
     host::showf(text::kSerialIncomplete, missing.bytes, config::kBlockAddress, missing.first,
                 missing.last, copy.path().c_str());
     return 0;
+}
+
+int board_serial(char* out, int32_t size) {
+    const std::optional<uint32_t> at = serial_address(state().system_version);
+    if (!out || size <= 0 || !state().opened || !at) return 0;
+    out[0] = '\0';
+    if (flash::wait_until_ready() != flash::Ready::kReady) return 0;
+    std::array<uint8_t, kWrittenLength> field{};
+    if (flash::read_pages(*at, field)) return 0;
+    const std::string serial = serial_text(field.data());
+    // A serial cut to fit would name another board.
+    if (serial.size() >= static_cast<std::size_t>(size)) return 0;
+    std::memcpy(out, serial.c_str(), serial.size() + 1);
+    return 1;
 }
 
 } // namespace zintra::serial

@@ -18,6 +18,13 @@
 #define ZINTRA_API __attribute__((visibility("default")))
 #endif
 
+/* The version of this interface, which ZintraVersion gives: 1 the eleven
+   exports; 2 the chip, backup, stop, fast mode, parts, recovery copy and
+   bridge additions; 3 ZintraVersion, ZintraReadFlash, ZintraBoardSerial,
+   ZintraWriteProtection, ZintraRecoveryCopyAt and the board's identity
+   beside a recovery copy. Raised with every addition, never lowered. */
+#define ZINTRA_API_VERSION 3
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -122,6 +129,30 @@ ZINTRA_API int32_t ZINTRA_CALL ZintraSelectBridge(const char* serial);
    the terminator; a text that does not fit is left empty). 0 while programming. */
 ZINTRA_API int32_t ZINTRA_CALL ZintraListBridges(int32_t index, char* serial, char* description,
                                                  int32_t size);
+
+/* ZINTRA_API_VERSION of the library's build: a caller asks for this rather
+   than probing exports by name. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraVersion(void);
+/* length bytes (0 to 16 MiB) of the flash from address into buffer, each
+   page read once; 1 read, 0 failed (shown), no programmer open or programming. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraReadFlash(int32_t address, uint8_t* buffer, int32_t length);
+/* The serial the configuration block in the flash holds, all 45 characters
+   as written (GetSerial gives 44), in the layout of the system version set
+   (2 or 3), into serial (size bytes with the
+   terminator; empty for an erased field); 1, or 0 when it could not be read,
+   would not fit, or the version keeps no serial in the flash. The tables
+   are not touched. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraBoardSerial(char* serial, int32_t size);
+/* The chip's status register into status (may be NULL); 1 when a block
+   protect or the status-write-disable bit is set, 0 when none is, -1 when
+   it could not be read, no programmer open or programming. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraWriteProtection(int32_t* status);
+/* The number of recovery copies waiting (as ZintraRecoveryCopy finds them),
+   and for an index below it that copy's full path into path (oldest first;
+   left empty when it does not fit in size bytes with the terminator). Beside
+   each copy NAME, NAME.board tells the board it came from (see
+   recovery_identity.h); a copy without one is of a board unknown. */
+ZINTRA_API int32_t ZINTRA_CALL ZintraRecoveryCopyAt(int32_t index, char* path, int32_t size);
 
 #ifdef __cplusplus
 }

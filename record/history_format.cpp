@@ -61,6 +61,8 @@ const std::vector<Column>& Columns() {
         {"serial", true, [](const Entry& e) { return e.serial; }},
         {"result", true, [](const Entry& e) { return std::string(Name(e.result)); }},
         {"message", true, [](const Entry& e) { return e.message; }},
+        {"front_end", false, [](const Entry& e) { return std::string(Name(e.front_end)); }},
+        {"board_serial", false, [](const Entry& e) { return e.board_serial; }},
     };
     return columns;
 }

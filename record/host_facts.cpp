@@ -33,6 +33,34 @@ std::string HostName() {
     return name;
 }
 
+int64_t ProcessId() {
+    return static_cast<int64_t>(getpid());
+}
+
+namespace {
+
+std::string Hex(const sha256_ctx& finished) {
+    sha256_ctx ctx = finished;
+    uint8_t digest[SHA256_DIGEST_SIZE];
+    sha256_digest(&ctx, sizeof digest, digest);
+    std::string hex;
+    for (uint8_t b : digest) {
+        char two[3];
+        std::snprintf(two, sizeof two, "%02x", b);
+        hex += two;
+    }
+    return hex;
+}
+
+} // namespace
+
+std::string Sha256(std::string_view bytes) {
+    sha256_ctx ctx;
+    sha256_init(&ctx);
+    sha256_update(&ctx, bytes.size(), reinterpret_cast<const uint8_t*>(bytes.data()));
+    return Hex(ctx);
+}
+
 std::string FileSha256(const std::string& path) {
     // Never opened for reading unless it is a file: a FIFO would hang.
     std::error_code ec;
@@ -48,15 +76,7 @@ std::string FileSha256(const std::string& path) {
                       reinterpret_cast<const uint8_t*>(block));
     }
     if (in.bad()) return {};
-    uint8_t digest[SHA256_DIGEST_SIZE];
-    sha256_digest(&ctx, sizeof digest, digest);
-    std::string hex;
-    for (uint8_t b : digest) {
-        char two[3];
-        std::snprintf(two, sizeof two, "%02x", b);
-        hex += two;
-    }
-    return hex;
+    return Hex(ctx);
 }
 
 } // namespace plexmoor::record

@@ -13,9 +13,14 @@
 namespace plexmoor::record {
 namespace {
 
-constexpr std::array<const char*, 8> kOperationNames = {
-    "program", "serial", "read", "recover", "flash", "flash-setting", "restore", "load-from-flash"};
-constexpr std::array<const char*, 4> kResultNames = {"started", "done", "failed", "stopped"};
+// In the order of the enums; the last name of each is what an unknown
+// stored name reads as.
+constexpr std::array<const char*, 11> kOperationNames = {
+    "flash",  "flash-setting", "load-from-flash", "restore", "recover", "backup",
+    "verify", "erase",         "discard",         "station", "unknown"};
+constexpr std::array<const char*, 6> kResultNames = {"started", "done",        "failed",
+                                                     "stopped", "interrupted", "unknown"};
+constexpr std::array<const char*, 4> kFrontEndNames = {"window", "cli", "station", "unknown"};
 
 // Each step brings the schema from the version before it to its own; a
 // step is added at the end, never changed once released. "{ID}" is the
@@ -36,6 +41,21 @@ const std::vector<Migration>& Migrations() {
           "CREATE INDEX operations_serial ON operations (serial)",
           "CREATE INDEX operations_started ON operations (started)",
           "CREATE INDEX operations_station ON operations (station, id)"}},
+        // The front end gets a column of its own: the first schema named one
+        // run "recover" from the window and "program" from the command line.
+        {2,
+         {"ALTER TABLE operations ADD COLUMN front_end TEXT",
+          "ALTER TABLE operations ADD COLUMN board_serial TEXT",
+          "ALTER TABLE operations ADD COLUMN host TEXT",
+          "ALTER TABLE operations ADD COLUMN process BIGINT",
+          "UPDATE operations SET front_end = 'cli' WHERE operation IN ('program', 'serial', "
+          "'read')",
+          "UPDATE operations SET front_end = 'window' WHERE front_end IS NULL",
+          "UPDATE operations SET operation = 'flash' WHERE operation = 'program'",
+          "UPDATE operations SET operation = 'flash-setting' WHERE operation = 'serial'",
+          "UPDATE operations SET operation = 'load-from-flash' WHERE operation = 'read'",
+          "CREATE INDEX operations_board ON operations (board_serial)",
+          "CREATE INDEX operations_open ON operations (result, host)"}},
     };
     return migrations;
 }
@@ -46,7 +66,7 @@ int SchemaVersion() {
 // The columns of a row as history reads them, in the order of Entry.
 constexpr const char* kColumns =
     "id, started, ended, station, bridge, chip_id, chip_size, operation, image, image_size, "
-    "image_sha256, address, mode, serial, result, message";
+    "image_sha256, address, mode, serial, result, message, front_end, board_serial";
 
 std::string Format(const char* pattern, const std::string& a, const std::string& b = {}) {
     std::vector<char> out(512 + a.size() + b.size());
@@ -70,9 +90,9 @@ std::optional<int64_t> NumberOf(const Value& v) {
 
 template <std::size_t N>
 std::size_t IndexOf(const std::array<const char*, N>& names, const Value& v) {
-    for (std::size_t i = 0; i < N; ++i)
+    for (std::size_t i = 0; i + 1 < N; ++i)
         if (v && *v == names[i]) return i;
-    return 0;
+    return N - 1;
 }
 
 Entry EntryOf(const Row& r) {
@@ -93,6 +113,8 @@ Entry EntryOf(const Row& r) {
     e.serial = TextOf(r[13]);
     e.result = static_cast<Result>(IndexOf(kResultNames, r[14]));
     e.message = TextOf(r[15]);
+    e.front_end = static_cast<FrontEnd>(IndexOf(kFrontEndNames, r[16]));
+    e.board_serial = TextOf(r[17]);
     return e;
 }
 
@@ -100,12 +122,28 @@ int64_t Insert(Database& db, const Entry& e, const Value& day, const Value& coun
     const auto rows = db.query(
         "INSERT INTO operations (started, station, bridge, chip_id, chip_size, operation, image, "
         "image_size, image_sha256, address, mode, serial, serial_day, serial_counter, result, "
-        "message) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16) "
-        "RETURNING id",
-        {Timestamp(), e.station.empty() ? HostName() : e.station, Text(e.bridge), Text(e.chip_id),
-         Number(e.chip_size), Name(e.operation), Text(e.image), Number(e.image_size),
-         Text(e.image_sha256), Number(e.address), Text(e.mode), Text(e.serial), day, counter,
-         Name(Result::Started), Text(e.message)});
+        "message, front_end, board_serial, host, process) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, "
+        "$9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20) RETURNING id",
+        {Timestamp(),
+         e.station.empty() ? HostName() : e.station,
+         Text(e.bridge),
+         Text(e.chip_id),
+         Number(e.chip_size),
+         Name(e.operation),
+         Text(e.image),
+         Number(e.image_size),
+         Text(e.image_sha256),
+         Number(e.address),
+         Text(e.mode),
+         Text(e.serial),
+         day,
+         counter,
+         Name(Result::Started),
+         Text(e.message),
+         Name(e.front_end),
+         Text(e.board_serial),
+         HostName(),
+         std::to_string(ProcessId())});
     return std::stoll(*rows.at(0).at(0));
 }
 
@@ -116,6 +154,9 @@ const char* Name(Operation op) {
 }
 const char* Name(Result result) {
     return kResultNames[static_cast<std::size_t>(result)];
+}
+const char* Name(FrontEnd front_end) {
+    return kFrontEndNames[static_cast<std::size_t>(front_end)];
 }
 
 std::string SerialText(const std::string& day, int counter) {
@@ -184,16 +225,14 @@ int64_t Record::begin(const Entry& entry) {
     return Insert(*db_, entry, {}, {});
 }
 
-void Record::finish(int64_t id, Result result, const std::string& message,
-                    const std::string& serial, const std::string& chip_id,
-                    std::optional<int64_t> chip_size) {
-    const std::vector<Value> params = {std::to_string(id), Timestamp(),  Name(result),
-                                       Text(message),      Text(serial), Text(chip_id),
-                                       Number(chip_size)};
+void Record::finish(int64_t id, const Closing& c) {
+    const std::vector<Value> params = {std::to_string(id),  Timestamp(),         Name(c.result),
+                                       Text(c.message),     Text(c.serial),      Text(c.chip_id),
+                                       Number(c.chip_size), Text(c.board_serial)};
     const char* sql =
         "UPDATE operations SET ended = $2, result = $3, message = $4, serial = COALESCE(serial, "
-        "$5), chip_id = COALESCE(chip_id, $6), chip_size = COALESCE(chip_size, $7) WHERE id = $1 "
-        "AND result = 'started' RETURNING id";
+        "$5), chip_id = COALESCE(chip_id, $6), chip_size = COALESCE(chip_size, $7), board_serial "
+        "= $8 WHERE id = $1 AND result = 'started' RETURNING id";
     std::vector<Row> rows;
     // The board's outcome is worth a second try on a new connection.
     try {
@@ -229,6 +268,54 @@ Reservation Record::reserveSerial(const std::string& day, int config_counter, En
     return r;
 }
 
+std::optional<Entry> Record::serialOwner(const std::string& serial) {
+    const auto rows = db_->query(
+        std::string("SELECT ") + kColumns +
+            " FROM operations WHERE serial = $1 AND operation IN ('flash-setting', 'station') AND "
+            "result IN ('done', 'started', 'interrupted') ORDER BY id DESC LIMIT 1",
+        {serial});
+    if (rows.empty()) return std::nullopt;
+    return EntryOf(rows[0]);
+}
+
+Reservation Record::reserveExact(const std::string& serial, const std::string& board_serial,
+                                 const std::string& today, Entry entry) {
+    Transaction t(*db_);
+    const std::optional<Entry> owner = serialOwner(serial);
+    if (owner && board_serial != serial) {
+        const int next = nextCounter(today, 0);
+        const std::string free =
+            next > kLastCounter ? std::string("none today") : SerialText(today, next);
+        char why[1024];
+        std::snprintf(why, sizeof why, text::kSerialTaken, serial.c_str(), owner->station.c_str(),
+                      owner->bridge.empty() ? "-" : owner->bridge.c_str(), owner->started.c_str(),
+                      static_cast<long long>(owner->id), free.c_str());
+        throw SerialTaken(why, *owner, free);
+    }
+    Reservation r;
+    r.serial = serial;
+    entry.serial = serial;
+    entry.mode = owner ? "rework" : "new";
+    Value day, counter;
+    // QV, YYMMDD, three digits: the counter of that day, unless a row has it.
+    const bool formed = serial.size() == 11 && serial.compare(0, 2, "QV") == 0 &&
+                        serial.find_first_not_of("0123456789", 2) == std::string::npos;
+    if (formed) {
+        const std::string d = serial.substr(2, 6);
+        const std::string c = std::to_string(std::stoi(serial.substr(8)));
+        const auto held = db_->query(
+            "SELECT id FROM operations WHERE serial_day = $1 AND serial_counter = $2", {d, c});
+        if (held.empty() && c != "0") {
+            day = d;
+            counter = c;
+            r.counter = std::stoi(c);
+        }
+    }
+    r.id = Insert(*db_, entry, day, counter);
+    t.commit();
+    return r;
+}
+
 std::vector<Entry> Record::history(const Filter& filter) {
     std::string where;
     std::vector<Value> params;
@@ -238,6 +325,12 @@ std::vector<Entry> Record::history(const Filter& filter) {
         where += (where.empty() ? " WHERE " : " AND ") + condition + std::to_string(params.size());
     };
     add("serial = $", filter.serial);
+    if (!filter.board.empty()) {
+        params.push_back(filter.board);
+        const std::string n = std::to_string(params.size());
+        where += std::string(where.empty() ? " WHERE " : " AND ") + "(serial = $" + n +
+                 " OR board_serial = $" + n + ")";
+    }
     add("started >= $", filter.since);
     add("station = $", filter.station);
     if (filter.failed_only)

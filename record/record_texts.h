@@ -10,7 +10,14 @@ inline constexpr const char* kCannotOpen = "The production record %s cannot be o
 inline constexpr const char* kCannotWrite = "The production record cannot be written: %s";
 inline constexpr const char* kNoSerialLeft =
     "The production record holds serial %s already: no serial is left for today";
+inline constexpr const char* kSerialTaken =
+    "The serial %s was written to another board (station %s, bridge %s, %s, row %lld); the "
+    "record's next free serial is %s; nothing was written";
 inline constexpr const char* kRowClosed = "Row %lld of the production record is closed already";
+inline constexpr const char* kWithoutRecord =
+    "Working without a production record (the location none): there is no history";
+inline constexpr const char* kNoRecordHere =
+    "This build has no production record; work without one (the location none)";
 inline constexpr const char* kUnknownScheme =
     "Unknown production record %s: give a path, sqlite:PATH or postgresql://...";
 

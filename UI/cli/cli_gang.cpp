@@ -1,5 +1,6 @@
 #include "cli_gang.h"
 
+#include "board.h"
 #include "cli_texts.h"
 #include "os.h"
 #include "process.h"
@@ -161,14 +162,13 @@ void TakeLines(std::vector<Board>& boards, std::vector<os::Child>& children, Vie
 }
 
 // The worker's command line: this one with --device SERIAL --report for
-// --all, and the recovery copies checked already.
+// --all. Each worker weighs the recovery copies for its own board.
 std::vector<std::string> WorkerArgs(int argc, const char* const* argv, const std::string& bridge) {
     const std::string self = os::program_path();
     std::vector<std::string> args{self.empty() ? std::string(argv[0]) : self};
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--all") != 0 && std::strcmp(argv[i], "--keep-recovery") != 0)
-            args.emplace_back(argv[i]);
-    args.insert(args.end(), {"--device", bridge, "--report", "--keep-recovery"});
+        if (std::strcmp(argv[i], "--all") != 0) args.emplace_back(argv[i]);
+    args.insert(args.end(), {"--device", bridge, "--report"});
     return args;
 }
 
@@ -215,7 +215,7 @@ std::string Probe(ZintraLink& zintra, const std::string& serial) {
         char line[96];
         std::snprintf(line, sizeof line, "%02X %02X %02X %s %d KiB", id[0], id[1], id[2],
                       family.empty() ? "?" : family.c_str(), kib);
-        chip = FlashForm::NoChipAnswered(id) ? std::string(text::kNoChipShort) : std::string(line);
+        chip = ops::NoChipAnswered(id) ? std::string(text::kNoChipShort) : std::string(line);
     }
     zintra.ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
     return chip;
@@ -223,8 +223,8 @@ std::string Probe(ZintraLink& zintra, const std::string& serial) {
 
 } // namespace
 
-int ListBridges(FlashForm& form, const Options& o) {
-    ZintraLink& zintra = form.zintra();
+int ListBridges(ops::Session& session, const Options& o) {
+    ZintraLink& zintra = session.zintra();
     if (!zintra.available("ZintraListBridges")) return Tell(text::kNoBridgeList);
     const std::vector<Bridge> bridges = zintra.ZintraListBridges();
     if (bridges.empty()) return Tell(text::kNoBridges);
@@ -234,8 +234,8 @@ int ListBridges(FlashForm& form, const Options& o) {
     return kSuccess;
 }
 
-int RunGang(FlashForm& form, int argc, const char* const* argv, bool (*stop)()) {
-    const std::vector<Bridge> bridges = form.zintra().ZintraListBridges();
+int RunGang(ops::Session& session, int argc, const char* const* argv, bool (*stop)()) {
+    const std::vector<Bridge> bridges = session.zintra().ZintraListBridges();
     if (bridges.empty()) return Tell(text::kNoBridges);
     std::vector<Board> boards(bridges.size());
     // A worker each, in the order of the boards; each keeps its pipe's lines.
@@ -289,20 +289,11 @@ void Phase(std::string_view phase) {
 
 // The family where the library knows the part, else its ID; "none" when no
 // chip answered.
-void Chip(FlashForm& form) {
+void Chip(ops::Session& session) {
     if (!report_on) return;
-    const std::string id = form.chipIdText();
-    if (id.empty()) return Line("chip", std::string(text::kNoChipShort));
-    std::array<uint8_t, 3> bytes{};
-    std::istringstream in(id);
-    for (uint8_t& byte : bytes) {
-        unsigned value = 0;
-        in >> std::hex >> value;
-        byte = static_cast<uint8_t>(value);
-    }
-    std::string family;
-    form.zintra().ZintraChipFamily(bytes.data(), family);
-    Line("chip", family.empty() ? id : family);
+    const ops::Chip& chip = session.board().chip();
+    if (!chip.answered()) return Line("chip", std::string(text::kNoChipShort));
+    Line("chip", chip.family.empty() ? chip.idText() : chip.family);
 }
 
 void Progress(int64_t done, int64_t total) {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "cli_options.h"
-#include "flash_form.h"
+#include "session.h"
 
 #include <cstdint>
 #include <string>
@@ -13,13 +13,13 @@
 namespace plexmoor::cli {
 
 // plexmoor-cli list [--probe]: a line per bridge.
-int ListBridges(FlashForm& form, const Options& o);
+int ListBridges(ops::Session& session, const Options& o);
 
 // program --all, serial --all: the same command line once per bridge with
 // --device SERIAL --report; a line per bridge while they run, a summary
 // after. stop() tells when the user asked to stop; every worker is then
 // asked to stop at its next page. Non-zero when any board failed.
-int RunGang(FlashForm& form, int argc, const char* const* argv, bool (*stop)());
+int RunGang(ops::Session& session, int argc, const char* const* argv, bool (*stop)());
 
 // A worker's side: what it tells its parent, a line each on standard
 // output, when report mode is on (--report); nothing otherwise.
@@ -28,7 +28,7 @@ inline constexpr std::string_view kPrefix = "@gang ";
 void Enable();
 bool Enabled();
 void Phase(std::string_view phase);
-void Chip(FlashForm& form);
+void Chip(ops::Session& session);
 void Progress(int64_t done, int64_t total);
 void Serial(const std::string& serial);
 } // namespace report

@@ -198,13 +198,11 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
         ->type_name("IMAGE")
         ->transform(Path<ReadableFile>("IMAGE"));
     AddOut(pack, o);
-    // A pack ends with a question, answered before anything is written.
-    CLI::Option_group* answer =
-        pack->add_option_group("answer", Help("exactly one of these answers the pack's question"));
-    bool no = false;
-    answer->add_flag("--yes", o.yes, Help(text::kYesHelp));
-    answer->add_flag("--no", no, Help(text::kNoHelp));
-    answer->require_option(1);
+    // The window's closing question of a pack concerns its flash panel, which
+    // plexmoor-cli has not: it is not asked, and an old script's answer is
+    // taken and passed by.
+    bool answered = false;
+    pack->add_flag("--yes,--no", answered)->group("");
 
     CLI::App* program = AddCommand(app, "program", text::kProgramSummary);
     AddImage(program, o);
@@ -235,6 +233,7 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
 
     CLI::App* serial = AddCommand(app, "serial", text::kSerialSummary);
     AddConfig(serial, o, true, text::kSerialConfigHelp);
+    serial->add_flag("--new-serial", o.new_serial, Help(text::kNewSerialHelp));
     AddKeepRecovery(serial, o);
     AddDevice(serial, o, true);
 
@@ -250,6 +249,7 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
 
     CLI::App* history = AddCommand(app, "history", text::kHistorySummary);
     history->add_option("--serial", o.serial, Help(text::kHistorySerialHelp))->type_name("S");
+    history->add_option("--board", o.board, Help(text::kHistoryBoardHelp))->type_name("SERIAL");
     history->add_option("--since", o.since, Help(text::kSinceHelp))
         ->type_name("YYYY-MM-DD")
         ->check(CLI::Validator(
@@ -264,6 +264,17 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
     format->require_option(0, 1);
 
     CLI::App* recover = AddCommand(app, "recover", text::kRecoverSummary);
+    recover->add_option("COPY", o.copy, Help(text::kCopyHelp))
+        ->type_name("FILE")
+        ->transform(Path<ReadableFile>("COPY"));
+    CLI::Option* list_copies =
+        recover->add_flag("--list", o.list_copies, Help(text::kListCopiesHelp));
+    recover->add_option("--discard", o.discard, Help(text::kDiscardHelp))
+        ->type_name("FILE")
+        ->transform(Path<ReadableFile>("FILE"))
+        ->excludes(list_copies)
+        ->excludes("COPY");
+    recover->add_flag("--force", o.force, Help(text::kForceHelp))->excludes(list_copies);
     AddDevice(recover, o, false);
     for (CLI::App* command : app.get_subcommands({}))
         AddRecord(command, o);

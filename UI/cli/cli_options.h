@@ -27,8 +27,12 @@ struct Options {
     int32_t address = 0;
     bool fast = false;
     int32_t clock_mhz = 15; // program --fast: the SPI clock
-    bool yes = false;       // pack: the answer to its closing question
     bool keep_recovery = false;
+    bool new_serial = false; // serial: the next serial even for a board that has its own
+    // recover: the copy to write back (empty: the one of the board on the
+    // bridge), the copies listed, a copy removed, a copy written anyway.
+    std::string copy, discard;
+    bool list_copies = false, force = false;
     // The bridge by its serial number (board commands); empty for the first.
     std::string device;
     // program, serial: every attached bridge at once, a worker each.
@@ -41,7 +45,7 @@ struct Options {
     std::string station;
     bool no_record = false;
     // history's filters and format.
-    std::string serial, since;
+    std::string serial, board, since;
     bool failed = false, csv = false, json = false;
 };
 

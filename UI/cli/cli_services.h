@@ -5,7 +5,6 @@
 
 #include "services.h"
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -48,32 +47,6 @@ class CliServices : public Services {
     int messages_ = 0;
     std::string last_message_;
     bool unanswered_ = false;
-};
-
-// How a run's progress is shown: a bar with the time left on a terminal, a
-// line every tenth otherwise, or as a worker's report lines to its parent.
-enum class ProgressStyle { Bar, Lines, Report };
-
-// Progress of a programming run on standard error (a worker's report on
-// standard output).
-class ProgressReport {
-  public:
-    explicit ProgressReport(ProgressStyle style)
-        : terminal_(style == ProgressStyle::Bar), report_(style == ProgressStyle::Report) {}
-    void start(int64_t total);
-    void update(int64_t done);
-    void finish(bool ok);
-    // Ends the bar's line, so that what is printed next has a line of its own.
-    void breakLine();
-
-  private:
-    bool terminal_;
-    bool report_;
-    bool bar_shown_ = false;
-    int64_t total_ = 0;
-    int last_tenth_ = -1;
-    std::chrono::steady_clock::time_point started_;
-    std::chrono::steady_clock::time_point last_draw_;
 };
 
 } // namespace plexmoor::cli

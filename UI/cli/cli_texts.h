@@ -19,15 +19,16 @@ inline constexpr std::string_view kPackSummary =
 inline constexpr std::string_view kProgramSummary =
     "opens the programmer and programs IMAGE into the board's flash from the start address";
 inline constexpr std::string_view kSerialSummary =
-    "generates the next serial number from the file's, saves it into the file, then writes the "
-    "configuration block with it to the board";
+    "writes the configuration block with the board's serial: a board the production record knows "
+    "keeps its own, any other gets the next (the record's next, or without a record the one "
+    "after the file's), saved into the file before the board is written";
 inline constexpr std::string_view kReadSummary =
     "reads the configuration block from the board's flash into a configuration file";
 inline constexpr std::string_view kParseSummary =
     "reads the configuration of a packed image into a configuration file";
 inline constexpr std::string_view kRecoverSummary =
-    "writes the recovery copy an interrupted configuration write left back into the board, "
-    "verifies it and removes the copy";
+    "writes the recovery copy an interrupted configuration write left back into its own board "
+    "(never onto another), verifies it and removes the copy";
 
 inline constexpr std::string_view kListSummary =
     "prints the attached bridges: serial number and description (with --probe also the chip "
@@ -45,6 +46,17 @@ inline constexpr std::string_view kStationHelp =
     "the station's name in the record (default: the host's name); for history, only its rows";
 inline constexpr std::string_view kNoRecordHelp = "work without a production record";
 inline constexpr std::string_view kHistorySerialHelp = "only the rows of this board serial";
+inline constexpr std::string_view kHistoryBoardHelp =
+    "one board's whole life: the rows meant for this serial or that read it from the board";
+inline constexpr std::string_view kNewSerialHelp =
+    "give the board the next serial even where it holds one the record knows as its own";
+inline constexpr std::string_view kCopyHelp =
+    "the copy to write back (default: the copy of the board on the bridge)";
+inline constexpr std::string_view kListCopiesHelp =
+    "list every waiting copy: its board's serial, since when, where";
+inline constexpr std::string_view kDiscardHelp = "remove this copy on purpose (recorded)";
+inline constexpr std::string_view kForceHelp =
+    "write the copy back although the board on the bridge is not its own (recorded as forced)";
 inline constexpr std::string_view kSinceHelp = "only rows from this day on";
 inline constexpr std::string_view kFailedHelp = "only operations that failed or were stopped";
 inline constexpr std::string_view kCsvHelp = "comma-separated values";
@@ -56,8 +68,8 @@ inline constexpr std::string_view kSerialConfigHelp =
 inline constexpr std::string_view kOutHelp = "the file to write (replaced whole)";
 inline constexpr std::string_view kReleasedHelp =
     "pack from this released image instead of the source images";
-inline constexpr std::string_view kYesHelp = "answer \"Replace current flash filename\" with Yes";
-inline constexpr std::string_view kNoHelp = "answer \"Replace current flash filename\" with No";
+inline constexpr std::string_view kYesHelp = "taken and ignored: plexmoor-cli asks nothing";
+inline constexpr std::string_view kNoHelp = "taken and ignored: plexmoor-cli asks nothing";
 inline constexpr std::string_view kImageHelp = "the packed image";
 inline constexpr std::string_view kAddressHelp =
     "the flash address to program from: decimal, or hexadecimal after 0x (default 0)";
@@ -131,6 +143,9 @@ inline constexpr std::string_view kNoChipShort = "none";
 inline constexpr std::string_view kPhaseWaiting = "waiting";
 inline constexpr std::string_view kPhaseOpen = "open";
 inline constexpr std::string_view kPhaseProgram = "program";
+inline constexpr std::string_view kPhaseBackup = "backup";
+inline constexpr std::string_view kProgrammed = "programmed";
+inline constexpr std::string_view kBackedUp = "backed up";
 inline constexpr std::string_view kPhaseSerial = "serial";
 inline constexpr std::string_view kPhaseDone = "done";
 inline constexpr std::string_view kPhaseFailed = "failed";

@@ -1,10 +1,7 @@
 #include "production_record.h"
 
-#include "flash_form.h"
 #include "history_format.h"
 #include "record_texts.h"
-#include "text_functions.h"
-#include "texts.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -18,9 +15,7 @@ struct ProductionRecord::Store {
     // back, or its outcome carried into the next row's message.
     struct Unclosed {
         int64_t id;
-        record::Result result;
-        std::string message;
-        std::string serial;
+        record::Closing closing;
     };
     std::optional<Unclosed> unclosed;
     std::string carried;
@@ -28,25 +23,33 @@ struct ProductionRecord::Store {
     void closeUnclosed() {
         if (!unclosed || !record) return;
         try {
-            record->finish(unclosed->id, unclosed->result, unclosed->message, unclosed->serial);
+            record->finish(unclosed->id, unclosed->closing);
         } catch (const record::Error&) {
             carried = "row " + std::to_string(unclosed->id) + " was left started, its board " +
-                      record::Name(unclosed->result) + ": " + unclosed->message + "; ";
+                      record::Name(unclosed->closing.result) + ": " + unclosed->closing.message +
+                      "; ";
         }
         unclosed.reset();
     }
 };
 
-ProductionRecord::ProductionRecord(FlashForm& form, Tell tell)
-    : form_(form), tell_(std::move(tell)), store_(std::make_unique<Store>()) {}
+ProductionRecord::ProductionRecord(record::FrontEnd front_end, Tell tell)
+    : front_end_(front_end), tell_(std::move(tell)), store_(std::make_unique<Store>()) {}
 
 ProductionRecord::~ProductionRecord() = default;
 
-bool ProductionRecord::open(const RecordOptions& options) {
+bool ProductionRecord::open(const RecordOptions& options, const RecordPlace& place) {
+    std::string why;
+    if (open(options, place, why)) return true;
+    tell_(why);
+    return false;
+}
+
+bool ProductionRecord::open(const RecordOptions& options, const RecordPlace& place,
+                            std::string& why) {
     station_ = options.station.empty() ? record::HostName() : options.station;
     const record::Location where =
-        record::Locate(options.url, options.none, Trim(form_.control(C::txtRecord).text()),
-                       form_.services().programFolder());
+        record::Locate(options.url, options.none, place.setting, place.folder);
     if (where.none()) {
         store_->record.reset();
         store_->url.clear();
@@ -60,7 +63,7 @@ bool ProductionRecord::open(const RecordOptions& options) {
         store_->url = where.url;
         return true;
     } catch (const record::Error& e) {
-        tell_(e.what() + hint_);
+        why = e.what() + hint_;
         return false;
     }
 }
@@ -69,40 +72,41 @@ bool ProductionRecord::active() const {
     return store_->record != nullptr;
 }
 
+record::Record* ProductionRecord::store() {
+    return store_->record.get();
+}
+
 void ProductionRecord::told(const char* format, const std::string& why) {
     std::vector<char> text(std::string_view(format).size() + why.size() + 1);
     std::snprintf(text.data(), text.size(), format, why.c_str());
     tell_(text.data());
 }
 
-record::Entry ProductionRecord::entry(record::Operation op) const {
-    record::Entry e;
-    e.station = station_;
-    e.bridge = form_.chosenBridge();
-    e.operation = op;
-    e.chip_id = form_.chipIdText();
-    if (form_.chipSize() != 0) e.chip_size = static_cast<int64_t>(form_.chipSize());
-    return e;
+void ProductionRecord::stamp(record::Entry& entry) const {
+    entry.station = station_;
+    entry.front_end = front_end_;
 }
 
-bool ProductionRecord::begin(record::Operation op, const std::string& image,
-                             std::optional<int32_t> address, bool fast) {
+bool ProductionRecord::begin(record::Entry e, const std::string& image_path,
+                             const std::string* image_bytes) {
     row_ = 0;
-    told_mark_ = form_.toldCount();
     if (!active()) return true;
     // A row an earlier close could not reach is closed first, now that the
     // record answers again.
     store_->closeUnclosed();
-    record::Entry e = entry(op);
-    if (!image.empty()) {
-        e.image = std::filesystem::path(image).filename().string();
-        std::error_code ec;
-        const auto size = std::filesystem::file_size(image, ec);
-        if (!ec) e.image_size = static_cast<int64_t>(size);
-        e.image_sha256 = record::FileSha256(image);
+    stamp(e);
+    if (!image_path.empty()) {
+        e.image = std::filesystem::path(image_path).filename().string();
+        if (image_bytes) {
+            e.image_size = static_cast<int64_t>(image_bytes->size());
+            e.image_sha256 = record::Sha256(*image_bytes);
+        } else {
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(image_path, ec);
+            if (!ec) e.image_size = static_cast<int64_t>(size);
+            e.image_sha256 = record::FileSha256(image_path);
+        }
     }
-    e.address = address;
-    if (address) e.mode = fast ? "fast" : "exact";
     try {
         row_ = store_->record->begin(e);
         return true;
@@ -112,15 +116,14 @@ bool ProductionRecord::begin(record::Operation op, const std::string& image,
     }
 }
 
-std::optional<std::string> ProductionRecord::reserveSerial(int config_counter,
-                                                           record::Operation op) {
+std::optional<std::string> ProductionRecord::reserveNext(const std::string& day, int config_counter,
+                                                         record::Entry entry) {
     row_ = 0;
-    told_mark_ = form_.toldCount();
     if (!active()) return std::nullopt;
     store_->closeUnclosed();
-    const std::string day = form_.serialPrefix().substr(text::kSerialLetters.size());
+    stamp(entry);
     try {
-        const record::Reservation r = store_->record->reserveSerial(day, config_counter, entry(op));
+        const record::Reservation r = store_->record->reserveSerial(day, config_counter, entry);
         row_ = r.id;
         return r.serial;
     } catch (const record::Error& e) {
@@ -129,9 +132,34 @@ std::optional<std::string> ProductionRecord::reserveSerial(int config_counter,
     }
 }
 
-std::optional<std::string> ProductionRecord::nextSerial(int config_counter) {
+bool ProductionRecord::reserveExact(const std::string& serial, const std::string& board_serial,
+                                    const std::string& today, record::Entry entry) {
+    row_ = 0;
+    if (!active()) return true;
+    store_->closeUnclosed();
+    stamp(entry);
+    try {
+        row_ = store_->record->reserveExact(serial, board_serial, today, entry).id;
+        return true;
+    } catch (const record::Error& e) {
+        tell_(e.what());
+        return false;
+    }
+}
+
+std::optional<bool> ProductionRecord::knows(const std::string& serial) {
+    if (!active()) return false;
+    try {
+        return store_->record->serialOwner(serial).has_value();
+    } catch (const record::Error& e) {
+        told(record::text::kCannotWrite, e.what());
+        return std::nullopt;
+    }
+}
+
+std::optional<std::string> ProductionRecord::nextSerial(const std::string& day,
+                                                        int config_counter) {
     if (!active()) return std::nullopt;
-    const std::string day = form_.serialPrefix().substr(text::kSerialLetters.size());
     try {
         const int counter = store_->record->nextCounter(day, config_counter);
         if (counter > record::kLastCounter) {
@@ -145,30 +173,26 @@ std::optional<std::string> ProductionRecord::nextSerial(int config_counter) {
     }
 }
 
-void ProductionRecord::finish(record::Result result, const std::string& serial) {
+void ProductionRecord::finish(record::Closing closing) {
     if (!active() || row_ == 0) return;
     Store& s = *store_;
-    std::string message = form_.toldCount() > told_mark_ ? form_.lastTold() : std::string();
-    if (message.empty() || result == record::Result::Done)
-        message = form_.control(C::Flash).caption();
-    const std::string chip = form_.chipIdText();
-    const auto size = form_.chipSize() != 0
-                          ? std::optional<int64_t>(static_cast<int64_t>(form_.chipSize()))
-                          : std::nullopt;
     try {
-        s.record->finish(row_, result, s.carried + message, serial, chip, size);
+        record::Closing carried = closing;
+        carried.message = s.carried + closing.message;
+        s.record->finish(row_, carried);
         s.carried.clear();
     } catch (const record::Error& e) {
         told(record::text::kCannotWrite, e.what());
-        tell_("the board's outcome was: " + std::string(record::Name(result)) + ", " + message);
-        s.unclosed = Store::Unclosed{row_, result, message, serial};
+        tell_("the board's outcome was: " + std::string(record::Name(closing.result)) + ", " +
+              closing.message);
+        s.unclosed = Store::Unclosed{row_, closing};
     }
     row_ = 0;
 }
 
 std::optional<std::vector<record::Entry>> ProductionRecord::history(const record::Filter& filter) {
     if (!active()) {
-        tell_(std::string(text::kWithoutRecord));
+        tell_(std::string(record::text::kWithoutRecord));
         return std::nullopt;
     }
     try {

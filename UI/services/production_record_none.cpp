@@ -1,24 +1,29 @@
-// The production record where its stores are not built (the Windows builds:
-// SQLite, libpq and nettle have no MinGW packages here). Every operation
-// works without a record; a record named by --record, the environment or
-// the Record box is refused before the board is touched.
+// The production record where its stores are not built (the fuzz build):
+// every operation works without a record; a record named by --record, the
+// environment or the Record box is refused before the board is touched.
 #include "production_record.h"
 
-#include "flash_form.h"
-#include "text_functions.h"
-#include "texts.h"
+#include "record_texts.h"
 
 #include <cstdlib>
 
 namespace plexmoor {
 struct ProductionRecord::Store {};
 
-ProductionRecord::ProductionRecord(FlashForm& form, Tell tell)
-    : form_(form), tell_(std::move(tell)), store_(std::make_unique<Store>()) {}
+ProductionRecord::ProductionRecord(record::FrontEnd front_end, Tell tell)
+    : front_end_(front_end), tell_(std::move(tell)), store_(std::make_unique<Store>()) {}
 
 ProductionRecord::~ProductionRecord() = default;
 
-bool ProductionRecord::open(const RecordOptions& options) {
+bool ProductionRecord::open(const RecordOptions& options, const RecordPlace& place) {
+    std::string why;
+    if (open(options, place, why)) return true;
+    tell_(why);
+    return false;
+}
+
+bool ProductionRecord::open(const RecordOptions& options, const RecordPlace& place,
+                            std::string& why) {
     if (options.none) return true;
     std::string named;
     if (options.url)
@@ -26,9 +31,9 @@ bool ProductionRecord::open(const RecordOptions& options) {
     else if (const char* env = std::getenv(record::kEnvironmentVariable); env && *env)
         named = env;
     else
-        named = Trim(form_.control(C::txtRecord).text());
+        named = place.setting;
     if (named.empty() || named == record::kNoRecord) return true;
-    tell_(std::string(text::kNoRecordHere));
+    why = record::text::kNoRecordHere;
     return false;
 }
 
@@ -36,22 +41,35 @@ bool ProductionRecord::active() const {
     return false;
 }
 
-bool ProductionRecord::begin(record::Operation, const std::string&, std::optional<int32_t>, bool) {
+record::Record* ProductionRecord::store() {
+    return nullptr;
+}
+
+bool ProductionRecord::begin(record::Entry, const std::string&, const std::string*) {
     return true;
 }
 
-std::optional<std::string> ProductionRecord::reserveSerial(int, record::Operation) {
+std::optional<std::string> ProductionRecord::reserveNext(const std::string&, int, record::Entry) {
     return std::nullopt;
 }
 
-std::optional<std::string> ProductionRecord::nextSerial(int) {
+bool ProductionRecord::reserveExact(const std::string&, const std::string&, const std::string&,
+                                    record::Entry) {
+    return true;
+}
+
+std::optional<bool> ProductionRecord::knows(const std::string&) {
+    return false;
+}
+
+std::optional<std::string> ProductionRecord::nextSerial(const std::string&, int) {
     return std::nullopt;
 }
 
-void ProductionRecord::finish(record::Result, const std::string&) {}
+void ProductionRecord::finish(record::Closing) {}
 
 std::optional<std::vector<record::Entry>> ProductionRecord::history(const record::Filter&) {
-    tell_(std::string(text::kNoRecordHere));
+    tell_(record::text::kNoRecordHere);
     return std::nullopt;
 }
 

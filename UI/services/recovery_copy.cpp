@@ -9,7 +9,6 @@ namespace {
 
 constexpr std::string_view kCopyPrefix = "zintra-flash-";
 constexpr std::size_t kAddressDigits = 8;
-constexpr int32_t kPathSpace = 4096;
 
 } // namespace
 
@@ -38,14 +37,26 @@ std::string RecoveryText(std::string_view format, const RecoveryCopy& copy) {
     return out;
 }
 
+RecoveryCopy ReadRecoveryCopy(const std::string& path) {
+    return RecoveryCopy{path, RecoveryAddress(path).value_or(-1),
+                        zintra::recovery::ReadIdentity(path, kRecoveryBlockSize)};
+}
+
 std::optional<RecoveryCopy> FindRecoveryCopy(ZintraLink& zintra) {
-    using Lookup = int32_t (*)(char*, int32_t);
-    auto lookup = reinterpret_cast<Lookup>(zintra.bind("ZintraRecoveryCopy", true));
-    if (!lookup) return std::nullopt;
-    std::string path(static_cast<std::size_t>(kPathSpace), '\0');
-    if (lookup(path.data(), kPathSpace) != 1) return std::nullopt;
-    path.resize(path.find('\0'));
-    return RecoveryCopy{path, RecoveryAddress(path).value_or(-1)};
+    const std::optional<std::string> path = zintra.ZintraRecoveryCopy();
+    if (!path) return std::nullopt;
+    return ReadRecoveryCopy(*path);
+}
+
+std::vector<RecoveryCopy> WaitingRecoveryCopies(ZintraLink& zintra) {
+    std::vector<RecoveryCopy> copies;
+    for (const std::string& path : zintra.ZintraRecoveryCopies())
+        copies.push_back(ReadRecoveryCopy(path));
+    // A library before the list tells the oldest alone.
+    if (copies.empty() && zintra.version() < 3)
+        if (std::optional<RecoveryCopy> oldest = FindRecoveryCopy(zintra))
+            copies.push_back(*oldest);
+    return copies;
 }
 
 } // namespace plexmoor

@@ -7,6 +7,7 @@
 #include <array>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string_view>
 
 namespace plexmoor {
@@ -18,18 +19,21 @@ constexpr const char* kLibraryName = "Zintra";
 constexpr std::string_view kSafeDuringProgramming[] = {"GetFlashProgress", "ZintraStop"};
 
 // The library stays loaded for the life of the process, like its static
-// state; a failed load is tried again on the next call.
-struct Library {
+// state; a failed load is tried again on the next call. A program has one
+// folder and so one library; a process that stands for several programs
+// (a test) gets the library of each program's folder.
+} // namespace
+
+struct ZintraLibrary {
     void* handle = nullptr;
     std::map<std::string, void*, std::less<>> exports;
 };
+using Library = ZintraLibrary;
 
-Library& library() {
-    static Library lib;
-    return lib;
+Library& ZintraLink::library() {
+    static std::map<std::string, Library> libraries;
+    return libraries[services_.programFolder()];
 }
-
-} // namespace
 
 void* ZintraLink::bind(const char* name, bool quiet) {
     Library& lib = library();
@@ -146,10 +150,45 @@ int32_t ZintraLink::callAddition(const char* name, bool starts_run, Args... args
     return fn ? run(starts_run, fn, args...) : 0;
 }
 
+namespace {
+
+// The interface version that brought each addition (zintra.h).
+struct Addition {
+    std::string_view name;
+    int32_t version;
+};
+constexpr Addition kAdditions[] = {
+    {"ZintraChipId", 2},         {"ZintraBackupFlash", 2}, {"ZintraStop", 2},
+    {"ZintraProgramFast", 2},    {"ZintraChipFamily", 2},  {"ZintraRecoveryCopy", 2},
+    {"ZintraSelectBridge", 2},   {"ZintraListBridges", 2}, {"ZintraVersion", 3},
+    {"ZintraReadFlash", 3},      {"ZintraBoardSerial", 3}, {"ZintraWriteProtection", 3},
+    {"ZintraRecoveryCopyAt", 3},
+};
+
+int32_t AddedIn(std::string_view name) {
+    for (const Addition& a : kAdditions)
+        if (a.name == name) return a.version;
+    return 1;
+}
+
+} // namespace
+
+int32_t ZintraLink::version() {
+    Library& lib = library();
+    if (!lib.handle && !bind("ZintraAction")) return 0;
+    using Version = int32_t(ZINTRA_CALL*)();
+    if (auto fn = reinterpret_cast<Version>(bind("ZintraVersion", true))) return fn();
+    return 1;
+}
+
+// A library that tells its version has what that version brought; one of
+// the builds before the version call is asked export by export.
 bool ZintraLink::available(const char* name) {
     Library& lib = library();
     if (lib.exports.count(name)) return true;
-    if (!lib.handle && !bind("ZintraAction")) return false;
+    const int32_t known = version();
+    if (known == 0) return false;
+    if (known > 1 && AddedIn(name) > known) return false;
     return bind(name, true) != nullptr;
 }
 
@@ -200,6 +239,50 @@ std::vector<Bridge> ZintraLink::ZintraListBridges() {
 
 int32_t ZintraLink::ZintraStop() {
     return callAddition<&::ZintraStop>("ZintraStop", false);
+}
+
+int32_t ZintraLink::ZintraReadFlash(int32_t address, uint8_t* buffer, int32_t length) {
+    return callAddition<&::ZintraReadFlash>("ZintraReadFlash", false, address, buffer, length);
+}
+
+std::optional<std::string> ZintraLink::ZintraBoardSerial() {
+    std::array<char, 64> serial{};
+    if (callAddition<&::ZintraBoardSerial>("ZintraBoardSerial", false, serial.data(),
+                                           static_cast<int32_t>(serial.size())) != 1)
+        return std::nullopt;
+    serial.back() = '\0';
+    return std::string(serial.data());
+}
+
+std::optional<int32_t> ZintraLink::ZintraWriteProtection() {
+    int32_t status = 0;
+    if (!available("ZintraWriteProtection")) return std::nullopt;
+    const int32_t r = call<&::ZintraWriteProtection>("ZintraWriteProtection", false, &status);
+    if (r < 0) return std::nullopt;
+    return r == 1 ? std::optional<int32_t>(status) : std::optional<int32_t>(-1);
+}
+
+std::vector<std::string> ZintraLink::ZintraRecoveryCopies() {
+    std::vector<std::string> copies;
+    // Room for any path the system takes.
+    std::string path(4096, '\0');
+    const auto size = static_cast<int32_t>(path.size());
+    const int32_t count =
+        callAddition<&::ZintraRecoveryCopyAt>("ZintraRecoveryCopyAt", false, -1, nullptr, size);
+    for (int32_t i = 0; i < count; ++i) {
+        callAddition<&::ZintraRecoveryCopyAt>("ZintraRecoveryCopyAt", false, i, path.data(), size);
+        const std::string one(path.c_str());
+        if (!one.empty()) copies.push_back(one);
+    }
+    return copies;
+}
+
+std::optional<std::string> ZintraLink::ZintraRecoveryCopy() {
+    std::string path(4096, '\0');
+    if (callAddition<&::ZintraRecoveryCopy>("ZintraRecoveryCopy", false, path.data(),
+                                            static_cast<int32_t>(path.size())) != 1)
+        return std::nullopt;
+    return std::string(path.c_str());
 }
 
 } // namespace plexmoor

@@ -7,6 +7,7 @@
 #include "zintra.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ struct Bridge {
     std::string serial;
     std::string description;
 };
+
+struct ZintraLibrary;
 
 class ZintraLink {
   public:
@@ -53,6 +56,20 @@ class ZintraLink {
     int32_t ZintraSelectBridge(const std::string& serial);
     // The bridges attached, in the library's order; none where it cannot list them.
     std::vector<Bridge> ZintraListBridges();
+    // A plain read of the flash (the tables untouched); 0 failed (told).
+    int32_t ZintraReadFlash(int32_t address, uint8_t* buffer, int32_t length);
+    // The serial the board's configuration block holds (empty: erased),
+    // nothing where it cannot be read.
+    std::optional<std::string> ZintraBoardSerial();
+    // The status register when a protection bit is set, -1 when none is,
+    // nothing where it cannot be read.
+    std::optional<int32_t> ZintraWriteProtection();
+    // The recovery copies waiting, oldest first; the oldest alone.
+    std::vector<std::string> ZintraRecoveryCopies();
+    std::optional<std::string> ZintraRecoveryCopy();
+    // The interface version of the library loaded (ZINTRA_API_VERSION), 1
+    // for a build before the version call, 0 when none loads.
+    int32_t version();
     bool available(const char* name);
 
     // True while program flash (action 4) or a backup runs; the window's
@@ -64,6 +81,7 @@ class ZintraLink {
     void* bind(const char* name, bool quiet = false);
 
   private:
+    struct ZintraLibrary& library();
     // Program flash pumps the window's events; a handler that reached the
     // library from there would work on the device and buffers mid-run.
     bool refusedWhileProgramming(const char* name);

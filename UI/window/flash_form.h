@@ -16,16 +16,21 @@
 //   groups_presets.cpp   group selection, highlight, quick settings, sets
 //   read_back.cpp        ShowConf, Load from Flash, Parse Setting
 //   serial_numbers.cpp   Generate Serial, Flash Setting
-//   record_panel.cpp     the rows of the window's runs in the production
-//                        record, History
+//   record_panel.cpp     the production record the window's runs go to,
+//                        History
+// What a button does to the board or a file is an operation of its own
+// (operations/), the same for every front end: a handler turns the boxes
+// into a request and shows the outcome.
 #pragma once
 
+#include "configuration.h"
 #include "controls.h"
 #include "form_handlers.h"
-#include "host_link.h"
-#include "production_record.h"
+#include "outcome.h"
 #include "recovery_copy.h"
+#include "run_view.h"
 #include "services.h"
+#include "session.h"
 #include "window_state.h"
 #include "zintra_link.h"
 
@@ -34,6 +39,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,17 +51,23 @@ namespace plexmoor {
 struct GroupPlan;
 struct ListRecord;
 
-class FlashForm {
+class FlashForm : public ops::Configuration {
   public:
+    // A window of its own, with the session of the program's library.
     explicit FlashForm(Services& services);
+    // The configuration model of a front end that keeps the session itself
+    // (plexmoor-cli, the station).
+    explicit FlashForm(ops::Session& session);
+    ~FlashForm() override;
     FlashForm(const FlashForm&) = delete;
     FlashForm& operator=(const FlashForm&) = delete;
 
     ControlSet& controls() { return controls_; }
     Control& control(C id, int index = kNoIndex) { return controls_(id, index); }
     WindowState& state() { return st_; }
-    ZintraLink& zintra() { return zintra_; }
+    ZintraLink& zintra() { return session_.zintra(); }
     Services& services() { return services_; }
+    ops::Session& session() { return session_; }
 
     // Window events. The start-up reads the settings file beside the
     // program; a front end without a window may start from another
@@ -91,8 +103,10 @@ class FlashForm {
     // (version 1, a serial too long, a value that is no number).
     bool PackMIBConf();
     // Checks, stores, transfers and packs; mode 0 from source, else the
-    // product number of a pack from a released image.
-    void PackFW(int32_t mode);
+    // product number of a pack from a released image. Then asks whether the
+    // flash panel takes the new file, unless a front end without a flash
+    // panel says not to. False when nothing was packed.
+    bool PackFW(int32_t mode, bool offer_flash_path = true);
     // Groups and presets: the selected group into the boxes; quick setting
     // q into group s (or every group with "All Group"); profile set n.
     void ShowGroup();
@@ -101,6 +115,16 @@ class FlashForm {
     // The library's configuration tables into the window; false, after
     // saying why, when the tables read do not fit the window.
     bool ShowConf();
+
+    // The configuration as the operations take it.
+    bool store() override { return StoreEdits(); }
+    bool transfer() override { return PackMIBConf(); }
+    bool show() override { return ShowConf(); }
+    std::string serial() override;
+    void setSerial(const std::string& serial) override;
+    // The product number of cmbPrd.
+    int32_t productNumber() override;
+    bool pack(const std::string& out, const std::string& released, bool offer_flash_path) override;
 
     // Event handlers, from the one list.
 #define PLEXMOOR_DECLARE_HANDLER(control, event) void control##_##event(const EventArgs&);
@@ -111,113 +135,50 @@ class FlashForm {
     static std::vector<std::pair<std::string, Event>> HandlerNames();
 
     // Where Flash puts the backup of what it will erase: the program's
-    // folder, beside the settings file, unless a front end names another.
-    void setBackupFolder(std::string folder) {
-        backup_folder_ = std::move(folder);
-    }
-    // The backup the last Flash wrote, empty when it wrote none.
-    const std::string& lastBackup() const {
-        return last_backup_;
-    }
+    // folder, beside the settings file.
+    std::string backupFolder();
 
-    // The bridge Init opens: the one chosen beside Init, by its serial
-    // number; false when no attached bridge has it. The serial chosen,
-    // empty where the library cannot list the bridges.
-    bool chooseBridge(const std::string& serial);
-    std::string chosenBridge() const;
-    // Lists the attached bridges beside Init; the start-up does, unless a
-    // front end that names its bridge otherwise turned that off.
+    // Lists the attached bridges beside Init (the start-up does); the one
+    // chosen there is the one Init opens.
     void listBridges();
-    void setBridgeListAtStart(bool listed) {
-        bridges_at_start_ = listed;
-    }
 
-    // Init offers the recovery copy an interrupted Flash Setting left (on
-    // by default); a front end that tells copies its own way turns it off.
-    void setRecoveryOffer(bool offered) {
-        recovery_offer_ = offered;
-    }
-    // Told after a copy was written back on the user's word, whether it went
-    // back whole: the seam for the production record.
-    void onRecoveryWritten(std::function<void(const RecoveryCopy&, bool written)> told) {
-        recovery_written_ = std::move(told);
-    }
+    // The production record of the window's runs, opened where the Record
+    // box, the environment or the default names it; false (told) when it
+    // cannot be. A read goes on without it, told once.
+    bool openRecord();
+    void openRecordForRead();
+    // Where the settings name the record: the Record box, beside the settings.
+    RecordPlace recordPlace();
 
-    // The chip that answered Init, for the production record: its JEDEC ID
-    // as "C2 20 15" (empty when none answered) and the size its capacity
-    // byte gives (0 when unknown).
-    std::string chipIdText() const;
-    uint64_t chipSize() const;
-    // All ones or all zeros: the bridge answered, the lines to the chip did
-    // not carry an answer.
-    static bool NoChipAnswered(const std::array<uint8_t, 3>& id);
-    // False, told, when Init found no chip behind the bridge.
-    bool chipAnswered();
-    // Serial numbers: "QV" and today as YYMMDD; the counter of today's
-    // serial in the serial box, 0 when it holds none of today.
-    std::string serialPrefix();
-    int todaysSerialCounter();
-
-    // The production record the window's own runs are written to. A front
-    // end that records its commands itself turns the window's rows off.
-    ProductionRecord& productionRecord() {
-        return record_;
-    }
-    void recordOwnRuns(bool on) {
-        record_own_runs_ = on;
-    }
-    // What the window and the library told the user: the last text and how
-    // many there were, for the message of a run's row.
+    // A message box, noted among what the operations were told.
     void tell(std::string_view text);
-    const std::string& lastTold() const {
-        return last_told_;
-    }
-    std::size_t toldCount() const {
-        return told_count_;
-    }
 
     // The message number every status caption starts with.
     static constexpr int kMessageNumber = 0;
 
   private:
+    // What the flash panel shows while an operation holds the board.
+    class RunPanel;
+    ops::RunView& runPanel();
     void dispatch(Control& control, Event event, const EventArgs& args);
     void message(std::string_view text) {
         tell(text);
-    }
-    void noteTold(const std::string& text) {
-        last_told_ = text;
-        ++told_count_;
     }
     std::string programPath(std::string_view file);
     // The window's own settings file, to read or to write.
     std::string settingsPath(bool for_writing);
 
-    // The window's own runs in the production record: the record opened and
-    // a started row before the board is touched (false, told, when the
-    // record cannot take it), closed with the outcome.
-    bool beginRecord(record::Operation op, const std::string& image = {},
-                     std::optional<int32_t> address = {}, bool fast = false);
-    void finishRecord(record::Result result, const std::string& serial = {});
-    // The record that gives the window's serials, opened; nothing (told)
-    // when none can be reached, and null when the user works without one.
-    std::optional<ProductionRecord*> serialRecord();
-
     // Flash panel: the start address box as the library takes it, program
-    // flash with the write parameters already set, and the end of a run,
-    // where a close that came in meanwhile goes ahead.
+    // flash of the debug write, the outcome of a run shown, and the end of
+    // a run, where a close that came in meanwhile goes ahead.
     std::optional<int32_t> startAddress();
-    int32_t programFlash(int32_t first_byte_check, bool exact = false);
+    int32_t fastClockMhz();
+    void showRunOutcome(const ops::Outcome& outcome);
     void finishFlashOperation();
-    // True when the library reported the run as done; `exact` keeps to the
-    // exact mode whatever chkFast says.
-    bool runFlash(const std::string& path, int32_t address, bool back_up, record::Operation op,
-                  bool exact = false);
     // Init's offer of a recovery copy: the copy to write back once the board
     // is open, when the user said Yes; then the write-back itself.
     std::optional<RecoveryCopy> askRecovery();
     void writeBackRecovery(const RecoveryCopy& copy);
-    // Not in a run, the programmer open and a chip behind it; else told.
-    bool boardReady();
     // The progress bar and the time left of the run in progress.
     void startProgress(int32_t start, int64_t length);
     void startBackupProgress(int32_t first, int64_t length);
@@ -226,10 +187,8 @@ class FlashForm {
     void showProgress(int32_t address);
     void endProgress(bool ok);
 
-    // The chip that answered Init: shown, and a missing one refused.
-    void readChipIdentity();
-    std::string backupFolder();
-    bool backUpBeforeWriting(int32_t address, int64_t length);
+    // The chip that answered Init, shown.
+    void showChip();
 
     // Firmware entries: the boxes into entry iFWIndex, entry k into the boxes.
     void keepShownFirmwareEntry();
@@ -256,34 +215,31 @@ class FlashForm {
     void copyBoxToAllGroups(int32_t p);
     void applyBandplanSet(const std::array<GroupPlan, 8>& plans);
 
-    // Read-back: the product number of cmbPrd; table bytes as characters,
-    // zero bytes left out; a list's text from its table; whether the
-    // version and DIP count read have entries in the window.
-    int32_t productNumber();
+    // Read-back: table bytes as characters, zero bytes left out; a list's
+    // text from its table; whether the version and DIP count read have
+    // entries in the window.
     std::string readBytes(int32_t table, int32_t at, int32_t count);
     std::string listText(const ListRecord& list);
     bool readBackFits();
 
-    // Packing: the input checks of the system version.
+    // Packing: the input checks of the system version; a pack from the
+    // released image in txtReSrc.
     bool packInputsPass(int32_t mode);
+    bool packReleased(bool offer_flash_path);
 
     // Settings file: one line read.
     void applySetting(std::string_view line);
 
     Services& services_;
+    std::unique_ptr<ops::Session> own_session_;
+    ops::Session& session_;
     ControlSet controls_;
     WindowState st_;
-    ZintraLink zintra_;
-    HostLink host_;
-    bool flash_busy_ = false;
+    std::unique_ptr<ops::RunView> run_panel_;
+    bool run_locked_ = false; // the last run locked the panel
     bool close_deferred_ = false;
     bool stride_told_ = false;
-    enum class ChipState { kUnknown, kAnswered, kNone } chip_ = ChipState::kUnknown;
-    std::array<uint8_t, 3> chip_id_{};
-    uint64_t chip_size_ = 0;
-    std::string backup_folder_;
-    std::string last_backup_;
-    std::vector<std::string> bridges_; // serial numbers, as cmbBridge lists them
+    bool record_unreachable_told_ = false;
     struct Progress {
         std::chrono::steady_clock::time_point run_started; // the click
         std::chrono::steady_clock::time_point started;     // the writing
@@ -296,15 +252,7 @@ class FlashForm {
         int backup_pass = 0;
         int32_t backup_last = 0;
     } progress_;
-    bool stop_asked_ = false;
     std::string last_status_;
-    std::string last_told_;
-    std::size_t told_count_ = 0;
-    ProductionRecord record_;
-    bool record_own_runs_ = true;
-    bool recovery_offer_ = true;
-    bool bridges_at_start_ = true;
-    std::function<void(const RecoveryCopy&, bool)> recovery_written_;
 };
 
 } // namespace plexmoor

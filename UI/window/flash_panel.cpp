@@ -1,9 +1,14 @@
 // The flash panel: Init and Uninit, Flash with its progress tick and the
-// locked buttons, the progress bar and Stop, and the debug write.
+// locked buttons, the progress bar and Stop, and the debug write. What
+// touches the board is the operations' (operations/); here the boxes become
+// a request and the outcome is shown.
 #include "flash_form.h"
 
 #include "control_table.h"
 #include "numbers.h"
+#include "operation_texts.h"
+#include "program_image.h"
+#include "recover.h"
 #include "text_functions.h"
 #include "texts.h"
 #include "zintra.h"
@@ -11,39 +16,89 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
+#include <utility>
 
 namespace plexmoor {
 
+// What the flash panel shows while an operation holds the board: the
+// caption, the locked buttons, the timer, Stop and the bar.
+class FlashForm::RunPanel : public ops::RunView {
+  public:
+    explicit RunPanel(FlashForm& form) : form_(form) {}
+
+    void starting(ops::Phase phase) override {
+        if (phase == ops::Phase::Setting) return form_.ShowCaption(text::kFlashStart);
+        form_.ShowCaption(text::kRunning);
+        form_.services_.processEvents();
+    }
+    void locked(int32_t start, int64_t length) override {
+        form_.run_locked_ = true;
+        form_.st_.lFlashLen = length;
+        form_.control(C::Timer1).setEnabled(true);
+        for (C name : kLockedButtons)
+            form_.control(name).setEnabled(false);
+        for (C name : kLockedAdditions)
+            form_.control(name).setEnabled(false);
+        form_.startProgress(start, length);
+        // Stop reaches the backup as well; a stop there ends the run before
+        // anything on the board is erased.
+        form_.control(C::btnStop).setEnabled(true);
+    }
+    void backingUp(int32_t first, int64_t length) override {
+        form_.startBackupProgress(first, length);
+    }
+    void programming() override { form_.beginProgramming(); }
+    void unlocked() override {
+        form_.control(C::btnStop).setEnabled(false);
+        // A waiting close is asked for again now; it is carried out once
+        // the handler has shown the outcome.
+        form_.finishFlashOperation();
+        for (C name : kUnlockOrder)
+            form_.control(name).setEnabled(true);
+        for (C name : kLockedAdditions)
+            form_.control(name).setEnabled(true);
+    }
+
+  private:
+    FlashForm& form_;
+};
+
+FlashForm::~FlashForm() = default;
+
+ops::RunView& FlashForm::runPanel() {
+    if (!run_panel_) run_panel_ = std::make_unique<RunPanel>(*this);
+    return *run_panel_;
+}
+
 void FlashForm::Command2_Click(const EventArgs&) {
-    if (flash_busy_) return;
+    ops::Board& board = session_.board();
+    if (board.busy()) return;
     Control& button = control(C::Command2);
     if (st_.bInit) {
-        zintra_.ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
+        board.close();
         button.setCaption(std::string(text::kInitAfterClose));
         st_.bInit = false;
-        chip_ = ChipState::kUnknown;
         control(C::lblChip).setCaption("");
         return;
     }
     // Asked before the board is opened, so nothing of this Init's comes
     // between the interrupted write and its repair.
     const std::optional<RecoveryCopy> recovery = askRecovery();
-    if (!bridges_.empty()) zintra_.ZintraSelectBridge(chosenBridge());
-    st_.bInit = zintra_.ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0) != 0;
-    zintra_.ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
-    st_.bInit = zintra_.ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0) != 0;
+    const int chosen = control(C::cmbBridge).listIndex();
+    if (chosen >= 0) board.chooseIndex(static_cast<std::size_t>(chosen));
+    st_.bInit = board.open();
     if (st_.bInit) {
         button.setCaption(std::string(text::kUninit));
-        readChipIdentity();
+        showChip();
     }
     if (recovery) writeBackRecovery(*recovery);
 }
 
 std::optional<RecoveryCopy> FlashForm::askRecovery() {
-    if (!recovery_offer_) return std::nullopt;
-    std::optional<RecoveryCopy> copy = FindRecoveryCopy(zintra_);
+    // Only the window's own session offers copies; a front end that tells
+    // them its own way does.
+    if (!own_session_) return std::nullopt;
+    std::optional<RecoveryCopy> copy = FindRecoveryCopy(zintra());
     // A copy whose name gives no block cannot be put back by this window.
     if (!copy || copy->address < 0) return std::nullopt;
     if (services_.messageBox(RecoveryText(text::kRecoveryAsk, *copy), Buttons::YesNo) !=
@@ -52,129 +107,55 @@ std::optional<RecoveryCopy> FlashForm::askRecovery() {
     return copy;
 }
 
-// In the exact mode, which reads every page back; only a copy that is on
-// the board again is removed. A board that did not open keeps the copy.
+// In the exact mode, which reads every page back, and onto the copy's own
+// board only; a board that did not open keeps the copy.
 void FlashForm::writeBackRecovery(const RecoveryCopy& copy) {
-    bool written =
-        boardReady() && runFlash(copy.path, copy.address, false, record::Operation::Recover, true);
-    std::error_code ec;
-    if (written) std::filesystem::remove(copy.path, ec);
-    if (!written)
+    if (!openRecord()) {
         message(RecoveryText(text::kRecoveryNotWritten, copy));
-    else
-        message(RecoveryText(ec ? text::kRecoveryNotRemoved : text::kRecoveryWritten, copy));
-    if (recovery_written_) recovery_written_(copy, written);
+        return;
+    }
+    const ops::Outcome outcome = ops::Recover(session_, copy, false, runPanel());
+    showRunOutcome(outcome);
+    message(outcome.summary);
 }
 
 // A station with one bridge sees no choice and opens it as before.
 void FlashForm::listBridges() {
     Control& list = control(C::cmbBridge);
     list.clear();
-    bridges_.clear();
-    if (zintra_.available("ZintraListBridges"))
-        for (const Bridge& bridge : zintra_.ZintraListBridges()) {
-            bridges_.push_back(bridge.serial);
-            list.addItem(bridge.serial + " " + bridge.description);
-        }
-    if (!bridges_.empty()) list.setListIndex(0);
-    list.setVisible(bridges_.size() > 1);
-}
-
-bool FlashForm::chooseBridge(const std::string& serial) {
-    for (std::size_t i = 0; i < bridges_.size(); ++i)
-        if (bridges_[i] == serial) {
-            control(C::cmbBridge).setListIndex(static_cast<int>(i));
-            return true;
-        }
-    return false;
-}
-
-std::string FlashForm::chosenBridge() const {
-    const int chosen = controls_(C::cmbBridge).listIndex();
-    return chosen >= 0 && static_cast<std::size_t>(chosen) < bridges_.size()
-               ? bridges_[static_cast<std::size_t>(chosen)]
-               : std::string();
-}
-
-// A click queued before the buttons were locked must not start a second run
-// from inside the first; the rest is told.
-bool FlashForm::boardReady() {
-    if (flash_busy_) return false;
-    if (!st_.bInit) {
-        message(text::kPressInitFirst);
-        return false;
-    }
-    return chipAnswered();
+    for (const Bridge& bridge : session_.board().listBridges())
+        list.addItem(bridge.serial + " " + bridge.description);
+    if (!session_.board().bridges().empty()) list.setListIndex(0);
+    list.setVisible(session_.board().bridges().size() > 1);
 }
 
 void FlashForm::Command3_Click(const EventArgs&) {
-    if (!boardReady()) return;
+    if (!ops::BoardReady(session_)) return;
     std::optional<int32_t> address = startAddress();
-    if (!address) return;
-    runFlash(control(C::txtPath).text(), *address, true, record::Operation::Flash);
+    if (!address || !openRecord()) return;
+    ops::FlashRequest r;
+    r.image = control(C::txtPath).text();
+    r.address = *address;
+    r.fast = control(C::chkFast).value() == 1;
+    r.clock_mhz = fastClockMhz();
+    r.back_up = control(C::chkBackup).value() == 1;
+    r.backup_folder = backupFolder();
+    showRunOutcome(ops::Flash(session_, r, runPanel()));
 }
 
-// Flash: the caption, the write parameters, the file, the locks, the
-// progress, a backup of what the run will erase, the run and its outcome.
-bool FlashForm::runFlash(const std::string& path, int32_t address, bool back_up,
-                         record::Operation op, bool exact) {
-    // The row of a file that is there is committed before anything else;
-    // a missing file is told below, and no board is touched for it.
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec) &&
-        !beginRecord(op, path, address, !exact && control(C::chkFast).value() == 1))
-        return false;
-    flash_busy_ = true;
-    last_backup_.clear();
-    ShowCaption(text::kRunning);
-    services_.processEvents();
-
-    zintra_.SetupWriteParameter(address, path);
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        message(path + std::string(text::kFileDoesntExist));
-        finishFlashOperation();
-        return false;
-    }
-    auto length = std::filesystem::file_size(path, ec);
-    st_.lFlashLen = ec ? 0 : static_cast<int64_t>(length);
-
-    control(C::Timer1).setEnabled(true);
-    for (C name : kLockedButtons)
-        control(name).setEnabled(false);
-    for (C name : kLockedAdditions)
-        control(name).setEnabled(false);
-    startProgress(address, st_.lFlashLen);
-
-    // Stop reaches the backup as well; a stop there ends the run before
-    // anything on the board is erased.
-    stop_asked_ = false;
-    control(C::btnStop).setEnabled(true);
-    const bool backed_up = !back_up || backUpBeforeWriting(address, st_.lFlashLen);
-    int32_t result = 0;
-    if (backed_up && !stop_asked_) {
-        beginProgramming();
-        result = programFlash(0, exact);
-    }
-    control(C::btnStop).setEnabled(false);
-    // A waiting close is asked for again now; it is carried out once this
-    // handler has shown the outcome.
+// The caption and the bar of a run that held the panel; a run refused
+// before, or ended at a missing file, leaves them as they are.
+void FlashForm::showRunOutcome(const ops::Outcome& outcome) {
+    const bool locked = std::exchange(run_locked_, false);
     finishFlashOperation();
-
-    for (C name : kUnlockOrder)
-        control(name).setEnabled(true);
-    for (C name : kLockedAdditions)
-        control(name).setEnabled(true);
-    ShowCaption(result != 0 ? text::kFlashComplete : text::kFlashError);
+    if (!locked) return;
+    ShowCaption(outcome.ok() ? text::kFlashComplete : text::kFlashError);
     control(C::Timer1).setEnabled(false);
-    endProgress(result != 0);
-    finishRecord(result != 0   ? record::Result::Done
-                 : stop_asked_ ? record::Result::Stopped
-                               : record::Result::Failed);
-    return result != 0;
+    endProgress(outcome.ok());
 }
 
 void FlashForm::Timer1_Timer(const EventArgs&) {
-    int32_t progress = zintra_.GetFlashProgress();
+    int32_t progress = zintra().GetFlashProgress();
     if (progress_.backup_length > 0) {
         showBackupProgress(progress);
         return;
@@ -192,19 +173,20 @@ void FlashForm::Timer1_Timer(const EventArgs&) {
 }
 
 void FlashForm::btnStop_Click(const EventArgs&) {
-    stop_asked_ = true;
-    zintra_.ZintraStop();
+    session_.requestStop();
 }
 
 void FlashForm::Command4_Click(const EventArgs&) {
-    if (flash_busy_) return;
+    ops::Board& board = session_.board();
+    if (board.busy()) return;
     std::optional<int32_t> address = startAddress();
     if (!address) return;
-    flash_busy_ = true;
-    zintra_.SetupWriteParameter(*address, control(C::txtPath2).text());
+    board.setBusy(true);
+    zintra().SetupWriteParameter(*address, control(C::txtPath2).text());
     control(C::btnStop).setEnabled(true);
-    programFlash(control(C::chkIgnore).value() == 1 ? 1 : 0);
+    zintra().ZintraAction(ZINTRA_PROGRAM_FLASH, control(C::chkIgnore).value() == 1 ? 1 : 0, 0, 0);
     control(C::btnStop).setEnabled(false);
+    board.setBusy(false);
     finishFlashOperation();
 }
 
@@ -217,16 +199,12 @@ std::optional<int32_t> FlashForm::startAddress() {
     return address;
 }
 
-// The fast mode only where the user chose it, at the clock chosen under it;
-// the library's exact mode otherwise, delay for delay.
-int32_t FlashForm::programFlash(int32_t first_byte_check, bool exact) {
+// The clock chosen under the fast mode's check box.
+int32_t FlashForm::fastClockMhz() {
     const int clock = control(C::cmbClock).listIndex();
-    const int32_t mhz = clock >= 0 && clock < static_cast<int>(kFastClocks.size())
-                            ? kFastClocks[static_cast<std::size_t>(clock)].mhz
-                            : 0;
-    if (!exact && control(C::chkFast).value() == 1)
-        return zintra_.ZintraProgramFast(first_byte_check, mhz);
-    return zintra_.ZintraAction(ZINTRA_PROGRAM_FLASH, first_byte_check, 0, 0);
+    return clock >= 0 && clock < static_cast<int>(kFastClocks.size())
+               ? kFastClocks[static_cast<std::size_t>(clock)].mhz
+               : 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -295,13 +273,13 @@ void FlashForm::endProgress(bool ok) {
     const double spent = std::chrono::duration<double>(now - progress_.started).count();
     const double whole = std::chrono::duration<double>(now - progress_.run_started).count();
     Control& label = control(C::lblProgress);
-    if (stop_asked_ && !ok) {
+    if (session_.stopAsked() && !ok) {
         if (progress_.backup_length > 0) {
             label.setCaption(std::string(text::kStoppedInBackup) + FormatSeconds(whole));
             return;
         }
         char at[16];
-        std::snprintf(at, sizeof at, "%08x", static_cast<unsigned>(zintra_.GetFlashProgress()));
+        std::snprintf(at, sizeof at, "%08x", static_cast<unsigned>(zintra().GetFlashProgress()));
         label.setCaption(std::string(text::kStoppedAt) + at + std::string(text::kAfter) +
                          FormatSeconds(whole));
         return;
@@ -316,8 +294,7 @@ void FlashForm::endProgress(bool ok) {
 }
 
 void FlashForm::finishFlashOperation() {
-    flash_busy_ = false;
-    if (close_deferred_) {
+    if (close_deferred_ && !session_.board().busy()) {
         close_deferred_ = false;
         services_.requestClose();
     }

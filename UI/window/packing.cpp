@@ -90,9 +90,9 @@ bool FlashForm::packInputsPass(int32_t mode) {
     }
 }
 
-void FlashForm::PackFW(int32_t mode) {
-    if (!StoreEdits()) return;
-    if (!packInputsPass(mode)) return;
+bool FlashForm::PackFW(int32_t mode, bool offer_flash_path) {
+    if (!StoreEdits()) return false;
+    if (!packInputsPass(mode)) return false;
     // The offsets of the two source images count only in system version 2,
     // where a text that is no number would misplace an image.
     std::optional<int32_t> ot = ParseDecimal32(control(C::txtStart, 1).text());
@@ -101,14 +101,17 @@ void FlashForm::PackFW(int32_t mode) {
         const Control& bad = ot ? control(C::txtStart, 2) : control(C::txtStart, 1);
         message(std::string(bad.key()) + std::string(text::kValueRefused) + bad.text() +
                 std::string(text::kNothingPacked));
-        return;
+        return false;
     }
-    if (!PackMIBConf()) return;
-    zintra_.PackFlash(control(C::txtFile3, 0).text(), control(C::txtFile3, 1).text(),
-                      ot.value_or(0), control(C::txtFile3, 2).text(), rt.value_or(0),
-                      control(C::txtPath2).text(), mode);
-    if (services_.messageBox(std::string(text::kReplaceFlashFile), Buttons::YesNo) == Answer::Yes)
+    if (!PackMIBConf()) return false;
+    const bool packed =
+        zintra().PackFlash(control(C::txtFile3, 0).text(), control(C::txtFile3, 1).text(),
+                           ot.value_or(0), control(C::txtFile3, 2).text(), rt.value_or(0),
+                           control(C::txtPath2).text(), mode) != 0;
+    if (offer_flash_path &&
+        services_.messageBox(std::string(text::kReplaceFlashFile), Buttons::YesNo) == Answer::Yes)
         control(C::txtPath).setText(control(C::txtPath2).text());
+    return packed;
 }
 
 void FlashForm::btnPack_Click(const EventArgs&) {
@@ -116,16 +119,27 @@ void FlashForm::btnPack_Click(const EventArgs&) {
 }
 
 void FlashForm::btnPackByPack_Click(const EventArgs&) {
+    packReleased(true);
+}
+
+bool FlashForm::packReleased(bool offer_flash_path) {
     const std::string path = control(C::txtReSrc).text();
     if (!IsPlainFile(path)) {
         message(std::string(text::kReleasedFileMissing) + path);
-        return;
+        return false;
     }
-    const int32_t product = WholeNumber(FieldOf(control(C::cmbPrd).text(), "-", 1));
+    const int32_t product = productNumber();
     // A file the library could not load leaves its image buffer as it was;
     // repacking that would write some earlier image under the new name.
-    if (zintra_.LoadConfFromFileToBuffer(path, product) == 0) return;
-    PackFW(product);
+    if (zintra().LoadConfFromFileToBuffer(path, product) == 0) return false;
+    return PackFW(product, offer_flash_path);
+}
+
+bool FlashForm::pack(const std::string& out, const std::string& released, bool offer_flash_path) {
+    control(C::txtPath2).setText(out);
+    if (released.empty()) return PackFW(0, offer_flash_path);
+    control(C::txtReSrc).setText(released);
+    return packReleased(offer_flash_path);
 }
 
 } // namespace plexmoor

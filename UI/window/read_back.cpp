@@ -3,9 +3,11 @@
 #include "flash_form.h"
 
 #include "ansi_text.h"
+#include "configuration_operations.h"
 #include "field_table.h"
 #include "list_records.h"
 #include "numbers.h"
+#include "program_image.h"
 #include "text_functions.h"
 #include "texts.h"
 
@@ -33,7 +35,7 @@ int32_t FlashForm::productNumber() {
 std::string FlashForm::readBytes(int32_t table, int32_t at, int32_t count) {
     std::string out;
     for (int32_t i = 0; i < count; ++i)
-        if (int32_t code = zintra_.GetConf(table, at + i, 1); code != 0)
+        if (int32_t code = zintra().GetConf(table, at + i, 1); code != 0)
             out += static_cast<char>(code);
     return FromCodePage(out);
 }
@@ -44,14 +46,14 @@ std::string FlashForm::listText(const ListRecord& list) {
         const int32_t r = n * list.size;
         std::string line;
         for (const ListNumber& num : list.numbers) {
-            const int32_t v = zintra_.GetConf(list.table, r + num.offset, num.width);
+            const int32_t v = zintra().GetConf(list.table, r + num.offset, num.width);
             if (!line.empty()) line += ' ';
             line += num.hex ? Hex(v, 1) : std::to_string(v);
         }
         if (list.has_comment)
             line += "#" + readBytes(list.table, r + list.comment_offset, kCommentBytes);
         text += line + "\r\n";
-        if (zintra_.GetConf(list.table, r + list.end_byte, 1) == list.end_value) break;
+        if (zintra().GetConf(list.table, r + list.end_byte, 1) == list.end_value) break;
     }
     return text;
 }
@@ -62,14 +64,14 @@ std::string FlashForm::listText(const ListRecord& list) {
 bool FlashForm::readBackFits() {
     int32_t version = 4;
     if (productNumber() == 1) {
-        version = zintra_.GetConf(ZINTRA_TABLE_HEADER, block::kV3SystemVersion, 3);
+        version = zintra().GetConf(ZINTRA_TABLE_HEADER, block::kV3SystemVersion, 3);
         if (version < 1 || version > 4) {
             message(std::string(text::kReadVersionUnknown) + std::to_string(version));
             return false;
         }
     }
     if (version == 3) {
-        const int32_t dip = zintra_.GetConf(ZINTRA_TABLE_HEADER, block::kV3DipCount, 3);
+        const int32_t dip = zintra().GetConf(ZINTRA_TABLE_HEADER, block::kV3DipCount, 3);
         if (dip < 1 || dip > 3) {
             message(std::string(text::kReadDipUnknown) + std::to_string(dip));
             return false;
@@ -80,9 +82,9 @@ bool FlashForm::readBackFits() {
 
 bool FlashForm::ShowConf() {
     if (!readBackFits()) return false;
-    const int32_t entry = productNumber() == 1
-                              ? zintra_.GetConf(ZINTRA_TABLE_HEADER, block::kV3SystemVersion, 3) - 1
-                              : kSysVerEntryOfVersion4;
+    const int32_t entry =
+        productNumber() == 1 ? zintra().GetConf(ZINTRA_TABLE_HEADER, block::kV3SystemVersion, 3) - 1
+                             : kSysVerEntryOfVersion4;
     control(C::cmbSysVer).setListIndex(entry);
     st_.lSysVer = WholeNumber(control(C::cmbSysVer).text());
     if (st_.lSysVer < 2) message(text::kReadVersionWarning);
@@ -92,27 +94,28 @@ bool FlashForm::ShowConf() {
     case 2:
         for (int i = 0; i < block::kV2VersionFields; ++i)
             control(C::txtFWVer, i)
-                .setText(Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, block::V2VersionWord(i), 3), 6));
-        control(C::txtGlobal, 0).setText(std::to_string(zintra_.GetConf(ZINTRA_TABLE_GROUP, 0, 3)));
+                .setText(Hex(zintra().GetConf(ZINTRA_TABLE_HEADER, block::V2VersionWord(i), 3), 6));
+        control(C::txtGlobal, 0)
+            .setText(std::to_string(zintra().GetConf(ZINTRA_TABLE_GROUP, 0, 3)));
         for (int32_t g = 0; g < st_.lGroupCount; ++g)
             for (int32_t p = 0; p < N; ++p)
                 if (auto at = confIndex(g, p))
-                    st_.lConf[*at] = zintra_.GetConf(ZINTRA_TABLE_PORT, g * N + p, 3);
+                    st_.lConf[*at] = zintra().GetConf(ZINTRA_TABLE_PORT, g * N + p, 3);
         ShowGroup();
         break;
     case 3:
         control(C::cmbBit).setListIndex(
-            zintra_.GetConf(ZINTRA_TABLE_HEADER, block::kV3DipCount, 3) - 1);
+            zintra().GetConf(ZINTRA_TABLE_HEADER, block::kV3DipCount, 3) - 1);
         for (int i = 0; i < 3; ++i)
             control(C::txtCfgUnit, i)
                 .setText(
-                    Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, block::kV3FirstCfgUnit + i, 3), 6));
+                    Hex(zintra().GetConf(ZINTRA_TABLE_HEADER, block::kV3FirstCfgUnit + i, 3), 6));
         control(C::txtFWStart)
-            .setText(Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, block::kV3FirmwareStart, 3), 6));
+            .setText(Hex(zintra().GetConf(ZINTRA_TABLE_HEADER, block::kV3FirmwareStart, 3), 6));
         for (int k = 0; k < kFWEntries; ++k) {
             FWInfo& fw = st_.tFW[static_cast<std::size_t>(k + 1)];
             auto part = [&](int32_t w) {
-                return Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, block::V3FirmwareField(k, w), 3),
+                return Hex(zintra().GetConf(ZINTRA_TABLE_HEADER, block::V3FirmwareField(k, w), 3),
                            6);
             };
             fw.strVer = part(0);
@@ -126,7 +129,7 @@ bool FlashForm::ShowConf() {
             for (int32_t p = 0; p < N; ++p)
                 if (auto at = confIndex(g, p))
                     st_.lConf[*at] =
-                        zintra_.GetConf(ZINTRA_TABLE_PORT, g * st_.lGroupStride + p, 3);
+                        zintra().GetConf(ZINTRA_TABLE_PORT, g * st_.lGroupStride + p, 3);
         ShowGroup();
         break;
     case 4: {
@@ -137,18 +140,18 @@ bool FlashForm::ShowConf() {
             if (box.tag() == kTextTag) {
                 std::string t;
                 for (int32_t j = 0; j < kTextFieldBytes; ++j)
-                    t += static_cast<char>(zintra_.GetConf(ZINTRA_TABLE_HEADER, a + j, 1));
+                    t += static_cast<char>(zintra().GetConf(ZINTRA_TABLE_HEADER, a + j, 1));
                 box.setText(FromCodePage(t.substr(0, t.find('\0'))));
             } else if (box.tag() == kHexTag) {
-                box.setText(Hex(zintra_.GetConf(ZINTRA_TABLE_HEADER, a, w), 1));
+                box.setText(Hex(zintra().GetConf(ZINTRA_TABLE_HEADER, a, w), 1));
             } else {
-                box.setText(std::to_string(zintra_.GetConf(ZINTRA_TABLE_HEADER, a, w)));
+                box.setText(std::to_string(zintra().GetConf(ZINTRA_TABLE_HEADER, a, w)));
             }
         }
         for (int j = 0; j < kActiveLines; ++j)
             control(C::txtALActive, j)
-                .setText(std::to_string(zintra_.GetConf(ZINTRA_TABLE_GROUP, block::RecordValue(j),
-                                                        block::kValueBytes)));
+                .setText(std::to_string(zintra().GetConf(ZINTRA_TABLE_GROUP, block::RecordValue(j),
+                                                         block::kValueBytes)));
         for (int32_t g = 0; g < st_.lGroupCount; ++g) {
             for (int32_t p = 0; p < N; ++p) {
                 auto at = confIndex(g, p);
@@ -156,9 +159,9 @@ bool FlashForm::ShowConf() {
                 const int32_t n = static_cast<int32_t>(*at);
                 for (int i = 0; i < block::kHeadBytes; ++i)
                     st_.lFieldHead[static_cast<std::size_t>(block::kHeadBytes * p + i)] =
-                        zintra_.GetConf(ZINTRA_TABLE_PORT, block::Record(n) + i, 1);
+                        zintra().GetConf(ZINTRA_TABLE_PORT, block::Record(n) + i, 1);
                 st_.lConf[*at] =
-                    zintra_.GetConf(ZINTRA_TABLE_PORT, block::RecordValue(n), block::kValueBytes);
+                    zintra().GetConf(ZINTRA_TABLE_PORT, block::RecordValue(n), block::kValueBytes);
             }
             if (g < kMemos)
                 st_.strMemo[static_cast<std::size_t>(g)] =
@@ -178,23 +181,19 @@ bool FlashForm::ShowConf() {
     }
     cmbGroup_Click({});
     std::string buffer(kSerialBuffer, ' ');
-    zintra_.GetSerial(buffer);
+    zintra().GetSerial(buffer);
     control(C::txtSerial).setText(FromCodePage(buffer.substr(0, buffer.find('\0'))));
     return true;
 }
 
 void FlashForm::btnLoadFlash_Click(const EventArgs&) {
-    if (!boardReady() || !beginRecord(record::Operation::LoadFromFlash)) return;
-    // A read the library could not trust has been told; the tables are not
-    // the board's and are not shown as if they were.
-    const bool shown = zintra_.LoadConfFromFlashToBuffer() != 0 && ShowConf();
-    finishRecord(shown ? record::Result::Done : record::Result::Failed,
-                 shown ? control(C::txtSerial).text() : std::string());
+    if (!ops::BoardReady(session_)) return;
+    openRecordForRead();
+    ops::LoadFromFlash(session_, *this);
 }
 
 void FlashForm::cmdParse_Click(const EventArgs&) {
-    if (zintra_.LoadConfFromFileToBuffer(control(C::txtPath2).text(), productNumber()) == 0) return;
-    ShowConf();
+    ops::Parse(session_, *this, control(C::txtPath2).text());
 }
 
 } // namespace plexmoor

@@ -1,8 +1,9 @@
-// The window's runs in the production record: Flash, Flash Setting,
-// Restore and Load from Flash each leave a row, begun before the board is
-// touched; History shows the latest rows.
+// The production record of the window's runs: where it lives (the Record
+// box, the environment, beside the settings file), and History with the
+// latest rows. Each operation keeps its own row.
 #include "flash_form.h"
 
+#include "text_functions.h"
 #include "texts.h"
 
 namespace plexmoor {
@@ -13,27 +14,29 @@ constexpr int kHistoryRows = 1000;
 
 } // namespace
 
-bool FlashForm::beginRecord(record::Operation op, const std::string& image,
-                            std::optional<int32_t> address, bool fast) {
-    if (!record_own_runs_) return true;
-    return record_.open() && record_.begin(op, image, address, fast);
+RecordPlace FlashForm::recordPlace() {
+    return RecordPlace{Trim(control(C::txtRecord).text()), services_.programFolder()};
 }
 
-void FlashForm::finishRecord(record::Result result, const std::string& serial) {
-    if (record_own_runs_) record_.finish(result, serial);
+bool FlashForm::openRecord() {
+    return session_.record().open(RecordOptions{}, recordPlace());
 }
 
-std::optional<ProductionRecord*> FlashForm::serialRecord() {
-    if (!record_own_runs_) return nullptr;
-    if (!record_.open()) return std::nullopt;
-    return record_.active() ? &record_ : nullptr;
+// A read goes on where the record cannot be reached, which is said once
+// for the window's life.
+void FlashForm::openRecordForRead() {
+    std::string why;
+    if (session_.record().open(RecordOptions{}, recordPlace(), why)) return;
+    if (record_unreachable_told_) return;
+    record_unreachable_told_ = true;
+    message(why + std::string(text::kReadsWithoutRecord));
 }
 
 void FlashForm::btnHistory_Click(const EventArgs&) {
-    if (!record_.open()) return;
+    if (!openRecord()) return;
     record::Filter latest;
     latest.limit = kHistoryRows;
-    if (auto rows = record_.history(latest)) services_.showHistory(*rows);
+    if (auto rows = session_.record().history(latest)) services_.showHistory(*rows);
 }
 
 } // namespace plexmoor

@@ -54,10 +54,15 @@ std::vector<std::pair<std::string, Event>> FlashForm::HandlerNames() {
 }
 
 FlashForm::FlashForm(Services& services)
-    : services_(services), zintra_(services),
-      host_(services, [this](const std::string& text) { noteTold(text); }),
-      record_(*this, [this](const std::string& text) { message(text); }) {
-    record_.setUnreachableHint(std::string(text::kRecordUnreachableHint));
+    : services_(services),
+      own_session_(std::make_unique<ops::Session>(services, record::FrontEnd::Window)),
+      session_(*own_session_) {
+    session_.record().setUnreachableHint(std::string(text::kRecordUnreachableHint));
+    BuildControls(controls_);
+    controls_.onEvent([this](Control& c, Event e, const EventArgs& a) { dispatch(c, e, a); });
+}
+
+FlashForm::FlashForm(ops::Session& session) : services_(session.services()), session_(session) {
     BuildControls(controls_);
     controls_.onEvent([this](Control& c, Event e, const EventArgs& a) { dispatch(c, e, a); });
 }
@@ -77,9 +82,7 @@ void FlashForm::dispatch(Control& control, Event event, const EventArgs& args) {
 }
 
 void FlashForm::tell(std::string_view text) {
-    const std::string shown(text);
-    noteTold(shown);
-    services_.messageBox(shown);
+    session_.tell(text);
 }
 
 std::string FlashForm::programPath(std::string_view file) {
@@ -139,8 +142,10 @@ void FlashForm::Form_Load(const std::string& strCfgPath) {
 
     control(C::cmbBit).setListIndex(st_.lDipBits - 1);
 
-    zintra_.ZintraAction(ZINTRA_SET_SYSTEM_VERSION, st_.lSysVer, 0, 0);
-    if (bridges_at_start_) listBridges();
+    zintra().ZintraAction(ZINTRA_SET_SYSTEM_VERSION, st_.lSysVer, 0, 0);
+    // A window looks for bridges at once; a front end that keeps its own
+    // session (plexmoor-cli) does where a command needs a board.
+    if (own_session_) listBridges();
 
     // Every firmware entry the DIP count read offers, as the Profile list
     // offers every group.
@@ -159,7 +164,7 @@ void FlashForm::Form_Load(const std::string& strCfgPath) {
 }
 
 bool FlashForm::Form_QueryUnload() {
-    if (flash_busy_) {
+    if (session_.board().busy()) {
         // Said at once, and by every caption until the run ends, so the
         // window staying up is not taken for a close that was lost.
         close_deferred_ = true;
@@ -182,7 +187,7 @@ void FlashForm::ShowCaption(std::string_view strCaption) {
     // The status may be given as a view of last_status_ itself.
     std::string status(strCaption);
     std::string message = status;
-    if (close_deferred_ && flash_busy_) {
+    if (close_deferred_ && session_.board().busy()) {
         message += status.empty() ? text::kClosingAfterRun.substr(text::kStatusJoin.size())
                                   : text::kClosingAfterRun;
     }

@@ -42,9 +42,7 @@ inline constexpr std::string_view kFwPlaceholderTime = "33333";
 inline constexpr std::string_view kInit = "Init";
 inline constexpr std::string_view kUninit = "Uninit";
 inline constexpr std::string_view kInitAfterClose = "init";
-inline constexpr std::string_view kPressInitFirst = "Please press Init button first";
 inline constexpr std::string_view kRunning = "Running, need a few minutes";
-inline constexpr std::string_view kFileDoesntExist = " file doesn't exist";
 inline constexpr std::string_view kFlashComplete = "Flash Complete";
 inline constexpr std::string_view kFlashError = "Flash have error";
 inline constexpr std::string_view kProgressPrefix = "Flash ";
@@ -55,8 +53,6 @@ inline constexpr std::string_view kAddressNotNumber =
 // Added to the status while a close waits for the run.
 inline constexpr std::string_view kClosingAfterRun = ", closing when programming has ended";
 // The chip, the backup, the progress.
-inline constexpr std::string_view kNoChip =
-    "No flash chip answered: check the cable, the board's power and the chip select";
 inline constexpr std::string_view kChipIdUnread = "The chip's ID could not be read";
 inline constexpr std::string_view kTimeLeft = " left";
 inline constexpr std::string_view kTook = "took ";
@@ -65,29 +61,8 @@ inline constexpr std::string_view kStoppedAt = "Stopped at ";
 inline constexpr std::string_view kAfter = " after ";
 inline constexpr std::string_view kStoppedInBackup =
     "Stopped during the backup, nothing written, after ";
-// Restore backup: what will be written where, asked before it is.
-inline constexpr std::string_view kRestoreAsk = "Write the backup ";
-inline constexpr std::string_view kRestoreToChip = " to the chip ";
-inline constexpr std::string_view kRestoreAt = " at ";
-inline constexpr std::string_view kRestoreEnd = "? What the chip holds there is replaced.";
-inline constexpr std::string_view kUnknownChip = "(unknown)";
 inline constexpr std::string_view kBackupFilter = "Backup (*.bin)|*.bin";
-inline constexpr std::string_view kNotABackup =
-    "Not a backup this program wrote (the name must end in -FIRST-LAST.bin, the size fit that "
-    "range): ";
 inline constexpr std::string_view kMapFileFilter = "Map File (*.b)|*.b";
-// Init with a recovery copy waiting: the block an interrupted Flash Setting
-// erased, kept on disk, offered back before anything else is written.
-inline constexpr std::string_view kRecoveryAsk =
-    "A Flash Setting was interrupted after it erased the flash block at %08X. The block as it "
-    "was is kept in %s.\nWrite it back into the board now? (No keeps the copy and asks again at "
-    "the next Init.)";
-inline constexpr std::string_view kRecoveryWritten =
-    "The flash block at %08X was written back and verified; the copy %s was removed.";
-inline constexpr std::string_view kRecoveryNotWritten =
-    "The flash block at %08X could not be written back; the copy stays for the next Init: %s";
-inline constexpr std::string_view kRecoveryNotRemoved =
-    "The flash block at %08X was written back, but the copy could not be removed: %s";
 
 // Firmware inputs and configuration boxes.
 inline constexpr std::string_view kPosition = "position ";
@@ -103,7 +78,6 @@ inline constexpr std::string_view kReadDipUnknown =
 
 // Serial numbers.
 inline constexpr std::string_view kSerialLetters = "QV";
-inline constexpr std::string_view kSerialFormat = "Serial number format is not correct!";
 inline constexpr std::string_view kFlashStart = "Flash Start";
 
 // Presets.
@@ -157,10 +131,8 @@ inline constexpr std::string_view kConfigFileNoSettings =
 inline constexpr std::string_view kSaveIniFail = "Save data to ini fail";
 
 // The production record, in the window and on the command line.
-inline constexpr std::string_view kWithoutRecord =
-    "Working without a production record (the location none): there is no history";
-inline constexpr std::string_view kNoRecordHere =
-    "This build has no production record; work without one (the location none)";
+inline constexpr std::string_view kReadsWithoutRecord =
+    "; reads go on without their rows (said once)";
 inline constexpr std::string_view kRecordUnreachableHint =
     "; to work without a record, enter none in the Record box";
 inline constexpr std::string_view kHistoryTitle = "Production record";

@@ -257,7 +257,7 @@ bool PlanVersion4(Planner& p) {
 } // namespace
 
 bool FlashForm::PackMIBConf() {
-    zintra_.ZintraAction(ZINTRA_SET_SYSTEM_VERSION, st_.lSysVer, 0, 0);
+    zintra().ZintraAction(ZINTRA_SET_SYSTEM_VERSION, st_.lSysVer, 0, 0);
     std::vector<Call> calls;
     Planner plan(*this, calls);
     bool ok = true;
@@ -281,13 +281,13 @@ bool FlashForm::PackMIBConf() {
     for (const Call& call : calls) {
         switch (call.kind) {
         case Call::Kind::kAction:
-            zintra_.ZintraAction(call.code, call.b, call.c, call.d);
+            zintra().ZintraAction(call.code, call.b, call.c, call.d);
             break;
         case Call::Kind::kPath:
-            zintra_.ZintraActionStr(call.code, call.b, call.text);
+            zintra().ZintraActionStr(call.code, call.b, call.text);
             break;
         case Call::Kind::kSerial:
-            zintra_.PackSerial(call.text, static_cast<int32_t>(call.text.size()));
+            zintra().PackSerial(call.text, static_cast<int32_t>(call.text.size()));
             break;
         }
     }

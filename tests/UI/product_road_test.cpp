@@ -49,6 +49,8 @@ class ProductRoadTest : public QObject {
     QString board_;
     QString image_;
     QStringList boxes_;
+    // The button a question is answered with; Ok boxes are accepted.
+    QMessageBox::StandardButton answer_ = QMessageBox::No;
     std::unique_ptr<ProgramServices> services_;
     std::unique_ptr<FlashForm> form_;
     std::unique_ptr<QtWindow> window_;
@@ -64,7 +66,10 @@ class ProductRoadTest : public QObject {
         connect(timer, &QTimer::timeout, this, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 boxes_ << box->text();
-                box->accept();
+                if (QAbstractButton* button = box->button(answer_))
+                    button->click();
+                else
+                    box->accept();
             }
         });
         timer->start(20);
@@ -130,35 +135,58 @@ class ProductRoadTest : public QObject {
         QCOMPARE(board.read(written.size()), written);
     }
 
-    // The Flash above and two Flash Settings are rows of the record file
-    // beside the settings; each serial is the record's next, though the box
-    // still holds the one written before; History shows the rows.
-    void theRecordKeepsTheRunsAndGivesTheSerials() {
+    // The serial written is the box's, with the record as without; the
+    // record reserves it once, knows the board that holds it (rework), asks
+    // before another serial goes over one it knows, and refuses a serial
+    // another board holds. Every step is a row of the record beside the
+    // settings file; History shows them.
+    void theSerialIsTheBoxsAndTheRecordKeepsEachOnce() {
         QTest::mouseClick(find<QPushButton>(C::Command2), Qt::LeftButton);
         QTest::mouseClick(find<QPushButton>(C::btnGenerate), Qt::LeftButton);
         const QString first = find<QLineEdit>(C::txtSerial)->text();
         QVERIFY2(first.endsWith("001"), qPrintable(first));
-        QStringList written;
-        for (int board = 0; board < 2; ++board) {
+        const QString typed45(45, 'T'), typed46(46, 'T');
+        struct Step {
+            QString box; // empty: Generate from the box as it is
+            QMessageBox::StandardButton answer;
+            QString told;    // a box holding this text, or none
+            QString written; // what the board holds after
+            const char* mode;
+        };
+        const Step steps[] = {
+            {first, QMessageBox::No, "", first, "new"},
+            {first, QMessageBox::No, "", first, "rework"},
+            {typed45, QMessageBox::Yes, "holds the serial " + first, typed45, "new"},
+            {typed46, QMessageBox::No, "The max serial number length is 45", typed45, nullptr},
+            {first, QMessageBox::No, "was written to another board", typed45, nullptr},
+            {"", QMessageBox::No, "", first.left(8) + "002", "new"},
+        };
+        const std::string record = dir_.filePath("program/plexmoor-record.db").toStdString();
+        for (const Step& step : steps) {
+            boxes_.clear();
+            answer_ = step.answer;
+            if (step.box.isEmpty())
+                QTest::mouseClick(find<QPushButton>(C::btnGenerate), Qt::LeftButton);
+            else
+                find<QLineEdit>(C::txtSerial)->setText(step.box);
             QTest::mouseClick(find<QPushButton>(C::btnSerial), Qt::LeftButton);
-            written << find<QLineEdit>(C::txtSerial)->text();
+            if (step.told.isEmpty())
+                QCOMPARE(boxes_, QStringList());
+            else
+                QVERIFY2(boxes_.size() == 1 && boxes_[0].contains(step.told),
+                         qPrintable(boxes_.join("|")));
+            const auto rows = record::Record::Open(record)->history({});
+            if (step.mode) {
+                QCOMPARE(rows.back().mode, std::string(step.mode));
+                QCOMPARE(QString::fromStdString(rows.back().board_serial), step.written);
+            }
         }
-        QCOMPARE(boxes_, QStringList());
-        QCOMPARE(written, QStringList({first, first.left(8) + "002"}));
-
-        const auto rows =
-            record::Record::Open(dir_.filePath("program/plexmoor-record.db").toStdString())
-                ->history({});
-        QCOMPARE(rows.size(), std::size_t{3});
+        const auto rows = record::Record::Open(record)->history({});
+        QCOMPARE(rows.size(), std::size_t{6}); // the Flash before, five Flash Settings
         QCOMPARE(rows[0].operation, record::Operation::Flash);
         QCOMPARE(rows[0].image, std::string("firmware.b"));
         QCOMPARE(rows[0].image_sha256.size(), std::size_t{64});
-        for (const record::Entry& row : rows) {
-            QCOMPARE(row.result, record::Result::Done);
-            QVERIFY(!row.chip_id.empty());
-        }
-        QCOMPARE(QString::fromStdString(rows[1].serial), written[0]);
-        QCOMPARE(QString::fromStdString(rows[2].serial), written[1]);
+        const QStringList written = {first, first.left(8) + "002"};
 
         QTest::mouseClick(find<QPushButton>(C::btnHistory), Qt::LeftButton);
         QDialog* history = nullptr;
@@ -167,7 +195,7 @@ class ProductRoadTest : public QObject {
                 history = qobject_cast<QDialog*>(top);
         QVERIFY(history);
         auto* table = history->findChild<QTableWidget*>("tblHistory");
-        QCOMPARE(table->rowCount(), 3);
+        QCOMPARE(table->rowCount(), 6);
         history->findChild<QLineEdit*>("txtHistoryFilter")->setText(written[1]);
         int shown = 0;
         for (int r = 0; r < table->rowCount(); ++r)

@@ -322,26 +322,34 @@ TEST_F(ReadBackTest, GenerateSerial) {
     EXPECT_EQ(c(C::txtSerial).text(), "QV261208001");
 }
 
-// A record that cannot be reached stops Generate Serial and Flash Setting
-// before the board, and says how to go on; "none" goes on from the box.
-TEST_F(ReadBackTest, SerialsWaitForAReachableRecord) {
+// A record that cannot be reached stops Flash Setting before the board and
+// says how to go on; Generate Serial and Load from Flash need none, and the
+// read says once that its row is left out.
+TEST_F(ReadBackTest, OnlyWritesWaitForAReachableRecord) {
     init();
     c(C::txtRecord).setText(temp("no/such/folder/record.db").string());
     c(C::txtSerial).setText("QV261207041");
     const auto erases = board().counters().erases;
-    for (C button : {C::btnGenerate, C::btnSerial}) {
-        services.messages.clear();
-        ASSERT_TRUE(form->controls().userClick(c(button)));
-        ASSERT_EQ(services.messages.size(), 1u);
-        EXPECT_NE(services.messages[0].find("enter none in the Record box"), std::string::npos);
-    }
-    EXPECT_EQ(c(C::txtSerial).text(), "QV261207041");
+    services.messages.clear();
+    ASSERT_TRUE(form->controls().userClick(c(C::btnSerial)));
+    ASSERT_EQ(services.messages.size(), 1u);
+    EXPECT_NE(services.messages[0].find("enter none in the Record box"), std::string::npos);
     EXPECT_EQ(board().counters().erases, erases);
-    c(C::txtRecord).setText("none");
     for (const char* next : {"QV261207042", "QV261207043"}) {
         form->controls().userClick(c(C::btnGenerate));
         EXPECT_EQ(c(C::txtSerial).text(), next);
     }
+    // The reads go on (an erased board's block is told as such) and the
+    // record's absence is said once.
+    int unreachable = 0;
+    for (int read = 0; read < 2; ++read) {
+        services.messages.clear();
+        form->controls().userClick(c(C::btnLoadFlash));
+        for (const std::string& told : services.messages)
+            unreachable += told.find("reads go on without their rows") != std::string::npos;
+        EXPECT_NE(services.messages.back().find("holds no system version"), std::string::npos);
+    }
+    EXPECT_EQ(unreachable, 1);
 }
 
 } // namespace

@@ -91,6 +91,10 @@ class WindowFlashSetting : public WindowCell<SerialBlockWrite> {
         for (int i = 0; i < plexmoor::kConfEntries; ++i)
             form_->state().lConf[static_cast<std::size_t>(i)] = 0x0A0B00 + i;
         form_->control(plexmoor::C::txtSerial).setText("QV261207001");
+        // The window's procedure itself: with a record, a read of the board's
+        // serial comes first and takes the set-up faults, and the block is
+        // still written whole.
+        form_->control(plexmoor::C::txtRecord).setText("none");
         form_->controls().userClick(form_->control(plexmoor::C::Command2));
     }
     int32_t run() override {

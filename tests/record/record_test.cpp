@@ -13,6 +13,7 @@
 #include <iterator>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -59,11 +60,22 @@ Filter Where(std::string Filter::*field, const std::string& value) {
     return f;
 }
 
+Closing Closed(Result result, const std::string& message, const std::string& serial = {},
+               const std::string& chip = {}, std::optional<int64_t> size = {}) {
+    Closing c;
+    c.result = result;
+    c.message = message;
+    c.serial = serial;
+    c.chip_id = chip;
+    c.chip_size = size;
+    return c;
+}
+
 Entry Program(const std::string& station) {
     Entry e;
     e.station = station;
     e.bridge = "VB0001";
-    e.operation = Operation::Program;
+    e.operation = Operation::Flash;
     e.image = "demo.b";
     e.image_size = 163840;
     e.image_sha256 = std::string(64, 'a');
@@ -79,12 +91,12 @@ TEST_P(RecordTest, RowsAreCommittedStartedAndClosedOnlyOnce) {
     auto other = Record::Open(url_);
     ASSERT_EQ(other->history({}).size(), 1u);
     EXPECT_EQ(other->history({})[0].result, Result::Started);
-    record->finish(a, Result::Done, "Flash Complete, \"ok\"", {}, "C2 20 15", 2097152);
-    EXPECT_THROW(record->finish(a, Result::Failed, "again"), Error);
+    record->finish(a, Closed(Result::Done, "Flash Complete, \"ok\"", {}, "C2 20 15", 2097152));
+    EXPECT_THROW(record->finish(a, Closed(Result::Failed, "again")), Error);
     Entry read = Program("line-2");
-    read.operation = Operation::Read;
+    read.operation = Operation::LoadFromFlash;
     const int64_t b = record->begin(read);
-    record->finish(b, Result::Failed, "Open usb device error", "QV261207004");
+    record->finish(b, Closed(Result::Failed, "Open usb device error", "QV261207004"));
 
     const auto rows = other->history({});
     ASSERT_EQ(rows.size(), 2u);
@@ -94,7 +106,7 @@ TEST_P(RecordTest, RowsAreCommittedStartedAndClosedOnlyOnce) {
     EXPECT_EQ(rows[0].mode, "exact");
     EXPECT_EQ(rows[0].result, Result::Done);
     EXPECT_FALSE(rows[0].ended.empty());
-    EXPECT_EQ(rows[1].operation, Operation::Read);
+    EXPECT_EQ(rows[1].operation, Operation::LoadFromFlash);
     EXPECT_EQ(rows[1].serial, "QV261207004");
 
     // Each filter alone, and the latest rows only.
@@ -109,7 +121,7 @@ TEST_P(RecordTest, RowsAreCommittedStartedAndClosedOnlyOnce) {
     EXPECT_EQ(other->history(latest).at(0).id, b);
 
     const std::string csv = Csv(rows);
-    EXPECT_NE(csv.find(",\"Flash Complete, \"\"ok\"\"\"\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",\"Flash Complete, \"\"ok\"\"\","), std::string::npos) << csv;
     EXPECT_NE(Json(rows).find("\"message\": \"Flash Complete, \\\"ok\\\"\""), std::string::npos);
     EXPECT_NE(Json(rows).find("\"image_size\": 163840"), std::string::npos);
 }
@@ -131,11 +143,11 @@ TEST_P(RecordTest, SerialsAreNeverGivenTwiceWhateverTheCounterSays) {
     };
     for (const Step& s : steps) {
         Entry e = Program("line-1");
-        e.operation = Operation::Serial;
+        e.operation = Operation::FlashSetting;
         const Reservation r = record->reserveSerial(s.day, s.config_counter, e);
         EXPECT_EQ(r.counter, s.counter);
         EXPECT_EQ(r.serial, SerialText(s.day, s.counter));
-        record->finish(r.id, s.outcome, "");
+        record->finish(r.id, Closed(s.outcome, ""));
     }
     EXPECT_EQ(record->nextCounter("261207", 0), 12); // asking reserves nothing
     EXPECT_EQ(record->nextCounter("261207", 0), 12);
@@ -154,9 +166,9 @@ TEST_P(RecordTest, EightProcessesReserveEightConsecutiveSerials) {
             try {
                 auto record = Record::Open(url_);
                 Entry e = Program("station-" + std::to_string(i));
-                e.operation = Operation::Serial;
+                e.operation = Operation::FlashSetting;
                 const Reservation r = record->reserveSerial("261207", 0, e);
-                record->finish(r.id, Result::Done, "");
+                record->finish(r.id, Closed(Result::Done, ""));
                 code = r.counter;
             } catch (...) {
             }
@@ -171,6 +183,79 @@ TEST_P(RecordTest, EightProcessesReserveEightConsecutiveSerials) {
     }
     EXPECT_EQ(counters, (std::set<int>{1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(Record::Open(url_)->history({}).size(), 8u);
+}
+
+// A serial is the box's: reserved exactly, refused where another board was
+// given it, taken again by the board that holds it (rework).
+TEST_P(RecordTest, AnExactSerialIsReservedOnceAndKeptByItsOwnBoard) {
+    auto record = Record::Open(url_);
+    struct Step {
+        const char* serial;
+        const char* board_holds; // what the board on the bridge reads
+        Result outcome;
+        const char* want; // the row's mode, or "taken"
+    };
+    const Step steps[] = {
+        {"QV261207003", "", Result::Done, "new"},
+        {"QV261207003", "QV261207001", Result::Done, "taken"},  // another board's serial
+        {"QV261207003", "QV261207003", Result::Done, "rework"}, // its own board again
+        {"QV261207004", "", Result::Failed, "new"},
+        {"QV261207004", "QV261207009", Result::Done, "new"}, // a failed row gave it to no board
+        {"any text up to 45 characters", "", Result::Done, "new"},
+    };
+    for (const Step& s : steps) {
+        Entry e = Program("line-1");
+        e.operation = Operation::FlashSetting;
+        try {
+            const Reservation r = record->reserveExact(s.serial, s.board_holds, "261207", e);
+            record->finish(r.id, Closed(s.outcome, ""));
+            EXPECT_EQ(record->history(Where(&Filter::serial, s.serial)).back().mode, s.want)
+                << s.serial << " on " << s.board_holds;
+        } catch (const SerialTaken& taken) {
+            EXPECT_STREQ(s.want, "taken") << s.serial;
+            EXPECT_EQ(taken.owner.serial, s.serial);
+            // 003 is reserved: the record's next passes it by.
+            EXPECT_EQ(taken.next, "QV261207004");
+            EXPECT_NE(std::string(taken.what()).find("QV261207004"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(record->nextCounter("261207", 0), 5);
+    EXPECT_EQ(record->history(Where(&Filter::board, "QV261207003")).size(), 2u);
+}
+
+// The first schema's rows, written by the window and by plexmoor-cli under
+// names of their own, read back by what was done and who did it; a name no
+// build knows reads as unknown.
+TEST_P(RecordTest, EarlierRowsReadBackByWhatWasDoneAndWhoDidIt) {
+    auto record = Record::Open(url_);
+    Database& db = record->database();
+    db.query("UPDATE record_schema SET version = 1");
+    db.query("DROP INDEX operations_board");
+    db.query("DROP INDEX operations_open");
+    for (const char* column : {"front_end", "board_serial", "host", "process"})
+        db.query(std::string("ALTER TABLE operations DROP COLUMN ") + column);
+    const std::pair<const char*, const char*> old[] = {
+        {"program", "done"}, {"serial", "failed"},     {"read", "stopped"},
+        {"restore", "done"}, {"teleport", "exploded"},
+    };
+    for (const auto& [operation, result] : old)
+        db.query("INSERT INTO operations (started, station, operation, result) VALUES "
+                 "('2026-12-01T00:00:00.000Z', 's', $1, $2)",
+                 {operation, result});
+    const auto rows = Record::Open(url_)->history({});
+    ASSERT_EQ(rows.size(), 5u);
+    const std::tuple<Operation, FrontEnd, Result> want[] = {
+        {Operation::Flash, FrontEnd::Cli, Result::Done},
+        {Operation::FlashSetting, FrontEnd::Cli, Result::Failed},
+        {Operation::LoadFromFlash, FrontEnd::Cli, Result::Stopped},
+        {Operation::Restore, FrontEnd::Window, Result::Done},
+        {Operation::Unknown, FrontEnd::Window, Result::Unknown},
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].operation, std::get<0>(want[i])) << i;
+        EXPECT_EQ(rows[i].front_end, std::get<1>(want[i])) << i;
+        EXPECT_EQ(rows[i].result, std::get<2>(want[i])) << i;
+    }
 }
 
 TEST_P(RecordTest, ARecordOfANewerSchemaIsRefused) {
@@ -253,8 +338,8 @@ TEST_P(RecordCliTest, ThreeBoardsProgrammedAndSerialisedAreInTheHistory) {
         const auto& r = rows[i];
         EXPECT_EQ(r[kChip], "C2 20 15");
         EXPECT_EQ(r[kResult], "done");
-        EXPECT_EQ(r[kOperation], i % 2 ? "program" : "serial");
-        if (r[kOperation] == "program")
+        EXPECT_EQ(r[kOperation], i % 2 ? "flash" : "flash-setting");
+        if (r[kOperation] == "flash")
             EXPECT_EQ(r[kSha256], FileSha256((work_ / "demo.b").string()));
         else
             serials.insert(r[kSerial]);

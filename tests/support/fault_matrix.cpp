@@ -222,7 +222,8 @@ constexpr const char* kExpected[] = {
 Bytes SerialBlockWrite::beside_flash(const std::filesystem::path& dir) {
     Bytes copies;
     for (const auto& entry : std::filesystem::directory_iterator(dir))
-        if (entry.path().filename().string().rfind("zintra-flash-", 0) == 0) {
+        if (entry.path().filename().string().rfind("zintra-flash-", 0) == 0 &&
+            entry.path().extension() == ".bin") {
             Bytes b = testing_support::read_file(entry.path());
             copies.insert(copies.end(), b.begin(), b.end());
         }
@@ -467,7 +468,8 @@ std::string start_after_copy(SerialBlockWrite& op, const std::filesystem::path& 
                              const std::filesystem::path& dir) {
     std::string copy;
     for (const auto& entry : std::filesystem::directory_iterator(dir))
-        if (entry.path().filename().string().rfind("zintra-flash-00010000-", 0) == 0)
+        if (entry.path().filename().string().rfind("zintra-flash-00010000-", 0) == 0 &&
+            entry.path().extension() == ".bin")
             copy = entry.path().string();
     vboard::Options options;
     options.path = file.string();
