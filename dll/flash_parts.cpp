@@ -10,16 +10,53 @@ constexpr std::array<EraseCommand, 3> kAllErases = {kErase4K, kErase32K, kErase6
 // The 0xC2 maker's parts are erased 32 KiB at a time by program flash; the
 // budgets are twice 5 ms and 2 s for that maker, twice 3 ms and 2 s for 0xEF.
 constexpr Part kParts[] = {
-    {Match::kWholeId, {0xC2, 0x20, 0x15}, "MX25L16-class", 2048, kAllErases, kErase32K, 10, 4000},
-    {Match::kWholeId, {0xEF, 0x40, 0x15}, "W25Q16-class", 2048, kAllErases, kErase64K, 6, 4000},
-    {Match::kMaker, {0xC2, 0, 0}, "", 0, kAllErases, kErase32K, 10, 4000},
-    {Match::kMaker, {0xEF, 0, 0}, "", 0, kAllErases, kErase64K, 6, 4000},
+    {.match = Match::kWholeId,
+     .id = {0xC2, 0x20, 0x15},
+     .family = "MX25L16-class",
+     .capacity_kib = 2048,
+     .erases = kAllErases,
+     .exact_erase = kErase32K,
+     .page_program_ms = 10,
+     .block_erase_ms = 4000},
+    {.match = Match::kWholeId,
+     .id = {0xEF, 0x40, 0x15},
+     .family = "W25Q16-class",
+     .capacity_kib = 2048,
+     .erases = kAllErases,
+     .exact_erase = kErase64K,
+     .page_program_ms = 6,
+     .block_erase_ms = 4000},
+    {.match = Match::kMaker,
+     .id = {0xC2, 0, 0},
+     .family = "",
+     .capacity_kib = 0,
+     .erases = kAllErases,
+     .exact_erase = kErase32K,
+     .page_program_ms = 10,
+     .block_erase_ms = 4000},
+    {.match = Match::kMaker,
+     .id = {0xEF, 0, 0},
+     .family = "",
+     .capacity_kib = 0,
+     .erases = kAllErases,
+     .exact_erase = kErase64K,
+     .page_program_ms = 6,
+     .block_erase_ms = 4000},
 };
 // Any other maker, and a part whose ID is not read yet: the longest known.
-constexpr Part kAnyPart{Match::kAny, {0, 0, 0}, "", 0, kAllErases, kErase64K, 10, 4000};
+constexpr Part kAnyPart{.match = Match::kAny,
+                        .id = {0, 0, 0},
+                        .family = "",
+                        .capacity_kib = 0,
+                        .erases = kAllErases,
+                        .exact_erase = kErase64K,
+                        .page_program_ms = 10,
+                        .block_erase_ms = 4000};
 
 constexpr uint8_t kSmallestCapacityCode = 16;
 constexpr uint8_t kLargestCapacityCode = 32;
+
+static_assert(check(kParts, kAnyPart) == nullptr, "the table of parts does not check out");
 
 bool matches(const Part& p, const std::array<uint8_t, 3>& id) {
     return p.match == Match::kWholeId ? p.id == id : p.id[0] == id[0];

@@ -54,6 +54,47 @@ struct Part {
     uint32_t block_erase_ms;
 };
 
+// What is wrong with a table of parts (the first fault found), or null: as
+// flashrom walks its chip table, every row is checked before it is used,
+// here at compile time. Each erase command erases a power of two that
+// divides a block, smallest first; the exact mode's erase is one of them; a
+// row of a whole ID names its family and a capacity its capacity byte
+// agrees with; no two rows match alike; every budget is set.
+template <std::size_t N> constexpr const char* check(const Part (&table)[N], const Part& any) {
+    auto row = [](const Part& p) -> const char* {
+        bool exact_listed = false;
+        for (std::size_t i = 0; i < p.erases.size(); ++i) {
+            const uint32_t size = p.erases[i].size;
+            if (size == 0 || (size & (size - 1)) != 0 || kBlockSize % size != 0)
+                return "an erase size is no power of two that divides a block";
+            if (i > 0 && p.erases[i - 1].size >= size) return "the erases are not smallest first";
+            exact_listed = exact_listed || (p.erases[i].opcode == p.exact_erase.opcode &&
+                                            size == p.exact_erase.size);
+        }
+        if (!exact_listed) return "the exact mode's erase is not among the part's erases";
+        if (p.page_program_ms == 0 || p.block_erase_ms == 0) return "a time budget is not set";
+        if (p.match == Match::kWholeId) {
+            if (p.family[0] == '\0') return "a part of a whole ID has no family name";
+            if (p.id[2] > 40 || uint64_t{p.capacity_kib} * 1024 != uint64_t{1} << p.id[2])
+                return "a capacity disagrees with the capacity byte";
+        } else if (p.capacity_kib != 0) {
+            return "a row of a maker alone names a capacity";
+        }
+        return nullptr;
+    };
+    for (std::size_t i = 0; i < N; ++i) {
+        if (const char* fault = row(table[i])) return fault;
+        if (table[i].match == Match::kAny) return "a row of the table matches any part";
+        for (std::size_t j = 0; j < i; ++j) {
+            const bool same_maker = table[i].id[0] == table[j].id[0];
+            if (table[i].match == table[j].match &&
+                (table[i].match == Match::kMaker ? same_maker : table[i].id == table[j].id))
+                return "two rows match the same parts";
+        }
+    }
+    if (any.match != Match::kAny) return "the row for any other part is not one";
+    return row(any);
+}
 // The row for a JEDEC ID: the whole ID, else its maker, else the row for
 // any other part (today's behaviour for an unknown part).
 const Part& lookup(const std::array<uint8_t, 3>& id);

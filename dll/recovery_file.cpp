@@ -21,8 +21,6 @@ namespace fs = std::filesystem;
 
 // Tests point the copies at a folder of their own; the product never sets it.
 constexpr const char* kFolderOverride = "ZINTRA_RECOVERY_DIR";
-constexpr const char* kStateHome = "XDG_STATE_HOME";
-constexpr const char* kDefaultStateHome = ".local/state";
 constexpr const char* kProgramFolder = "plexmoor";
 constexpr const char* kPrefix = "zintra-flash-";
 constexpr const char* kSuffix = ".bin";
@@ -38,13 +36,10 @@ fs::path library_folder() {
     return fs::current_path();
 }
 
-// Empty when neither the state home nor the home folder is known.
+// Empty when the system names no folder for a user's state.
 fs::path user_folder() {
-    if (const char* dir = std::getenv(kStateHome); dir && *dir == '/')
-        return fs::path(dir) / kProgramFolder;
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return fs::path(home) / kDefaultStateHome / kProgramFolder;
-    return {};
+    const std::string state = os::user_state_folder();
+    return state.empty() ? fs::path() : fs::path(state) / kProgramFolder;
 }
 
 std::string file_name(uint32_t address, int suffix) {

@@ -62,7 +62,8 @@ inline constexpr std::string_view kFailedHelp = "only operations that failed or 
 inline constexpr std::string_view kCsvHelp = "comma-separated values";
 inline constexpr std::string_view kJsonHelp = "JSON";
 inline constexpr std::string_view kConfigHelp =
-    "start from this configuration file instead of the settings file beside the program";
+    "start from this configuration file (default: the window's defaults; plexmoor-cli never "
+    "reads the window's own settings file)";
 inline constexpr std::string_view kSerialConfigHelp =
     "the configuration file; its serial number is advanced and saved back";
 inline constexpr std::string_view kOutHelp = "the file to write (replaced whole)";

@@ -119,8 +119,9 @@ void BuildControls(ControlSet& set) {
     set(C::cmbClock).setListIndex(kDefaultFastClock);
     set(C::Timer1).setInterval(1000);
     set(C::Timer1).setEnabled(false);
-    // Nothing on the board is lost unless the user chose so.
-    set(C::chkBackup).setValue(1);
+    // A Flash is the plain Flash until the user asks for a backup first (the
+    // settings file keeps the choice).
+    set(C::chkBackup).setValue(0);
     set(C::btnStop).setEnabled(false);
 
     AddArrays(set);

@@ -4,6 +4,7 @@
 // library lacks the export for it.
 #include "flash_form.h"
 
+#include "data_folder.h"
 #include "operation_texts.h"
 #include "program_image.h"
 #include "texts.h"
@@ -30,7 +31,7 @@ void FlashForm::showChip() {
 }
 
 std::string FlashForm::backupFolder() {
-    return services_.programFolder();
+    return DataFolder(services_.programFolder());
 }
 
 void FlashForm::btnRestore_Click(const EventArgs&) {

@@ -3,6 +3,7 @@
 // latest rows. Each operation keeps its own row.
 #include "flash_form.h"
 
+#include "data_folder.h"
 #include "text_functions.h"
 #include "texts.h"
 
@@ -15,7 +16,7 @@ constexpr int kHistoryRows = 1000;
 } // namespace
 
 RecordPlace FlashForm::recordPlace() {
-    return RecordPlace{Trim(control(C::txtRecord).text()), services_.programFolder()};
+    return RecordPlace{Trim(control(C::txtRecord).text()), DataFolder(services_.programFolder())};
 }
 
 bool FlashForm::openRecord() {

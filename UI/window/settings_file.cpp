@@ -362,6 +362,10 @@ void FlashForm::applySetting(std::string_view line) {
 bool FlashForm::LoadIni(const std::string& strCfgPath) {
     namespace fs = std::filesystem;
     std::error_code ec;
+    // A front end that keeps its own session is not the window: without a
+    // file of its own it starts from the window's defaults, never from what
+    // was last typed into the window (its settings file).
+    if (strCfgPath.empty() && !own_session_) return LoadIniLines(nullptr);
     if (!strCfgPath.empty() && !fs::exists(strCfgPath, ec)) {
         message(std::string(text::kConfigFileBefore) + strCfgPath +
                 std::string(text::kConfigFileMissing));

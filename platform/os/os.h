@@ -96,6 +96,11 @@ std::string make_temp_folder(const std::string& prefix);
 // The folder for a user's settings of every program ($XDG_CONFIG_HOME or
 // ~/.config; %APPDATA%); empty when the environment names none.
 std::string user_config_folder();
+// The folders for a user's data and state of every program
+// ($XDG_DATA_HOME or ~/.local/share, $XDG_STATE_HOME or ~/.local/state;
+// %LOCALAPPDATA% for both); empty when the environment names none.
+std::string user_data_folder();
+std::string user_state_folder();
 // Whether this process may create files in folder.
 bool folder_writable(const std::string& folder);
 // The local time of a moment.

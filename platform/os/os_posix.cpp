@@ -199,11 +199,28 @@ std::string make_temp_folder(const std::string& prefix) {
     return ::mkdtemp(folder.data()) ? folder : std::string();
 }
 
-std::string user_config_folder() {
-    if (const char* dir = std::getenv("XDG_CONFIG_HOME"); dir && *dir == '/') return dir;
+namespace {
+
+// $VARIABLE when it names an absolute folder, else ~/fallback.
+std::string xdg_folder(const char* variable, const char* fallback) {
+    if (const char* dir = std::getenv(variable); dir && *dir == '/') return dir;
     if (const char* home = std::getenv("HOME"); home && *home)
-        return (std::filesystem::path(home) / ".config").string();
+        return (std::filesystem::path(home) / fallback).string();
     return {};
+}
+
+} // namespace
+
+std::string user_config_folder() {
+    return xdg_folder("XDG_CONFIG_HOME", ".config");
+}
+
+std::string user_data_folder() {
+    return xdg_folder("XDG_DATA_HOME", ".local/share");
+}
+
+std::string user_state_folder() {
+    return xdg_folder("XDG_STATE_HOME", ".local/state");
 }
 
 bool folder_writable(const std::string& folder) {

@@ -222,6 +222,15 @@ std::string user_config_folder() {
     return dir && *dir ? std::string(dir) : std::string();
 }
 
+std::string user_data_folder() {
+    const char* dir = std::getenv("LOCALAPPDATA");
+    return dir && *dir ? std::string(dir) : std::string();
+}
+
+std::string user_state_folder() {
+    return user_data_folder();
+}
+
 // Access bits say nothing of a folder's rights on Windows; a file created
 // there and gone again does.
 bool folder_writable(const std::string& folder) {

@@ -25,6 +25,8 @@ class FlashExtrasTest : public FormTest {
         std::string path = temp("image.b").string();
         write_file(path, pattern(size, seed));
         c(C::txtPath).setText(path);
+        // These runs back up first unless a test says otherwise.
+        c(C::chkBackup).setValue(1);
         return path;
     }
     std::vector<fs::path> backups() {

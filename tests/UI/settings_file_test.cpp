@@ -323,19 +323,19 @@ TEST_F(SettingsFileTest, TheCheckBoxKeysOfLaterBuilds) {
     WriteText(settingsPath(), "SYSVER=3\r\nMEMOALL=old\r\n");
     StartForm();
     EXPECT_EQ(c(C::chkFast).value(), 0);
-    EXPECT_EQ(c(C::chkBackup).value(), 1);
+    EXPECT_EQ(c(C::chkBackup).value(), 0); // a Flash backs up only where asked to
     EXPECT_EQ(c(C::cmbClock).text(), "15 MHz");
     EXPECT_EQ(c(C::txtRecord).text(), "");
-    WriteText(settingsPath(), "FASTPROGRAM=1\r\nBACKUP=0\r\nBACKUP=7\r\nFASTCLOCK=6 MHz\r\n"
+    WriteText(settingsPath(), "FASTPROGRAM=1\r\nBACKUP=1\r\nBACKUP=7\r\nFASTCLOCK=6 MHz\r\n"
                               "FASTCLOCK=12 MHz\r\nRECORD=none\r\n");
     StartForm();
     EXPECT_EQ(c(C::chkFast).value(), 1);
-    EXPECT_EQ(c(C::chkBackup).value(), 0);
+    EXPECT_EQ(c(C::chkBackup).value(), 1);
     EXPECT_EQ(c(C::cmbClock).text(), "6 MHz");
     EXPECT_EQ(c(C::txtRecord).text(), "none");
     form->SaveINI("");
     const std::string text = ReadText(settingsPath());
-    const std::string tail = "FASTPROGRAM=1\r\nBACKUP=0\r\nFASTCLOCK=6 MHz\r\nRECORD=none\r\n";
+    const std::string tail = "FASTPROGRAM=1\r\nBACKUP=1\r\nFASTCLOCK=6 MHz\r\nRECORD=none\r\n";
     EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
 }
 
