@@ -48,9 +48,14 @@ UsbTiming usb_timing(const Options& options) {
 // Each channel's buffers, from the vendor's data sheets: the FT2232H holds
 // 4 KiB each way (DS_FT2232H, FT_000061, its list of features; flashrom's
 // ft2232_spi.c packs its commands into the same 4096 bytes), the FT2232D
-// 384 bytes from the host and 128 for it (DS_FT2232D, FT_000173).
-constexpr BridgeBuffers kFt2232h{.commands = 4096, .replies = 4096};
-constexpr BridgeBuffers kFt2232d{.commands = 384, .replies = 128};
+// 384 bytes from the host and 128 for it (DS_FT2232D, FT_000173). The first
+// is a high-speed device: 512-byte packets, at most 13 in a 125 us
+// microframe; the second a full-speed one: 64-byte packets, at most 19 in a
+// 1 ms frame (USB 2.0, the bulk transfer limits).
+constexpr BridgeShape kFt2232h{
+    .commands = 4096, .replies = 4096, .packet = 512, .frame_ns = 125'000, .frame_bytes = 13 * 512};
+constexpr BridgeShape kFt2232d{
+    .commands = 384, .replies = 128, .packet = 64, .frame_ns = 1'000'000, .frame_bytes = 19 * 64};
 
 // A write the bridge cannot take fails when the host's deadline runs out.
 constexpr uint64_t kStallNs =
@@ -62,7 +67,7 @@ std::span<uint8_t> bytes_of(const std::unique_ptr<BoardMemory>& memory) {
 
 } // namespace
 
-BridgeBuffers bridge_buffers(const Options& options) {
+const BridgeShape& bridge_shape(const Options& options) {
     return options.master_clock_60mhz ? kFt2232h : kFt2232d;
 }
 
@@ -87,9 +92,8 @@ BoardModel::BoardModel(const Options& options, std::unique_ptr<BoardMemory> memo
       on_(memory != nullptr), base_faults_(options.faults), part_(options.part),
       memory_(std::move(memory)), faults_(options.faults), clock_(clock),
       flash_(*part_, bytes_of(memory_), faults_, counters_),
-      link_(usb_timing(options), bridge_buffers(options).replies),
-      engine_(flash_, counters_, link_, options.master_clock_60mhz,
-              bridge_buffers(options).commands),
+      link_(usb_timing(options), bridge_shape(options)),
+      engine_(flash_, counters_, link_, options.master_clock_60mhz, bridge_shape(options).commands),
       stats_path_(options.stats_path), latency_ms_(options.latency_ms) {
     flash_.on_identify([this] { return put_on(); });
     look_at_socket();
@@ -318,14 +322,14 @@ uint32_t BoardModel::usb_transfer_in(uint8_t* data, uint32_t packets, uint32_t* 
         uint64_t from = at, last = at;
         // Bytes an earlier read left behind come first, then packets until a
         // short one ends the transfer.
-        std::size_t room = std::size_t{packets} * UsbLink::kPacketPayload;
-        for (std::size_t taken = link_.arrived(); taken + UsbLink::kPacketPayload <= room;) {
+        const std::size_t room = std::size_t{packets} * link_.payload();
+        for (std::size_t taken = link_.arrived(); taken + link_.payload() <= room;) {
             const UsbLink::Sent sent = *link_.send(from, true);
             last = sent.arrived_ns;
             from = sent.left_ns;
             taken += sent.payload;
             engine_.run(sent.left_ns);
-            if (sent.payload < UsbLink::kPacketPayload) break;
+            if (sent.payload < link_.payload()) break;
         }
         uint64_t arrived = at;
         if (counters_.usb_reads == faults_.read_fails_on_call) {

@@ -20,8 +20,8 @@ namespace vboard {
 // Says on standard error why the board did not do what it was asked.
 void complain(const std::string& text);
 
-// The buffers of the bridge `options` describes.
-BridgeBuffers bridge_buffers(const Options& options);
+// The buffers and packets of the bridge `options` describes.
+const BridgeShape& bridge_shape(const Options& options);
 
 class BoardModel final : public Board {
   public:

@@ -3,20 +3,11 @@
 #include <algorithm>
 
 namespace vboard {
-namespace {
+UsbLink::UsbLink(UsbTiming timing, const BridgeShape& shape) : timing_(timing), shape_(shape) {}
 
-// The most high-speed bulk carries: 13 packets in a 125 us microframe.
-constexpr uint64_t kMicroframeNs = 125'000;
-constexpr uint64_t kBytesPerMicroframe = 13 * UsbLink::kPacketBytes;
-
-uint64_t bus_ns(uint64_t bytes) {
-    return bytes * kMicroframeNs / kBytesPerMicroframe;
+uint64_t UsbLink::bus_ns(uint64_t bytes) const {
+    return bytes * shape_.frame_ns / shape_.frame_bytes;
 }
-
-} // namespace
-
-UsbLink::UsbLink(UsbTiming timing, std::size_t reply_buffer)
-    : timing_(timing), capacity_(reply_buffer) {}
 
 void UsbLink::open(uint64_t now_ns) {
     purge();
@@ -60,7 +51,7 @@ void UsbLink::queue(uint8_t byte, uint64_t now_ns) {
     expire(now_ns);
     if (waiting_ == 0) first_waiting_ns_ = now_ns;
     chip_.push_back(byte);
-    if (++waiting_ == kPacketPayload) make_packet(now_ns);
+    if (++waiting_ == payload()) make_packet(now_ns);
 }
 
 void UsbLink::send_immediate(uint64_t now_ns) {

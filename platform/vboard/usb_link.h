@@ -21,21 +21,25 @@ struct UsbTiming {
     uint64_t latency_ns = 16'000'000;
 };
 
-// The chip's buffers, as its data sheet gives them.
-struct BridgeBuffers {
+// What the chip holds, as its data sheet gives it, and how its packets
+// cross the bus.
+struct BridgeShape {
     std::size_t commands; // bytes from the host not yet executed
     std::size_t replies;  // bytes for the host not yet sent
+    std::size_t packet;   // a bulk packet, the two status bytes in front included
+    uint64_t frame_ns;    // the bus's (micro)frame...
+    uint64_t frame_bytes; // ...and the most bulk carries in one
 };
 
 class UsbLink {
   public:
-    // A high-speed bulk packet: 512 bytes, the first two the modem and line
-    // status the chip puts in front of every packet it sends.
-    static constexpr std::size_t kPacketBytes = 512;
+    // The modem and line status the chip puts in front of every packet.
     static constexpr std::size_t kStatusBytes = 2;
-    static constexpr std::size_t kPacketPayload = kPacketBytes - kStatusBytes;
 
-    UsbLink(UsbTiming timing, std::size_t reply_buffer);
+    UsbLink(UsbTiming timing, const BridgeShape& shape);
+
+    // The data bytes of a full packet.
+    std::size_t payload() const { return shape_.packet - kStatusBytes; }
 
     // The latency timer starts when the bridge is opened.
     void open(uint64_t now_ns);
@@ -45,7 +49,7 @@ class UsbLink {
     void purge();
 
     // Whether the reply buffer has room for `bytes` more.
-    bool room(std::size_t bytes = 1) const { return chip_.size() + bytes <= capacity_; }
+    bool room(std::size_t bytes = 1) const { return chip_.size() + bytes <= shape_.replies; }
     // One reply byte the engine produced at `now_ns` (room() said yes).
     void queue(uint8_t byte, uint64_t now_ns);
     // SEND_IMMEDIATE: what waits goes into a packet now.
@@ -73,13 +77,14 @@ class UsbLink {
         uint64_t at_ns; // made, or (on the host's side) arrived
     };
     void make_packet(uint64_t at_ns);
+    uint64_t bus_ns(uint64_t bytes) const;
     // The next tick of the latency timer at or after `from_ns`.
     uint64_t next_tick(uint64_t from_ns) const;
     // Makes a packet of what waits if a tick came by `now_ns`.
     void expire(uint64_t now_ns);
 
     UsbTiming timing_;
-    const std::size_t capacity_;
+    const BridgeShape shape_;
 
     std::deque<uint8_t> chip_; // in the chip: packets made, then bytes waiting
     std::deque<Packet> made_;  // packets made, not sent

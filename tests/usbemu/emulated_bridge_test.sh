@@ -29,8 +29,10 @@ road() {
   [ ! -f seed.bin ] || cp seed.bin "$name/board.bin"
   [ ! -f line.ini ] || cp line.ini "$name/"
   if [ "$name" = usb ]; then
+    # Real time is the model's: a 1 ms latency timer keeps the exact mode's
+    # short reads from waiting 16 ms each.
     (cd usb && EMULATED_BRIDGE_BIN=$bin EMULATED_BRIDGE_BOARD=$PWD/board.bin \
-      EMULATED_BRIDGE_FAULTS=$usb_faults "$bridge" plexmoor-cli "$@")
+      EMULATED_BRIDGE_FAULTS=$usb_faults FTD2XX_VIRTUAL_LATENCY_MS=1 "$bridge" plexmoor-cli "$@")
   else
     (cd vb && FTD2XX_VIRTUAL_BOARD=$PWD/board.bin FTD2XX_VIRTUAL_TIME=1 \
       FTD2XX_VIRTUAL_FAULTS=$board_faults "$bin/plexmoor-cli" "$@")
