@@ -11,7 +11,10 @@
 namespace ftd2xx {
 namespace {
 
-constexpr int kUsbChunk = 4096;
+// One bulk transfer carries up to this much each way: a burst and its
+// replies then cost one transfer each, not one per 4 KiB (libftdi's
+// default), and every transfer costs at least a microframe.
+constexpr int kUsbChunk = 64 * 1024;
 
 struct Device {
     ftdi_context* ctx;
@@ -95,6 +98,8 @@ class UsbBackend final : public Backend {
         // with SEND_IMMEDIATE.
         // libusb's own transfer timeout (5 s in libftdi) would hold a read
         // from a bridge that stopped answering past the read deadline.
+        ftdi_read_data_set_chunksize(ctx, kUsbChunk);
+        ftdi_write_data_set_chunksize(ctx, kUsbChunk);
         ctx->usb_read_timeout = ctx->usb_write_timeout =
             static_cast<int>(kTransferDeadline.count());
         *device = new Device{ctx};
