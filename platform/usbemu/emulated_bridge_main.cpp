@@ -79,6 +79,12 @@ vboard::Board* attach_board(std::string& error) {
     vboard::Options options = boards.at(0);
     options.virtual_time = false;
     options.serial = usbemu::kSerialNumber;
+    // "%s" in the socket's name is this bridge's serial number.
+    if (const char* socket = std::getenv("FTD2XX_VIRTUAL_SOCKET"); socket && *socket) {
+        options.socket = socket;
+        if (const auto at = options.socket.find("%s"); at != std::string::npos)
+            options.socket.replace(at, 2, options.serial);
+    }
     vboard::Board* board = vboard::attach(options);
     if (!board) error = "the board file cannot be used";
     return board;
