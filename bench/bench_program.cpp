@@ -6,7 +6,7 @@
 // a slow host (1 ms a transfer). It prints each run's board time and its
 // ratio to the physical bound: the bytes a correct run must move on the
 // wire at the run's SPI clock, plus the part's page-program and erase times.
-#include "byte_pattern.h"
+#include "bench_images.h"
 #include "virtual_board.h"
 #include "wincalls.h"
 #include "zintra.h"
@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -23,43 +22,12 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
+using namespace bench;
 
-constexpr uint32_t kImageSize = 0x100000;
-constexpr uint32_t kFirmwareSize = 0x78000;
-constexpr uint32_t kPadding = 0x6000; // 0xFF at the end of each firmware
 constexpr uint32_t kBlock = 0x10000;
-constexpr uint32_t kPage = 256;
 constexpr double kExactClockHz = 3e6;
 constexpr uint32_t kClocksMhz[] = {30, 15, 6, 3};
 constexpr uint32_t kSlowHostUs = 1000;
-
-Bytes read_bytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void write_firmware(const fs::path& path, uint32_t seed) {
-    Bytes bytes = testing_support::byte_pattern(kFirmwareSize, seed);
-    std::fill(bytes.end() - kPadding, bytes.end(), 0xFF);
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-}
-
-// A packed image of firmware made from two seeds.
-Bytes pack(const fs::path& dir, uint32_t seed, const std::string& name) {
-    const std::string ot = (dir / (name + "-ot")).string();
-    const std::string rt = (dir / (name + "-rt")).string();
-    const std::string out = (dir / name).string();
-    write_firmware(ot, seed);
-    write_firmware(rt, seed + 1);
-    ZintraAction(ZINTRA_SET_SYSTEM_VERSION, 4, 0, 0);
-    ZintraActionStr(ZINTRA_STORE_PATH, 1, ot.c_str());
-    ZintraActionStr(ZINTRA_STORE_PATH, 2, rt.c_str());
-    if (PackFlash("", "", 0, "", 0, out.c_str(), 0) != 1) return {};
-    return read_bytes(out);
-}
 
 struct Run {
     const vboard::FlashPart* part;
@@ -92,17 +60,6 @@ Figures program(const Run& run, const Bytes& image, const std::string& image_pat
     ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
     vboard::detach();
     return f;
-}
-
-bool blank(const uint8_t* p, std::size_t n) {
-    return std::all_of(p, p + n, [](uint8_t b) { return b == 0xFF; });
-}
-
-uint32_t programmed_pages(const Bytes& image) {
-    uint32_t pages = 0;
-    for (uint32_t p = 0; p < kImageSize; p += kPage)
-        pages += blank(image.data() + p, kPage) ? 0 : 1;
-    return pages;
 }
 
 // The least a correct run does. On an erased chip: read the image's range

@@ -98,6 +98,8 @@ constexpr uint8_t kBadCommand = 0xFA;
 // SEND_IMMEDIATE: the bridge sends what it holds for the host now instead
 // of when its latency timer runs out (16 ms unless a driver lowers it).
 constexpr uint8_t kSendImmediate = 0x87;
+// Clocks (n + 1) bytes with no data, chip select as it stands.
+constexpr uint8_t kClockBytes = 0x8F;
 constexpr uint8_t kMarkerA = 0xAA;
 constexpr uint8_t kMarkerB = 0xAB;
 constexpr int kMarkerReplies = 3;
@@ -111,6 +113,9 @@ std::array<uint8_t, kReadSize> read_buffer;
 // What a fast run changed: the master clock, or the divisor alone.
 enum class Clock { kSetup, kDivisor, kMaster60 };
 Clock clock_changed = Clock::kSetup;
+constexpr Bridge kBridge60MHz{.clocks_without_data = true, .reply_room = 1024};
+constexpr Bridge kBridge12MHz{};
+Bridge bridge_found = kBridge12MHz;
 
 const Command* find_command(uint8_t opcode) {
     for (const Command& command : kCommands)
@@ -147,17 +152,36 @@ uint8_t length_high(uint32_t length) {
 // What a stream under construction asks of the driver.
 struct Plan {
     uint32_t read_bytes = 0; // replies of every read phase, in order
-    // Each command that reads ends with SEND_IMMEDIATE. The single
-    // transactions keep the streams they always had.
-    bool send_immediate = false;
 };
+
+// `bytes` byte times of clock with no data, in as many 0x8F as it takes.
+bool put_clocks(Stream& s, uint32_t bytes) {
+    for (; bytes > 0;) {
+        const uint32_t n = std::min(bytes, kMaxShift);
+        if (!s.put({kClockBytes, length_low(n), length_high(n)})) return false;
+        bytes -= n;
+    }
+    return true;
+}
+
+// The read phase: `length` readings in one shift, or one every `every`
+// byte times with the clock running on between them.
+bool put_readings(Stream& s, uint32_t length, uint32_t every) {
+    if (every <= 1) return s.put({kClockIn, length_low(length), length_high(length)});
+    for (uint32_t i = 0; i < length; ++i)
+        if (!s.put({kClockIn, 0x00, 0x00}) || (i + 1 < length && !put_clocks(s, every - 1)))
+            return false;
+    return true;
+}
 
 // Appends one command in its chip select, refusing what does not fit so
 // that nothing is sent. A zero-length read or write phase is left out: the
 // MPSSE length field cannot say "no bytes".
-bool append(Stream& s, Plan& plan, const Command& command, uint32_t address, uint32_t length,
-            const uint8_t* buffer) {
-    bool ok = s.put({kSetLowPins, kSelected, kLowDirection}) &&
+bool append(Stream& s, Plan& plan, const Command& command, const Step& step) {
+    const uint32_t length = step.length;
+    const uint32_t address = step.address;
+    const uint8_t* buffer = step.buffer;
+    bool ok = put_clocks(s, step.gap) && s.put({kSetLowPins, kSelected, kLowDirection}) &&
               s.put({kClockOut, 0x00, 0x00, command.opcode});
     for (Phase phase : command.phases) {
         if (!ok) break;
@@ -166,7 +190,7 @@ bool append(Stream& s, Plan& plan, const Command& command, uint32_t address, uin
             if (length == 0) break;
             if (length > read_buffer.size() - plan.read_bytes || length > kMaxShift || !buffer)
                 return false;
-            ok = s.put({kClockIn, length_low(length), length_high(length)});
+            ok = put_readings(s, length, step.every);
             plan.read_bytes += length;
             break;
         case kAddressPhase:
@@ -186,10 +210,13 @@ bool append(Stream& s, Plan& plan, const Command& command, uint32_t address, uin
             break;
         }
     }
-    const bool reads =
-        std::find(command.phases.begin(), command.phases.end(), kReadPhase) != command.phases.end();
-    ok = ok && s.put({kSetLowPins, kReleased, kLowDirection});
-    return ok && (!(reads && length > 0 && plan.send_immediate) || s.put({kSendImmediate}));
+    return ok && s.put({kSetLowPins, kReleased, kLowDirection});
+}
+
+// Whether the command has a read phase the step gives bytes to.
+bool reads(const Command& command, const Step& step) {
+    return step.length > 0 && std::find(command.phases.begin(), command.phases.end(), kReadPhase) !=
+                                  command.phases.end();
 }
 
 // Sends the stream built, then reads its replies into the read buffer.
@@ -300,7 +327,7 @@ Result transaction(uint8_t opcode, uint32_t address, uint32_t length, uint8_t* b
     if (!command) return Result::kRefused;
     Stream s;
     Plan plan;
-    if (!append(s, plan, *command, address, length, buffer)) return Result::kRefused;
+    if (!append(s, plan, *command, Step{opcode, address, length, buffer})) return Result::kRefused;
     Result result = send(s, plan);
     if (result == Result::kWriteFailed) return result;
     if (plan.read_bytes) std::memcpy(buffer, read_buffer.data(), length);
@@ -308,22 +335,32 @@ Result transaction(uint8_t opcode, uint32_t address, uint32_t length, uint8_t* b
     return result;
 }
 
+const Bridge& bridge() {
+    return bridge_found;
+}
+
 Result burst(std::span<const Step> steps) {
+    std::size_t last_read = steps.size();
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const Command* command = find_command(steps[i].opcode);
+        if (!command) return Result::kRefused;
+        if ((steps[i].gap > 0 || steps[i].every > 1) && !bridge_found.clocks_without_data)
+            return Result::kRefused;
+        if (reads(*command, steps[i])) last_read = i;
+    }
     Stream s;
-    Plan plan{.send_immediate = true};
-    for (const Step& step : steps) {
-        const Command* command = find_command(step.opcode);
-        if (!command || !append(s, plan, *command, step.address, step.length, step.buffer))
+    Plan plan;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        if (i == last_read && plan.read_bytes > bridge_found.reply_room) return Result::kRefused;
+        if (!append(s, plan, *find_command(steps[i].opcode), steps[i]) ||
+            (i == last_read && !s.put({kSendImmediate})))
             return Result::kRefused;
     }
     Result result = send(s, plan);
     if (result == Result::kWriteFailed) return result;
     std::size_t at = 0;
     for (const Step& step : steps) {
-        const Command& command = *find_command(step.opcode);
-        bool reads = step.length > 0 && std::find(command.phases.begin(), command.phases.end(),
-                                                  kReadPhase) != command.phases.end();
-        if (!reads) continue;
+        if (!reads(*find_command(step.opcode), step)) continue;
         std::memcpy(step.buffer, read_buffer.data() + at, step.length);
         at += step.length;
     }
@@ -348,7 +385,9 @@ uint32_t set_divisor(int divisor, uint32_t mhz, Clock changed) {
 
 uint32_t raise_clock(uint32_t mhz) {
     bool refused = false;
+    bridge_found = kBridge12MHz;
     if (send_marked(kMasterClock60, kMarkerA, refused) && !refused) {
+        bridge_found = kBridge60MHz;
         if (mhz == 0) mhz = kDefaultFastMhz;
         int divisor = divisor_for(kMaster60Mhz, mhz);
         if (divisor < 0) {

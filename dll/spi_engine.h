@@ -50,21 +50,42 @@ inline bool sent(Result r) {
 // read phase) in one read, then the command's delay.
 [[nodiscard]] Result transaction(uint8_t opcode, uint32_t address, uint32_t length,
                                  uint8_t* buffer);
-// One command of a burst: as for transaction.
+// One command of a burst: as for transaction, and where the bridge clocks
+// without data (see bridge()) a wait before it and readings spread out.
 struct Step {
     uint8_t opcode;
     uint32_t address = 0;
     uint32_t length = 0;
     uint8_t* buffer = nullptr;
+    // SPI byte times clocked with chip select high before the command: a
+    // wait inside the stream that costs no reply.
+    uint32_t gap = 0;
+    // One reading of the read phase every `every` byte times, the clock
+    // running on between them: `length` readings spread over a window.
+    uint32_t every = 1;
 };
 // The most a burst reads back.
 constexpr uint32_t kMaxBurstRead = 192 * 1024;
+// What the bridge can take, known once raise_clock has asked it.
+struct Bridge {
+    // 0x8F, clocks with no data (the chips with the 60 MHz clock have it).
+    bool clocks_without_data = false;
+    // The replies a write may ask for before its last command: the reply
+    // buffer of the smallest bridge of its kind, the FT232H's 1 KiB where
+    // 0x8A is answered (an FT2232H holds 4 KiB), the FT2232D's 128 bytes
+    // where it is not. Past it the bridge stops clocking until the host
+    // reads, which a host still writing never does.
+    uint32_t reply_room = 128;
+};
+const Bridge& bridge();
 // Several commands in one USB write, each in a chip select of its own, and
-// the replies of all of them in one USB read; SEND_IMMEDIATE behind each
-// command that reads, so the replies never wait for the bridge's latency
-// timer. No fixed delay follows any of them: the caller polls the busy bit
-// instead. Refused as a whole when one opcode is unknown, the stream
-// exceeds its buffer or the replies together exceed kMaxBurstRead.
+// the replies of all of them in one USB read, with SEND_IMMEDIATE behind
+// the last command that reads, so the replies never wait for the bridge's
+// latency timer. No fixed delay follows any of them: the caller polls the
+// busy bit instead. Refused as a whole when one opcode is unknown, the
+// stream exceeds its buffer, the replies together exceed kMaxBurstRead,
+// the replies before the last reading command exceed bridge().reply_room,
+// or a step asks for a wait or spread readings the bridge cannot clock.
 [[nodiscard]] Result burst(std::span<const Step> steps);
 
 // Sets the SPI clock for a fast run: `mhz` of 30, 15, 6 or 3, or 0 for

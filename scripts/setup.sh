@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a set needs; safe to run again (what is
 # already there is skipped, and nothing is fetched then).
-# Usage: scripts/setup.sh [product|emulation|test|fuzz|windows]...   (default: product)
+# Usage: scripts/setup.sh [product|emulation|test|fuzz|windows|bench]...   (default: product)
 #   product  what building and running Plexmoor and plexmoor-cli needs
 #   emulation  the product's set and umockdev, for the emulated USB bridge
 #   test     the emulation set, GoogleTest, a virtual X server, and what
@@ -10,6 +10,8 @@
 #   windows  the MinGW-w64 cross compilers, GoogleTest's sources and Wine,
 #            for the windows-x64 and windows-x86 presets, and a virtual X
 #            server for Plexmoor.exe's window
+#   bench    the emulation set and flashrom, the peer bench/bench_peers.sh
+#            measures plexmoor-cli against
 set -euo pipefail
 product=(cmake ninja-build g++ pkg-config qt6-base-dev libgl1-mesa-dev libftdi1-dev
          libcli11-dev libsqlite3-dev libpq-dev nettle-dev)
@@ -19,6 +21,7 @@ fuzz=(cmake ninja-build pkg-config libftdi1-dev clang libclang-rt-dev)
 windows=(cmake ninja-build libcli11-dev libgtest-dev g++-mingw-w64-x86-64-posix
          g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 wine64
          xvfb xauth)
+bench=("${emulation[@]}" flashrom)
 packages=()
 for set in "${@:-product}"; do
   case "$set" in
@@ -27,7 +30,8 @@ for set in "${@:-product}"; do
     test) packages+=("${test[@]}") ;;
     fuzz) packages+=("${fuzz[@]}") ;;
     windows) packages+=("${windows[@]}") ;;
-    *) echo "setup.sh: unknown set $set (product, emulation, test, fuzz or windows)" >&2; exit 2 ;;
+    bench) packages+=("${bench[@]}") ;;
+    *) echo "setup.sh: unknown set $set (product, emulation, test, fuzz, windows or bench)" >&2; exit 2 ;;
   esac
 done
 missing=()

@@ -4,9 +4,14 @@
 
 #include "ftd2xx.h"
 
+#include <chrono>
 #include <cstddef>
 
 namespace ftd2xx {
+
+// The longest a transfer to a real bridge may take before it fails; the
+// virtual board fails a write its bridge cannot take after the same time.
+constexpr std::chrono::milliseconds kTransferDeadline{3000};
 
 class Backend {
   public:

@@ -11,8 +11,10 @@
 namespace ftd2xx {
 namespace {
 
-constexpr auto kReadDeadline = std::chrono::milliseconds(3000);
-constexpr int kUsbChunk = 4096;
+// One bulk transfer carries up to this much each way: a burst and its
+// replies then cost one transfer each, not one per 4 KiB (libftdi's
+// default), and every transfer costs at least a microframe.
+constexpr int kUsbChunk = 64 * 1024;
 
 struct Device {
     ftdi_context* ctx;
@@ -96,7 +98,10 @@ class UsbBackend final : public Backend {
         // with SEND_IMMEDIATE.
         // libusb's own transfer timeout (5 s in libftdi) would hold a read
         // from a bridge that stopped answering past the read deadline.
-        ctx->usb_read_timeout = ctx->usb_write_timeout = static_cast<int>(kReadDeadline.count());
+        ftdi_read_data_set_chunksize(ctx, kUsbChunk);
+        ftdi_write_data_set_chunksize(ctx, kUsbChunk);
+        ctx->usb_read_timeout = ctx->usb_write_timeout =
+            static_cast<int>(kTransferDeadline.count());
         *device = new Device{ctx};
         return FT_OK;
     }
@@ -122,7 +127,7 @@ class UsbBackend final : public Backend {
     // USB delivers read data in short packets; gather them until all bytes
     // arrived, but never wait past the deadline.
     FT_STATUS read(void* device, UCHAR* data, DWORD size, DWORD* got) override {
-        auto deadline = std::chrono::steady_clock::now() + kReadDeadline;
+        auto deadline = std::chrono::steady_clock::now() + kTransferDeadline;
         while (*got < size) {
             int part = static_cast<int>(std::min<DWORD>(size - *got, kUsbChunk));
             int n = ftdi_read_data(ctx(device), data + *got, part);

@@ -6,7 +6,9 @@
 //
 // EMULATED_BRIDGE_BOARD=FILE  the board's flash contents (as FTD2XX_VIRTUAL_BOARD)
 // EMULATED_BRIDGE_FAULTS=...  nodevice, busy, bulk=N, stall=N, unplug=N
-// FTD2XX_VIRTUAL_PART, _BRIDGE and _FAULTS describe the board behind the bridge.
+// FTD2XX_VIRTUAL_PART, _BRIDGE, _FAULTS, _SOCKET, _USB_US, _LATENCY_MS and
+// _STATS describe the board behind the bridge, its USB timing and where its
+// figures go, as for the virtual board ("%s" is the bridge's serial number).
 #include "ft2232h_bridge.h"
 #include "ft2232h_descriptors.h"
 #include "usbfs_handler.h"
@@ -61,7 +63,9 @@ std::string device_record() {
 }
 
 // The board behind the bridge, from the same variables the virtual board
-// reads. It keeps real time: the command sleeps in its own process.
+// reads. It keeps real time, the model's: the command sleeps in its own
+// process, and each transfer is answered at the moment a real FT2232H
+// would answer it.
 vboard::Board* attach_board(std::string& error) {
     const char* path = std::getenv("EMULATED_BRIDGE_BOARD");
     if (!path || !*path) {
@@ -74,6 +78,13 @@ vboard::Board* attach_board(std::string& error) {
     if (!vboard::boards_from_environment(boards, error)) return nullptr;
     vboard::Options options = boards.at(0);
     options.virtual_time = false;
+    options.serial = usbemu::kSerialNumber;
+    // "%s" in the socket's name is this bridge's serial number.
+    if (const char* socket = std::getenv("FTD2XX_VIRTUAL_SOCKET"); socket && *socket) {
+        options.socket = socket;
+        if (const auto at = options.socket.find("%s"); at != std::string::npos)
+            options.socket.replace(at, 2, options.serial);
+    }
     vboard::Board* board = vboard::attach(options);
     if (!board) error = "the board file cannot be used";
     return board;
@@ -82,8 +93,10 @@ vboard::Board* attach_board(std::string& error) {
 // The command's environment: the D2XX stand-in on its USB road, libusb
 // through umockdev.
 void prepare_command_environment() {
-    for (const char* name : {"FTD2XX_VIRTUAL_BOARD", "FTD2XX_VIRTUAL_TIME", "FTD2XX_VIRTUAL_PART",
-                             "FTD2XX_VIRTUAL_BRIDGE", "FTD2XX_VIRTUAL_FAULTS"})
+    for (const char* name :
+         {"FTD2XX_VIRTUAL_BOARD", "FTD2XX_VIRTUAL_TIME", "FTD2XX_VIRTUAL_PART",
+          "FTD2XX_VIRTUAL_BRIDGE", "FTD2XX_VIRTUAL_FAULTS", "FTD2XX_VIRTUAL_SOCKET",
+          "FTD2XX_VIRTUAL_USB_US", "FTD2XX_VIRTUAL_LATENCY_MS", "FTD2XX_VIRTUAL_STATS"})
         unsetenv(name);
     const char* preload = std::getenv("LD_PRELOAD");
     setenv("LD_PRELOAD",

@@ -200,7 +200,11 @@ int Ft2232hBridge::bulk_out(uint8_t endpoint, const uint8_t* data, std::size_t s
     }
     if (bulk_outs_ == faults_.bulk_fails_on) return -EPROTO;
     if (bulk_outs_ == faults_.stall_after) stalled_ = true;
-    if (board_.usb_write(data, static_cast<uint32_t>(size)) != 0) return -EPROTO;
+    const uint64_t stalls = board_.counters().stalled_writes;
+    if (board_.usb_write(data, static_cast<uint32_t>(size)) != 0)
+        // A bridge whose buffers are full takes no more: the transfer
+        // never ends, and the host gives up on it at its own deadline.
+        return board_.counters().stalled_writes != stalls ? kNoAnswer : -EPROTO;
     return static_cast<int>(size);
 }
 
@@ -221,15 +225,14 @@ int Ft2232hBridge::bulk_in(uint8_t endpoint, uint8_t* out, std::size_t room) {
         }
         return kNoAnswer;
     }
-    // Whole packets while the room lasts; a short last packet ends the transfer.
-    const std::size_t packets = (room + kMaxPacket - 1) / kMaxPacket;
-    const std::size_t last_room = room - (packets - 1) * kMaxPacket;
-    const std::size_t payload = (packets - 1) * (kMaxPacket - kStatusBytes) +
-                                (last_room > kStatusBytes ? last_room - kStatusBytes : 0);
-    uint8_t bytes[64 * 1024];
+    // Whole packets while the room lasts; a short one ends the transfer, and
+    // it comes back at the moment the bridge sends that packet.
+    constexpr std::size_t kPayload = kMaxPacket - kStatusBytes;
+    uint8_t bytes[128 * kPayload];
+    if (room < kMaxPacket) return -EOVERFLOW;
+    const std::size_t packets = std::min(room / kMaxPacket, sizeof bytes / kPayload);
     uint32_t got = 0;
-    if (board_.usb_read(bytes, static_cast<uint32_t>(std::min(payload, sizeof bytes)), &got) != 0)
-        return -EPROTO;
+    if (board_.usb_transfer_in(bytes, static_cast<uint32_t>(packets), &got) != 0) return -EPROTO;
     std::size_t filled = 0;
     std::size_t taken = 0;
     do {

@@ -40,9 +40,12 @@ class Ft2232hBridge {
     // 0 or -errno; claiming interface A opens the board.
     int claim(unsigned interface);
     void release(unsigned interface);
+    // kNoAnswer when the bridge's buffers are full: the transfer never ends.
     int bulk_out(uint8_t endpoint, const uint8_t* data, std::size_t size);
     // Fills whole packets, each two modem-status bytes and up to 510 data
-    // bytes, into `out` (room bytes); a status-only packet when nothing waits.
+    // bytes, into `out` (room bytes), answering when the bridge sends the
+    // short packet that ends the transfer (a status-only one at the latency
+    // timer's tick when nothing waits) or fills the room.
     int bulk_in(uint8_t endpoint, uint8_t* out, std::size_t room);
     bool unplugged() const { return unplugged_; }
     bool holds_interface_a() const { return claimed_a_; }

@@ -1,11 +1,17 @@
 // The boards' sense of time, in nanoseconds so that the wire time of a few
 // SPI bytes does not round away. The boards of one process share it, as
 // they share the host's time.
+//
+// Both kinds of time run on one model: a call into the board works out the
+// moment its transfer ends on a real bridge and then reaches it. In virtual
+// time the clock jumps there; in real time the caller is held until the
+// wall clock gets there, so a real-time run takes what a real board takes.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <thread>
 
 namespace vboard {
 
@@ -23,9 +29,21 @@ class BoardClock {
             std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
     }
 
-    // In real time the world advances the clock; modelled delays are not added.
+    // Time that passes outside the board: a Sleep, a test's wait. In real
+    // time the world advances the clock.
     void advance_ns(uint64_t ns) {
         if (virtual_) virtual_ns_ += ns;
+    }
+
+    // The moment a modelled transfer ends: never earlier than now.
+    void reach(uint64_t ns) {
+        if (!virtual_) {
+            std::this_thread::sleep_until(start_ + std::chrono::nanoseconds(ns));
+            return;
+        }
+        uint64_t now = virtual_ns_.load();
+        while (now < ns && !virtual_ns_.compare_exchange_weak(now, ns)) {
+        }
     }
 
   private:

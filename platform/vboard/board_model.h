@@ -4,6 +4,7 @@
 
 #include "board_clock.h"
 #include "board_file.h"
+#include "board_socket.h"
 #include "mpsse_engine.h"
 #include "spi_flash.h"
 #include "usb_link.h"
@@ -19,8 +20,12 @@ namespace vboard {
 // Says on standard error why the board did not do what it was asked.
 void complain(const std::string& text);
 
+// The buffers and packets of the bridge `options` describes.
+const BridgeShape& bridge_shape(const Options& options);
+
 class BoardModel final : public Board {
   public:
+    // `memory` may be null when the board's socket names what is behind it.
     BoardModel(const Options& options, std::unique_ptr<BoardMemory> memory, BoardClock& clock);
     ~BoardModel() override;
 
@@ -35,7 +40,7 @@ class BoardModel final : public Board {
     const Counters& counters() const override { return counters_; }
     const std::string& serial() const override { return serial_; }
     std::string description() const override;
-    const FlashPart& part() const override { return part_; }
+    const FlashPart& part() const override { return *part_; }
     uint32_t spi_clock_hz() const override;
     void observe_commands(CommandObserver observer) override;
 
@@ -49,13 +54,29 @@ class BoardModel final : public Board {
     uint32_t set_bit_mode(uint8_t mask, uint8_t mode) override;
     uint32_t usb_write(const uint8_t* data, uint32_t size) override;
     uint32_t usb_read(uint8_t* data, uint32_t size, uint32_t* got) override;
+    uint32_t usb_transfer_in(uint8_t* data, uint32_t packets, uint32_t* got) override;
     void set_latency_timer(uint32_t ms) override;
     void close() override;
 
+  private:
+    // Packets leave while the host reads from `from_ns`, until it has
+    // `size` bytes or nothing more can come; the engine clocks on in the
+    // room they leave.
+    void deliver(uint64_t from_ns, std::size_t size);
+    // The socket looked at: a board taken off goes at once, one put on
+    // waits for the next open or ID read while the bridge is open.
+    void look_at_socket();
+    bool put_on();
+    void take_off();
+
     mutable std::mutex mutex_;
-    const FlashPart part_;
     const std::string serial_;
     const bool master_clock_60mhz_;
+    BoardSocket socket_;
+    SocketBoard wanted_; // what the socket holds
+    bool on_ = false;    // wanted_ is behind the bridge
+    const Faults base_faults_;
+    const FlashPart* part_;
     std::unique_ptr<BoardMemory> memory_;
     Faults faults_;
     Counters counters_;

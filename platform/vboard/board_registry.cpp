@@ -6,6 +6,7 @@
 #include "wincalls.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 
@@ -63,6 +64,13 @@ bool attach_locked(Registry& reg, const std::vector<Options>& all) {
     if (all.empty()) return false;
     std::vector<std::unique_ptr<BoardMemory>> memories;
     for (const Options& options : all) {
+        // A socket that exists names the board itself; none is made here.
+        std::error_code ec;
+        if (!options.socket.empty() && std::filesystem::exists(options.socket, ec) &&
+            valid_part(options.part)) {
+            memories.push_back(nullptr);
+            continue;
+        }
         memories.push_back(memory_for(options));
         if (!memories.back()) return false;
     }

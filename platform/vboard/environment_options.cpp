@@ -66,6 +66,22 @@ bool parse_whole(const char* name, uint32_t& out, std::string& error) {
     return false;
 }
 
+// One socket a bridge: "%s" in the entry becomes the bridge's serial
+// number, which also lets one entry serve several bridges.
+bool socket_of(const std::string& entry, std::size_t boards, Options& options, std::string& error) {
+    options.socket = entry;
+    const auto at = options.socket.find("%s");
+    if (at != std::string::npos) {
+        options.socket.replace(at, 2, options.serial);
+    } else if (boards > 1 && !entry.empty() &&
+               split(environment("FTD2XX_VIRTUAL_SOCKET"), kBoardSeparator).size() == 1) {
+        error = "FTD2XX_VIRTUAL_SOCKET names one socket for " + std::to_string(boards) +
+                " bridges; put %s (the serial number) in it or give one a bridge";
+        return false;
+    }
+    return true;
+}
+
 // What every board of the process shares.
 bool common_options(Options& common, std::string& error) {
     const std::string time = environment("FTD2XX_VIRTUAL_TIME");
@@ -109,10 +125,11 @@ bool boards_from_environment(std::vector<Options>& boards, std::string& error) {
         return false;
     }
     Options common;
-    std::vector<std::string> parts, faults;
+    std::vector<std::string> parts, faults, sockets;
     if (!common_options(common, error) ||
         !per_board("FTD2XX_VIRTUAL_PART", paths.size(), parts, error) ||
-        !per_board("FTD2XX_VIRTUAL_FAULTS", paths.size(), faults, error))
+        !per_board("FTD2XX_VIRTUAL_FAULTS", paths.size(), faults, error) ||
+        !per_board("FTD2XX_VIRTUAL_SOCKET", paths.size(), sockets, error))
         return false;
     std::vector<Options> parsed;
     for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -131,7 +148,8 @@ bool boards_from_environment(std::vector<Options>& boards, std::string& error) {
             options.serial = serial;
         }
         if (!parse_part(parts[i], options, error) ||
-            !parse_faults(faults[i], options.faults, error))
+            !parse_faults(faults[i], options.faults, error) ||
+            !socket_of(sockets[i], paths.size(), options, error))
             return false;
         parsed.push_back(options);
     }

@@ -28,6 +28,20 @@ bool parse_flip(const std::string& value, Faults& faults) {
     return true;
 }
 
+// slow=N or slow=N/PERCENT: from the Nth page program on (counted from the
+// attach), each takes PERCENT % of the part's time (250 unless given).
+bool parse_slow(const std::string& value, Faults& faults) {
+    const auto slash = value.find('/');
+    uint32_t from = 0, percent = faults.slow_percent;
+    if (!parse_number(value.substr(0, slash), from) || from == 0 ||
+        (slash != std::string::npos && !parse_number(value.substr(slash + 1), percent)) ||
+        percent == 0 || percent > 10'000)
+        return false;
+    faults.slow_from_page = from;
+    faults.slow_percent = percent;
+    return true;
+}
+
 // The faults that are a word alone.
 struct Switch {
     const char* word;
@@ -54,6 +68,7 @@ bool parse_item(const std::string& item, Faults& parsed) {
     if (key == "read")
         return parse_number(value, parsed.read_fails_on_call) && parsed.read_fails_on_call;
     if (key == "flip") return parse_flip(value, parsed);
+    if (key == "slow") return parse_slow(value, parsed);
     return false;
 }
 
@@ -103,8 +118,8 @@ std::vector<std::string> list_items(const std::string& text) {
     return items;
 }
 
-bool parse_faults(const std::string& text, Faults& faults, std::string& error) {
-    Faults parsed;
+bool parse_faults(const std::string& text, Faults& faults, std::string& error, const Faults& base) {
+    Faults parsed = base;
     for (const std::string& item : list_items(text)) {
         if (!parse_item(item, parsed)) {
             error = "fault \"" + item + "\" not understood";

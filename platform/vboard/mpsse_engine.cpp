@@ -1,6 +1,7 @@
 #include "mpsse_engine.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace vboard {
 namespace {
@@ -39,6 +40,7 @@ enum Command : uint8_t {
     kDivideBy5On = 0x8B,
     kThreePhaseOn = 0x8C,
     kThreePhaseOff = 0x8D,
+    kClockBytes = 0x8F, // clocks n bytes with no data: a wait the host puts in its stream
     kAdaptiveOn = 0x96,
     kAdaptiveOff = 0x97,
 };
@@ -54,13 +56,15 @@ constexpr FixedCommand kFixedCommands[] = {
     {kAdaptiveOn, 1},   {kAdaptiveOff, 1},
 };
 
-// What the FT2232D lacks: the 60 MHz clock, three-phase and adaptive clocking.
+// What the FT2232D lacks: the 60 MHz clock, three-phase and adaptive
+// clocking, the clocks without data.
 bool needs_60mhz_chip(uint8_t opcode) {
     return (opcode >= kDivideBy5Off && opcode <= kThreePhaseOff) || opcode == kAdaptiveOn ||
-           opcode == kAdaptiveOff;
+           opcode == kAdaptiveOff || opcode == kClockBytes;
 }
 
 constexpr uint8_t kBadCommand = 0xFA;
+constexpr uint64_t kNsPerByte = 8'000'000'000; // eight clock periods, times the clock in Hz
 constexpr uint8_t kMpsseMode = 0x02;
 constexpr uint32_t kReference60MHz = 60'000'000;
 constexpr uint32_t kReference12MHz = 12'000'000;
@@ -73,10 +77,10 @@ uint8_t reverse_bits(uint8_t b) {
 
 } // namespace
 
-MpsseEngine::MpsseEngine(SpiFlash& flash, BoardClock& clock, Counters& counters, UsbLink& link,
-                         bool master_clock_60mhz)
-    : flash_(flash), clock_(clock), counters_(counters), link_(link),
-      master_clock_60mhz_(master_clock_60mhz) {}
+MpsseEngine::MpsseEngine(SpiFlash& flash, Counters& counters, UsbLink& link,
+                         bool master_clock_60mhz, std::size_t command_buffer)
+    : flash_(flash), counters_(counters), link_(link), master_clock_60mhz_(master_clock_60mhz),
+      capacity_(command_buffer) {}
 
 uint32_t MpsseEngine::spi_clock_hz() const {
     const uint32_t reference = divide_by_5_ ? kReference12MHz : kReference60MHz;
@@ -87,21 +91,26 @@ bool MpsseEngine::flash_selected() const {
     return enabled_ && (low_direction_ & kChipSelectPin) && !(low_value_ & kChipSelectPin);
 }
 
-void MpsseEngine::set_mode(uint8_t mode) {
+void MpsseEngine::set_mode(uint8_t mode, uint64_t now_ns) {
+    now_ = std::max(now_, now_ns);
     const bool was_selected = flash_selected();
     const bool enable = mode == kMpsseMode;
     if (enable != enabled_) {
-        partial_.clear();
+        commands_.clear();
+        head_ = 0;
+        shift_.active = false;
         low_direction_ = high_direction_ = 0;
         low_value_ = high_value_ = 0;
         loopback_ = false;
     }
     enabled_ = enable;
-    if (was_selected && !flash_selected()) flash_.deselect();
+    if (was_selected && !flash_selected()) flash_.deselect(now_);
 }
 
 void MpsseEngine::purge() {
-    partial_.clear();
+    commands_.clear();
+    head_ = 0;
+    shift_.active = false;
     link_.purge();
 }
 
@@ -110,53 +119,69 @@ void MpsseEngine::set_low_pins(uint8_t value, uint8_t direction) {
     low_value_ = value;
     low_direction_ = direction;
     const bool selected = flash_selected();
-    if (was_selected && !selected) flash_.deselect();
+    if (was_selected && !selected) flash_.deselect(now_);
     if (!was_selected && selected) flash_.select();
 }
 
 void MpsseEngine::reply(uint8_t byte) {
-    link_.queue(byte);
+    link_.queue(byte, now_);
 }
 
-void MpsseEngine::feed(const uint8_t* data, std::size_t size) {
-    if (!enabled_ || size == 0) return;
-    std::vector<uint8_t> joined;
-    if (!partial_.empty()) {
-        joined = std::move(partial_);
-        partial_.clear();
-        joined.insert(joined.end(), data, data + size);
-        data = joined.data();
-        size = joined.size();
+std::size_t MpsseEngine::feed(const uint8_t* data, std::size_t size, uint64_t now_ns) {
+    if (!enabled_) return size;
+    std::size_t taken = 0;
+    while (taken < size) {
+        const std::size_t room = capacity_ - buffered();
+        if (room == 0) break;
+        const std::size_t n = std::min(room, size - taken);
+        commands_.erase(commands_.begin(), commands_.begin() + static_cast<std::ptrdiff_t>(head_));
+        head_ = 0;
+        commands_.insert(commands_.end(), data + taken, data + taken + n);
+        taken += n;
+        run(now_ns);
     }
-    std::size_t pos = 0;
-    while (pos < size) {
-        const std::size_t used = execute(data + pos, size - pos);
-        if (used == 0) break;
-        pos += used;
-    }
-    if (pos < size) partial_.assign(data + pos, data + size);
+    return taken;
 }
 
-std::size_t MpsseEngine::execute(const uint8_t* data, std::size_t size) {
+void MpsseEngine::run(uint64_t now_ns) {
+    now_ = std::max(now_, now_ns);
+    while (step()) {
+    }
+}
+
+bool MpsseEngine::step() {
+    if (shift_.active) return continue_shift();
+    if (head_ == commands_.size()) return false;
+    return start_command();
+}
+
+bool MpsseEngine::start_command() {
+    const uint8_t* data = commands_.data() + head_;
+    const std::size_t size = buffered();
     const uint8_t opcode = data[0];
-    if (is_byte_shift(opcode)) {
-        if (size < 3) return 0;
-        const std::size_t length = (std::size_t{data[1]} | std::size_t{data[2]} << 8) + 1;
-        const std::size_t total = 3 + ((opcode & kShiftWrites) ? length : 0);
-        if (size < total) return 0;
-        shift(opcode, data + 3, length);
-        return total;
+    if (is_byte_shift(opcode) || (opcode == kClockBytes && master_clock_60mhz_)) {
+        if (size < 3) return false;
+        shift_ = {.active = true,
+                  .opcode = opcode,
+                  .length = (std::size_t{data[1]} | std::size_t{data[2]} << 8) + 1,
+                  .hz = spi_clock_hz(),
+                  .segment_ns = now_};
+        head_ += 3;
+        return true;
     }
     const FixedCommand* command =
         std::find_if(std::begin(kFixedCommands), std::end(kFixedCommands),
                      [&](const FixedCommand& c) { return c.opcode == opcode; });
     if (command == std::end(kFixedCommands) || (!master_clock_60mhz_ && needs_60mhz_chip(opcode))) {
+        if (!link_.room(2)) return false;
         ++counters_.bad_commands;
         reply(kBadCommand);
         reply(opcode);
-        return 1;
+        head_ += 1;
+        return true;
     }
-    if (size < command->length) return 0;
+    if (size < command->length) return false;
+    if ((opcode == kGetLow || opcode == kGetHigh) && !link_.room()) return false;
     switch (opcode) {
     case kSetLow:
         set_low_pins(data[1], data[2]);
@@ -188,36 +213,50 @@ std::size_t MpsseEngine::execute(const uint8_t* data, std::size_t size) {
         divide_by_5_ = true;
         break;
     case kSendImmediate:
-        link_.send_immediate();
+        link_.send_immediate(now_);
         break;
     default: // three-phase and adaptive clocking: nothing to model
         break;
     }
-    return command->length;
+    head_ += command->length;
+    return true;
 }
 
-void MpsseEngine::shift(uint8_t opcode, const uint8_t* out, std::size_t length) {
-    const bool writes = opcode & kShiftWrites;
-    const bool reads = opcode & kShiftReads;
-    const bool lsb_first = opcode & kShiftLsbFirst;
+// Time passes byte by byte, so a status register read on and on inside one
+// command sees the busy bit clear when the part finishes. A shift stops
+// before a byte whose reply has no room, or whose data has not arrived.
+bool MpsseEngine::continue_shift() {
+    Shift& s = shift_;
+    const bool clock_only = s.opcode == kClockBytes;
+    const bool writes = !clock_only && (s.opcode & kShiftWrites);
+    const bool reads = !clock_only && (s.opcode & kShiftReads);
+    const bool lsb_first = !clock_only && (s.opcode & kShiftLsbFirst);
     // Without a driven clock pin the flash sees no edges at all.
     const bool clocked = flash_selected() && (low_direction_ & kClockPin);
     const bool data_driven = low_direction_ & kDataOutPin;
-    // Between writes the data pin keeps the level of the last bit sent.
-    uint8_t idle = (low_value_ & kDataOutPin) ? 0xFF : 0x00;
-    // Time passes byte by byte, so a status register read on and on inside
-    // one command sees the busy bit clear when the part finishes.
-    const uint64_t start_ns = clock_.now_ns();
-    const uint32_t hz = spi_clock_hz();
-    for (std::size_t i = 0; i < length; ++i) {
-        const uint64_t due = start_ns + uint64_t{i} * 8u * 1'000'000'000u / hz;
-        if (clock_.now_ns() < due) clock_.advance_ns(due - clock_.now_ns());
+    auto at = [&](std::size_t i) {
+        return s.segment_ns + uint64_t{i - s.segment_first} * kNsPerByte / s.hz;
+    };
+    for (; s.done < s.length; ++s.done) {
+        if (writes && head_ == commands_.size()) return false;
+        if (reads && !link_.room()) return false;
+        uint64_t t = at(s.done);
+        if (t < now_) {
+            s.segment_ns = t = now_;
+            s.segment_first = s.done;
+        }
+        now_ = t;
+        // Between writes the data pin keeps the level of the last bit sent.
+        const uint8_t idle = (low_value_ & kDataOutPin) ? 0xFF : 0x00;
         uint8_t wire = 0xFF;
         if (data_driven) {
-            wire = writes ? (lsb_first ? reverse_bits(out[i]) : out[i]) : idle;
-            idle = (wire & 0x01) ? 0xFF : 0x00;
+            const uint8_t out = writes ? commands_[head_] : idle;
+            wire = writes && lsb_first ? reverse_bits(out) : out;
+            low_value_ = static_cast<uint8_t>((low_value_ & ~kDataOutPin) |
+                                              ((wire & 0x01) ? kDataOutPin : 0));
         }
-        uint8_t miso = clocked ? flash_.exchange(wire) : 0xFF;
+        if (writes) ++head_;
+        uint8_t miso = clocked ? flash_.exchange(wire, now_) : 0xFF;
         if (loopback_) {
             miso = wire;
         } else if (low_direction_ & kDataInPin) {
@@ -225,12 +264,9 @@ void MpsseEngine::shift(uint8_t opcode, const uint8_t* out, std::size_t length) 
         }
         if (reads) reply(lsb_first ? reverse_bits(miso) : miso);
     }
-    if (data_driven) {
-        low_value_ =
-            static_cast<uint8_t>((low_value_ & ~kDataOutPin) | ((idle & 0x01) ? kDataOutPin : 0));
-    }
-    const uint64_t end_ns = start_ns + uint64_t{length} * 8u * 1'000'000'000u / hz;
-    if (clock_.now_ns() < end_ns) clock_.advance_ns(end_ns - clock_.now_ns());
+    now_ = std::max(now_, at(s.length));
+    s.active = false;
+    return true;
 }
 
 } // namespace vboard

@@ -1,9 +1,10 @@
-// The bridge's MPSSE engine: it parses the command stream of each USB write,
-// drives the pins and clocks bytes through the flash, and queues the bytes
-// the host is to read.
+// The bridge's MPSSE engine: it takes the host's bytes into its command
+// buffer, parses them, drives the pins and clocks bytes through the flash,
+// each at its moment on the SPI clock, and puts the bytes the host is to
+// read into the reply buffer. With no room there it stops clocking, as the
+// chip does, and goes on once the host has taken a packet.
 #pragma once
 
-#include "board_clock.h"
 #include "spi_flash.h"
 #include "usb_link.h"
 
@@ -16,34 +17,59 @@ class MpsseEngine {
   public:
     // Without the 60 MHz master clock the engine is an FT2232D's: it answers
     // the commands only the later chips have as bad commands.
-    MpsseEngine(SpiFlash& flash, BoardClock& clock, Counters& counters, UsbLink& link,
-                bool master_clock_60mhz);
+    MpsseEngine(SpiFlash& flash, Counters& counters, UsbLink& link, bool master_clock_60mhz,
+                std::size_t command_buffer);
 
     // Mode 0x02 switches the engine on; any other mode switches it off and
     // lets the pins float, which deselects the flash.
-    void set_mode(uint8_t mode);
-    // Drops a half-received command and every unread reply.
+    void set_mode(uint8_t mode, uint64_t now_ns);
+    // Drops the commands not yet run and every unread reply.
     void purge();
-    // One USB write. The board clock advances as the bytes go out on the wire;
-    // the replies go to the USB link.
-    void feed(const uint8_t* data, std::size_t size);
+    // The bytes of one USB write, there at `now_ns`, taken into the command
+    // buffer as it has room and run as they come. How many it took: fewer
+    // than `size` when the engine stopped for reply room and the command
+    // buffer filled behind it.
+    std::size_t feed(const uint8_t* data, std::size_t size, uint64_t now_ns);
+    // Goes on with the commands waiting, from `now_ns` on.
+    void run(uint64_t now_ns);
+    // The engine's own time: the end of the last thing it clocked.
+    uint64_t now_ns() const { return now_; }
     uint32_t spi_clock_hz() const;
 
   private:
-    std::size_t execute(const uint8_t* data, std::size_t size); // 0 when incomplete
-    void shift(uint8_t opcode, const uint8_t* out, std::size_t length);
+    // One command, or more of the shift under way; false when nothing more
+    // can be done now (the buffer holds no whole command, or no reply room).
+    bool step();
+    bool start_command();
+    bool continue_shift();
     void set_low_pins(uint8_t value, uint8_t direction);
     bool flash_selected() const;
     void reply(uint8_t byte);
+    std::size_t buffered() const { return commands_.size() - head_; }
 
     SpiFlash& flash_;
-    BoardClock& clock_;
     Counters& counters_;
     UsbLink& link_;
     const bool master_clock_60mhz_;
+    const std::size_t capacity_;
 
     bool enabled_ = false;
-    std::vector<uint8_t> partial_; // a command whose tail is still to come
+    std::vector<uint8_t> commands_; // the command buffer, from head_ on
+    std::size_t head_ = 0;
+    uint64_t now_ = 0;
+
+    // A byte shift (or 0x8F's clocks) under way, resumed where it stopped.
+    struct Shift {
+        bool active = false;
+        uint8_t opcode = 0;
+        std::size_t length = 0;
+        std::size_t done = 0;
+        uint32_t hz = 1;
+        // Bytes go out on a steady clock from the segment's start; a stop
+        // for reply room begins a new segment when the engine goes on.
+        uint64_t segment_ns = 0;
+        std::size_t segment_first = 0;
+    } shift_;
 
     uint8_t low_value_ = 0;
     uint8_t low_direction_ = 0; // all inputs until the host sets them

@@ -67,17 +67,27 @@ constexpr EraseKind kErases[] = {
 
 } // namespace
 
-SpiFlash::SpiFlash(const FlashPart& part, std::span<uint8_t> memory, const BoardClock& clock,
-                   const Faults& faults, Counters& counters)
-    : part_(part), memory_(memory), clock_(clock), faults_(faults), counters_(counters),
+SpiFlash::SpiFlash(const FlashPart& part, std::span<uint8_t> memory, const Faults& faults,
+                   Counters& counters)
+    : part_(&part), memory_(memory), faults_(faults), counters_(counters),
       address_mask_(part.size_bytes - 1) {}
 
-bool SpiFlash::busy() const {
-    return faults_.busy_stuck || clock_.now_ns() < busy_until_ns_;
+void SpiFlash::connect(const FlashPart& part, std::span<uint8_t> memory) {
+    part_ = &part;
+    memory_ = memory;
+    address_mask_ = part.size_bytes - 1;
+    status_ = 0;
+    busy_until_ns_ = 0;
+    powered_down_ = false;
+    selected_ = false;
 }
 
-uint8_t SpiFlash::status() const {
-    return static_cast<uint8_t>((status_ & ~kBusy) | (busy() ? kBusy : 0));
+bool SpiFlash::busy(uint64_t now_ns) const {
+    return faults_.busy_stuck || now_ns < busy_until_ns_;
+}
+
+uint8_t SpiFlash::status(uint64_t now_ns) const {
+    return static_cast<uint8_t>((status_ & ~kBusy) | (busy(now_ns) ? kBusy : 0));
 }
 
 void SpiFlash::select() {
@@ -91,16 +101,20 @@ void SpiFlash::select() {
     flip_ = Flip::undecided;
 }
 
-uint8_t SpiFlash::exchange(uint8_t mosi) {
+uint8_t SpiFlash::exchange(uint8_t mosi, uint64_t now_ns) {
+    // A board put on while the bridge is open is there once an ID read
+    // looks for it, never in the middle of a run that began without it.
+    if (selected_ && count_ == 0 && mosi == kReadId && !connected() && put_on_ && put_on_())
+        select(); // the part now in place sees this command from its start
     // With no chip on the bus nothing drives the data line: it reads high.
-    if (!selected_ || faults_.no_chip) return 0xFF;
+    if (!selected_ || faults_.no_chip || !connected()) return 0xFF;
     const uint32_t index = count_;
     if (count_ < kAnyLength) ++count_;
     if (index == 0) {
         opcode_ = mosi;
         // A part in deep power-down listens for the release only; a busy
         // part answers status reads only.
-        if (powered_down_ ? mosi != kReleasePowerDown : (busy() && mosi != kReadStatus)) {
+        if (powered_down_ ? mosi != kReleasePowerDown : (busy(now_ns) && mosi != kReadStatus)) {
             ignored_ = true;
             ++counters_.ignored_commands;
         }
@@ -112,11 +126,11 @@ uint8_t SpiFlash::exchange(uint8_t mosi) {
     const bool address_byte = index <= 3;
     switch (opcode_) {
     case kReadStatus:
-        return status();
+        return status(now_ns);
     case kReadId:
-        return index <= part_.jedec_id.size() ? part_.jedec_id[index - 1] : 0xFF;
+        return index <= part_->jedec_id.size() ? part_->jedec_id[index - 1] : 0xFF;
     case kReleasePowerDown:
-        return index >= 4 ? part_.electronic_signature : 0xFF;
+        return index >= 4 ? part_->electronic_signature : 0xFF;
     case kWriteStatus:
         if (index <= status_in_.size()) status_in_[index - 1] = mosi;
         return 0xFF;
@@ -157,10 +171,10 @@ uint8_t SpiFlash::read_byte(uint32_t address) {
     return flip_ == Flip::yes ? static_cast<uint8_t>(value ^ faults_.flip_mask) : value;
 }
 
-void SpiFlash::deselect() {
+void SpiFlash::deselect(uint64_t now_ns) {
     if (!selected_) return;
     selected_ = false;
-    if (faults_.no_chip) return;
+    if (faults_.no_chip || !connected()) return;
     if (count_ > 0 && observer_)
         observer_({opcode_, address_, counters_.usb_writes, counters_.usb_reads + 1});
     if (ignored_ || count_ == 0) return;
@@ -185,13 +199,13 @@ void SpiFlash::deselect() {
         powered_down_ = false;
         return;
     default:
-        finish_write_command();
+        finish_write_command(now_ns);
     }
 }
 
 // Program, erase and status write need the write-enable latch, and each of
 // them clears it again whether or not protection lets it change the array.
-void SpiFlash::finish_write_command() {
+void SpiFlash::finish_write_command(uint64_t now_ns) {
     if (!(status_ & kWriteEnableLatch)) {
         ++counters_.ignored_commands;
         return;
@@ -200,7 +214,7 @@ void SpiFlash::finish_write_command() {
     if (opcode_ == kWriteStatus) {
         status_ =
             static_cast<uint8_t>((status_ & ~kWritableStatus) | (status_in_[0] & kWritableStatus));
-        start_busy(part_.status_write_us);
+        start_busy(now_ns, part_->status_write_us);
         return;
     }
     if (opcode_ == kPageProgram) {
@@ -212,25 +226,33 @@ void SpiFlash::finish_write_command() {
         for (uint32_t i = 0; i < kPageSize; ++i)
             memory_[page + i] &= page_latch_[i];
         ++counters_.page_programs;
-        start_busy(part_.page_program_us);
+        start_busy(now_ns, page_program_us());
         return;
     }
     for (const EraseKind& kind : kErases) {
         if (kind.opcode != opcode_) continue;
-        const uint32_t size = kind.size ? kind.size : part_.size_bytes;
-        erase(address_ & address_mask_ & ~(size - 1), size, part_.*kind.time_us);
+        const uint32_t size = kind.size ? kind.size : part_->size_bytes;
+        erase(now_ns, address_ & address_mask_ & ~(size - 1), size, part_->*kind.time_us);
         return;
     }
 }
 
-void SpiFlash::erase(uint32_t address, uint32_t size, uint32_t microseconds) {
+// The part's own time, or from the slow fault's page on a share of it: a
+// hot part, one near its limits, or a faster one than the run learnt from.
+uint64_t SpiFlash::page_program_us() const {
+    const uint64_t us = part_->page_program_us;
+    const bool slow = faults_.slow_from_page && counters_.page_programs >= faults_.slow_from_page;
+    return slow ? us * faults_.slow_percent / 100 : us;
+}
+
+void SpiFlash::erase(uint64_t now_ns, uint32_t address, uint32_t size, uint32_t microseconds) {
     if (!write_allowed(address, address + size)) {
         ++counters_.ignored_commands;
         return;
     }
     std::fill_n(memory_.begin() + address, size, 0xFF);
     ++counters_.erases;
-    start_busy(microseconds);
+    start_busy(now_ns, microseconds);
 }
 
 // Block-protect level n (1..) guards the top 2^(n-1) 64 KiB blocks; a level
@@ -241,12 +263,12 @@ bool SpiFlash::write_allowed(uint32_t begin, uint32_t end) const {
     const uint32_t level = (status_ >> 2) & 0x0F;
     if (level == 0) return true;
     const uint64_t guarded = uint64_t{kProtectUnit} << (level - 1);
-    if (guarded >= part_.size_bytes) return false;
-    return end <= part_.size_bytes - guarded;
+    if (guarded >= part_->size_bytes) return false;
+    return end <= part_->size_bytes - guarded;
 }
 
-void SpiFlash::start_busy(uint32_t microseconds) {
-    busy_until_ns_ = clock_.now_ns() + uint64_t{microseconds} * 1000;
+void SpiFlash::start_busy(uint64_t now_ns, uint64_t microseconds) {
+    busy_until_ns_ = now_ns + microseconds * 1000;
 }
 
 } // namespace vboard

@@ -3,32 +3,15 @@
 #include <algorithm>
 
 namespace vboard {
-namespace {
+UsbLink::UsbLink(UsbTiming timing, const BridgeShape& shape) : timing_(timing), shape_(shape) {}
 
-// A high-speed bulk packet: 512 bytes, the first two the modem and line
-// status the chip puts in front of every packet it sends.
-constexpr uint64_t kPacketBytes = 512;
-constexpr uint64_t kStatusBytes = 2;
-constexpr uint64_t kPacketPayload = kPacketBytes - kStatusBytes;
-// The most high-speed bulk carries: 13 packets in a 125 us microframe.
-constexpr uint64_t kMicroframeNs = 125'000;
-constexpr uint64_t kBytesPerMicroframe = 13 * kPacketBytes;
-// Unread replies beyond this are dropped: a host that never reads must not
-// make the board grow without end (the real driver's buffer is finite too).
-constexpr std::size_t kReplyLimit = 4u << 20;
-
-uint64_t bus_ns(uint64_t bytes) {
-    return bytes * kMicroframeNs / kBytesPerMicroframe;
+uint64_t UsbLink::bus_ns(uint64_t bytes) const {
+    return bytes * shape_.frame_ns / shape_.frame_bytes;
 }
 
-} // namespace
-
-UsbLink::UsbLink(BoardClock& clock, Counters& counters, UsbTiming timing)
-    : clock_(clock), counters_(counters), timing_(timing) {}
-
-void UsbLink::open() {
+void UsbLink::open(uint64_t now_ns) {
     purge();
-    timer_start_ns_ = bus_free_ns_ = clock_.now_ns();
+    timer_start_ns_ = bus_free_ns_ = now_ns;
 }
 
 void UsbLink::set_latency_ms(uint32_t ms) {
@@ -36,18 +19,11 @@ void UsbLink::set_latency_ms(uint32_t ms) {
 }
 
 void UsbLink::purge() {
-    bytes_.clear();
-    packets_.clear();
-    taken_ = released_ = produced_;
-}
-
-void UsbLink::turnaround() {
-    clock_.advance_ns(timing_.turnaround_ns);
-}
-
-void UsbLink::wait_until(uint64_t ns) {
-    const uint64_t now = clock_.now_ns();
-    if (ns > now) clock_.advance_ns(ns - now);
+    chip_.clear();
+    made_.clear();
+    waiting_ = 0;
+    host_.clear();
+    host_packets_.clear();
 }
 
 uint64_t UsbLink::next_tick(uint64_t from_ns) const {
@@ -57,60 +33,71 @@ uint64_t UsbLink::next_tick(uint64_t from_ns) const {
     return timer_start_ns_ + std::max<uint64_t>(periods, 1) * latency;
 }
 
-void UsbLink::release(uint64_t at_ns) {
-    const uint64_t waiting = produced_ - released_;
+// Every packet the chip makes restarts its latency timer.
+void UsbLink::make_packet(uint64_t at_ns) {
     timer_start_ns_ = at_ns;
-    if (waiting == 0) return;
-    bus_free_ns_ = std::max(at_ns, bus_free_ns_) + bus_ns(waiting + kStatusBytes);
-    released_ = produced_;
-    packets_.push_back({released_, bus_free_ns_});
+    if (waiting_ == 0) return;
+    made_.push_back({waiting_, at_ns});
+    waiting_ = 0;
 }
 
 void UsbLink::expire(uint64_t now_ns) {
-    if (produced_ == released_) return;
+    if (waiting_ == 0) return;
     const uint64_t tick = next_tick(first_waiting_ns_);
-    if (tick <= now_ns) release(tick);
+    if (tick <= now_ns) make_packet(tick);
 }
 
-void UsbLink::queue(uint8_t byte) {
-    const uint64_t now = clock_.now_ns();
-    expire(now);
-    if (bytes_.size() >= kReplyLimit) {
-        ++counters_.dropped_bytes;
-        return;
+void UsbLink::queue(uint8_t byte, uint64_t now_ns) {
+    expire(now_ns);
+    if (waiting_ == 0) first_waiting_ns_ = now_ns;
+    chip_.push_back(byte);
+    if (++waiting_ == payload()) make_packet(now_ns);
+}
+
+void UsbLink::send_immediate(uint64_t now_ns) {
+    expire(now_ns);
+    if (waiting_) make_packet(now_ns);
+}
+
+std::optional<UsbLink::Sent> UsbLink::send(uint64_t from_ns, bool status_only) {
+    expire(from_ns);
+    if (made_.empty()) {
+        if (waiting_) {
+            make_packet(next_tick(std::max(first_waiting_ns_, from_ns)));
+        } else if (status_only) {
+            const uint64_t tick = next_tick(from_ns);
+            timer_start_ns_ = tick;
+            const uint64_t left = std::max(tick, bus_free_ns_);
+            bus_free_ns_ = left + bus_ns(kStatusBytes);
+            return Sent{left, bus_free_ns_, 0};
+        } else {
+            return std::nullopt;
+        }
     }
-    if (produced_ == released_) first_waiting_ns_ = now;
-    bytes_.push_back(byte);
-    ++produced_;
-    if (produced_ - released_ == kPacketPayload) release(now);
+    const Packet packet = made_.front();
+    made_.pop_front();
+    const uint64_t left = std::max({packet.at_ns, from_ns, bus_free_ns_});
+    bus_free_ns_ = left + bus_ns(packet.size + kStatusBytes);
+    const auto end = chip_.begin() + static_cast<std::ptrdiff_t>(packet.size);
+    host_.insert(host_.end(), chip_.begin(), end);
+    chip_.erase(chip_.begin(), end);
+    host_packets_.push_back({packet.size, bus_free_ns_});
+    return Sent{left, bus_free_ns_, packet.size};
 }
 
-void UsbLink::send_immediate() {
-    const uint64_t now = clock_.now_ns();
-    expire(now);
-    if (produced_ != released_) release(now);
-}
-
-std::size_t UsbLink::take(uint8_t* out, std::size_t size) {
-    expire(clock_.now_ns());
-    // Bytes still in the bridge reach the host when the timer next runs
-    // out: a host that asks for more than has arrived waits for them.
-    if (released_ - taken_ < size && produced_ != released_) {
-        const uint64_t tick = next_tick(std::max(first_waiting_ns_, clock_.now_ns()));
-        wait_until(tick);
-        release(tick);
+std::size_t UsbLink::take(uint8_t* out, std::size_t size, uint64_t& last_ns) {
+    const std::size_t n = std::min(size, host_.size());
+    const auto end = host_.begin() + static_cast<std::ptrdiff_t>(n);
+    if (out) std::copy(host_.begin(), end, out);
+    host_.erase(host_.begin(), end);
+    for (std::size_t left = n; left > 0;) {
+        Packet& packet = host_packets_.front();
+        last_ns = packet.at_ns;
+        const std::size_t used = std::min(left, packet.size);
+        left -= used;
+        packet.size -= used;
+        if (packet.size == 0) host_packets_.pop_front();
     }
-    const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>(size, released_ - taken_));
-    if (out) std::copy_n(bytes_.begin(), n, out);
-    bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(n));
-    taken_ += n;
-    // The packet that carries the last byte taken has to have arrived.
-    while (!packets_.empty() && packets_.front().end < taken_)
-        packets_.pop_front();
-    uint64_t arrival = 0;
-    if (n > 0 && !packets_.empty()) arrival = packets_.front().arrival_ns;
-    if (!packets_.empty() && packets_.front().end == taken_) packets_.pop_front();
-    wait_until(arrival);
     return n;
 }
 

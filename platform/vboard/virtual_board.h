@@ -43,6 +43,9 @@ struct Faults {
     uint8_t flip_mask = 0x01;     // ...return each byte in it XOR this mask
     bool write_protected = false; // program and erase are ignored
     bool no_chip = false;         // nothing behind the bridge: every byte clocked in reads 0xFF
+    uint32_t slow_from_page = 0;  // from the Nth page program on, each takes...
+    uint32_t slow_percent = 250;  // ...this share of the part's time
+    bool operator==(const Faults&) const = default;
 };
 
 // What happened on the wire and in the chip since the board was attached.
@@ -60,7 +63,7 @@ struct Counters {
     uint64_t failed_writes = 0;    // FT_Write calls failed by a fault
     uint64_t failed_reads = 0;     // FT_Read calls failed by a fault
     uint64_t bad_commands = 0;     // MPSSE opcodes answered with 0xFA
-    uint64_t dropped_bytes = 0;    // replies lost because nobody read them in time
+    uint64_t stalled_writes = 0;   // FT_Write calls the bridge could not take: both buffers full
     uint64_t ignored_commands = 0; // rejected: busy, powered down, framing, latch, protection
 };
 
@@ -118,6 +121,11 @@ class Board {
     virtual uint32_t set_bit_mode(uint8_t mask, uint8_t mode) = 0;
     virtual uint32_t usb_write(const uint8_t* data, uint32_t size) = 0;
     virtual uint32_t usb_read(uint8_t* data, uint32_t size, uint32_t* got) = 0;
+    // One bulk IN transfer with room for `packets` packets, as the emulated
+    // bridge's URB asks for it: it ends at the first short packet (at the
+    // latest the latency timer's next tick) or when the room is full. The
+    // payload goes to `data`, `got` its length.
+    virtual uint32_t usb_transfer_in(uint8_t* data, uint32_t packets, uint32_t* got) = 0;
     // The bridge's latency timer, as a host's driver may set it (the chip
     // starts with Options::latency_ms at every open).
     virtual void set_latency_timer(uint32_t ms) = 0;
@@ -144,6 +152,10 @@ struct Options {
     // Where the board writes its figures, one JSON object, when its bridge
     // closes; empty: nowhere. "%s" in it becomes the bridge's serial number.
     std::string stats_path;
+    // The socket a board is put on and taken off by: a file naming the
+    // board file now behind the bridge (and that board's faults and part);
+    // empty or missing: see the README. Empty: the board at `path` stays.
+    std::string socket;
 };
 
 // Attaches the process-wide board, replacing (and flushing) any earlier ones.
@@ -171,7 +183,9 @@ uint64_t generation();
 bool boards_from_environment(std::vector<Options>& boards, std::string& error);
 // The grammar of FTD2XX_VIRTUAL_FAULTS (see the README); false with a reason
 // in `error` on the first item it does not understand.
-bool parse_faults(const std::string& text, Faults& faults, std::string& error);
+// Items add to `base` (a board's own faults on top of its bridge's).
+bool parse_faults(const std::string& text, Faults& faults, std::string& error,
+                  const Faults& base = {});
 
 } // namespace vboard
 

@@ -300,7 +300,10 @@ TEST_F(CliTest, SignalsStopARunAtAPageAndAClosedPipeDoesNot) {
     }
     fs::remove(path("board.bin"));
     WriteText(path("small.b"), std::string(0x2000, 'S'));
-    WriteText(path("pipe.sh"), "set -o pipefail; FTD2XX_VIRTUAL_BOARD=board.bin '" +
+    // Real time, so the run still writes once the pipe has closed; a short
+    // latency timer keeps the exact mode's reads short.
+    WriteText(path("pipe.sh"), "set -o pipefail; FTD2XX_VIRTUAL_BOARD=board.bin "
+                               "FTD2XX_VIRTUAL_LATENCY_MS=1 '" +
                                    (bin_ / "plexmoor-cli").string() +
                                    "' program small.b 2>&1 | head -1 >/dev/null");
     const int raw = std::system(("cd '" + dir_.string() + "' && bash pipe.sh").c_str());

@@ -223,6 +223,58 @@ TEST_F(FastProgram, AStuckBusyBitEndsTheRunWithinItsBudget) {
     }
 }
 
+// A part that turns slower (or faster) mid-run than the pages before had
+// shown, a slow host, a bridge that cannot wait in its stream: each page is
+// programmed once, no write asks for more replies than the bridge holds,
+// and the run keeps close to what the wire and the part take.
+TEST_F(FastProgram, KeepsItsPaceAndProgramsEachPageOnceWhenThePartChangesMidRun) {
+    struct Case {
+        const char* name;
+        const vboard::FlashPart* part;
+        uint32_t mhz;
+        bool clock_60mhz;
+        uint32_t usb_us;
+        uint32_t slow_from, percent;
+        double pace; // the most board time per least, wire and part
+    };
+    const Case cases[] = {
+        {"2.5 times slower from page 100", &vboard::default_part(), 30, true, 125, 100, 250, 1.08},
+        {"3 times slower from page 300", &vboard::other_part(), 15, true, 125, 300, 300, 1.08},
+        {"twice as fast from page 100", &vboard::default_part(), 15, true, 125, 100, 50, 1.08},
+        {"a slow host, slower from page 50", &vboard::other_part(), 30, true, 1000, 50, 200, 1.3},
+        {"no wait in the stream, slower from 40", &vboard::default_part(), 6, false, 125, 40, 200,
+         1.2},
+    };
+    const Bytes file = pattern(0x40000, 12);
+    const uint32_t pages = 0x40000 / 256;
+    for (const Case& c : cases) {
+        ZintraAction(ZINTRA_CLOSE_PROGRAMMER, 0, 0, 0);
+        vboard::Options options;
+        options.part = c.part;
+        options.master_clock_60mhz = c.clock_60mhz;
+        options.usb_turnaround_us = c.usb_us;
+        options.faults.slow_from_page = c.slow_from;
+        options.faults.slow_percent = c.percent;
+        reattach(options);
+        board().fill(0xFF);
+        ASSERT_EQ(ZintraAction(ZINTRA_OPEN_PROGRAMMER, 0, 0, 0), 1);
+        testing_support::write_file(temp("image.bin"), file);
+        SetupWriteParameter(0, temp("image.bin").string().c_str());
+        const uint64_t start = board().now_us();
+        EXPECT_EQ(ZintraProgramFast(0, static_cast<int32_t>(c.mhz)), 1) << c.name;
+        const double took = static_cast<double>(board().now_us() - start);
+        EXPECT_TRUE(board().read(0, 0x40000) == file) << c.name;
+        EXPECT_EQ(board().counters().page_programs, pages) << c.name;
+        EXPECT_EQ(board().counters().stalled_writes, 0u) << c.name;
+        // Read to find it blank, written, read back; then the part's pages.
+        const double page_us = c.part->page_program_us;
+        const double least = 3.0 * 0x40000 * 8 / c.mhz + (c.slow_from - 1) * page_us +
+                             (pages - c.slow_from + 1) * page_us * c.percent / 100;
+        EXPECT_LE(took / least, c.pace) << c.name << ": " << took / 1e3 << " ms";
+    }
+    EXPECT_TRUE(messages.empty()) << messages.front();
+}
+
 TEST_F(FastProgram, RaisesTheClockOnlyWhereTheBridgeHasItAndPutsItBack) {
     for (bool clock_60mhz : {true, false}) {
         debug_lines.clear();

@@ -180,9 +180,12 @@ TEST(FaultGrammar, ParsesEveryItemAndRefusesTheRest) {
     vboard::Faults f;
     std::string error;
     ASSERT_TRUE(vboard::parse_faults(
-        " nodevice,open,reset,bitmode,write=3,read=0x10,busy,wp,nochip,flip=2@0x1000-0x1100/0x40",
+        " nodevice,open,reset,bitmode,write=3,read=0x10,busy,wp,nochip,flip=2@0x1000-0x1100/0x40,"
+        "slow=7/40",
         f, error))
         << error;
+    EXPECT_EQ(f.slow_from_page, 7u);
+    EXPECT_EQ(f.slow_percent, 40u);
     EXPECT_TRUE(f.no_device && f.open_fails && f.reset_fails && f.bitmode_fails && f.busy_stuck &&
                 f.write_protected && f.no_chip);
     EXPECT_EQ(f.write_fails_on_call, 3u);
@@ -192,8 +195,9 @@ TEST(FaultGrammar, ParsesEveryItemAndRefusesTheRest) {
     EXPECT_EQ(f.flip_end, 0x1100u);
     EXPECT_EQ(f.flip_mask, 0x40);
 
-    for (const char* bad : {"bogus", "write=0", "write=x", "read=", "flip=1@5-3", "flip=1@0-10/0",
-                            "flip=1@0-10/0x100", "flip=1", "write=99999999999", "busy=1"}) {
+    for (const char* bad :
+         {"bogus", "write=0", "write=x", "read=", "flip=1@5-3", "flip=1@0-10/0",
+          "flip=1@0-10/0x100", "flip=1", "write=99999999999", "busy=1", "slow=0", "slow=2/0"}) {
         EXPECT_FALSE(vboard::parse_faults(bad, f, error)) << bad;
         EXPECT_TRUE(f.no_device) << "a refused list changes nothing: " << bad;
     }
@@ -213,16 +217,18 @@ std::string describe(const std::vector<vboard::Options>& boards) {
         out += o.path + " " + o.serial + (o.part == &vboard::other_part() ? " other" : "") +
                (o.faults.write_protected ? " wp" : "") + (o.faults.no_chip ? " nochip" : "") +
                (o.virtual_time ? " vt" : "") + (o.master_clock_60mhz ? "" : " 12mhz") + " " +
-               std::to_string(o.usb_turnaround_us) + "/" + std::to_string(o.latency_ms);
+               std::to_string(o.usb_turnaround_us) + "/" + std::to_string(o.latency_ms) +
+               (o.socket.empty() ? "" : " " + o.socket);
     }
     return out;
 }
 
 TEST(BoardEnvironment, ReadsTheVariables) {
-    const char* all[] = {
-        "FTD2XX_VIRTUAL_BOARD",  "FTD2XX_VIRTUAL_BOARDS",     "FTD2XX_VIRTUAL_TIME",
-        "FTD2XX_VIRTUAL_PART",   "FTD2XX_VIRTUAL_FAULTS",     "FTD2XX_VIRTUAL_BRIDGE",
-        "FTD2XX_VIRTUAL_USB_US", "FTD2XX_VIRTUAL_LATENCY_MS", "FTD2XX_VIRTUAL_STATS"};
+    const char* all[] = {"FTD2XX_VIRTUAL_BOARD",  "FTD2XX_VIRTUAL_BOARDS",
+                         "FTD2XX_VIRTUAL_TIME",   "FTD2XX_VIRTUAL_PART",
+                         "FTD2XX_VIRTUAL_FAULTS", "FTD2XX_VIRTUAL_BRIDGE",
+                         "FTD2XX_VIRTUAL_USB_US", "FTD2XX_VIRTUAL_LATENCY_MS",
+                         "FTD2XX_VIRTUAL_STATS",  "FTD2XX_VIRTUAL_SOCKET"};
     const std::vector<EnvironmentCase> cases = {
         {{}, "-"},
         {{{"FTD2XX_VIRTUAL_BOARD", "/x"},
@@ -241,6 +247,11 @@ TEST(BoardEnvironment, ReadsTheVariables) {
          "/a VB0001 other wp 1000/2;/b VB0002 other wp 1000/2"},
         {{{"FTD2XX_VIRTUAL_BOARDS", "/a:/b"}, {"FTD2XX_VIRTUAL_PART", ";other"}},
          "/a VB0001 125/16;/b VB0002 other 125/16"},
+        {{{"FTD2XX_VIRTUAL_BOARDS", "/a:/b"}, {"FTD2XX_VIRTUAL_SOCKET", "/s-%s"}},
+         "/a VB0001 125/16 /s-VB0001;/b VB0002 125/16 /s-VB0002"},
+        {{{"FTD2XX_VIRTUAL_BOARDS", "/a:/b"}, {"FTD2XX_VIRTUAL_SOCKET", ";/s"}},
+         "/a VB0001 125/16;/b VB0002 125/16 /s"},
+        {{{"FTD2XX_VIRTUAL_BOARDS", "/a:/b"}, {"FTD2XX_VIRTUAL_SOCKET", "/s"}}, ""},
         {{{"FTD2XX_VIRTUAL_BOARDS", "/a:/b"}, {"FTD2XX_VIRTUAL_FAULTS", "wp;wp;wp"}}, ""},
         {{{"FTD2XX_VIRTUAL_BOARD", "/x"}, {"FTD2XX_VIRTUAL_FAULTS", "wp;wp"}}, ""},
         {{{"FTD2XX_VIRTUAL_BOARD", "/x"}, {"FTD2XX_VIRTUAL_BOARDS", "/a"}}, ""},

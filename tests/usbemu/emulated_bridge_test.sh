@@ -29,8 +29,10 @@ road() {
   [ ! -f seed.bin ] || cp seed.bin "$name/board.bin"
   [ ! -f line.ini ] || cp line.ini "$name/"
   if [ "$name" = usb ]; then
+    # Real time is the model's: a 1 ms latency timer keeps the exact mode's
+    # short reads from waiting 16 ms each.
     (cd usb && EMULATED_BRIDGE_BIN=$bin EMULATED_BRIDGE_BOARD=$PWD/board.bin \
-      EMULATED_BRIDGE_FAULTS=$usb_faults "$bridge" plexmoor-cli "$@")
+      EMULATED_BRIDGE_FAULTS=$usb_faults FTD2XX_VIRTUAL_LATENCY_MS=1 "$bridge" plexmoor-cli "$@")
   else
     (cd vb && FTD2XX_VIRTUAL_BOARD=$PWD/board.bin FTD2XX_VIRTUAL_TIME=1 \
       FTD2XX_VIRTUAL_FAULTS=$board_faults "$bin/plexmoor-cli" "$@")
@@ -92,6 +94,20 @@ unplug)
   last=$(EMULATED_BRIDGE_BIN=$bin EMULATED_BRIDGE_BOARD=$PWD/b.bin EMULATED_BRIDGE_FAULTS=unplug=30 \
     "$bridge" sh -c 'plexmoor-cli program small.b --no-record; plexmoor-cli read --out x.ini --no-record' 2>&1 | tail -1)
   [ "$last" = "Open usb device error" ] || fail "$case: the bridge was still there: $last" ;;
+socket)
+  # A board put on and taken off the bridge through its socket, named by
+  # the bridge's serial number: no chip, the chip, a chip that does not answer.
+  probe() {
+    FTD2XX_VIRTUAL_SOCKET=$PWD/socket-%s EMULATED_BRIDGE_BIN=$bin EMULATED_BRIDGE_BOARD=$PWD/unused.bin \
+      "$bridge" plexmoor-cli list --probe | sed 's/^EB000001 *Dual RS232-HS *//'
+  }
+  for content in "" "board.bin" "board.bin\nfaults=nochip"; do
+    printf "$content" >socket-EB000001
+    want="C2 20 15 MX25L16-class 2048 KiB"
+    [ "$content" = "board.bin" ] || want=none
+    [ "$(probe)" = "$want" ] || fail "$case ($content): $(probe)"
+  done
+  [ ! -e unused.bin ] || fail "$case: the board the socket replaces was made" ;;
 *) fail "no case $case" ;;
 esac
 [ $failures -eq 0 ] && echo "1 passed, 0 failed" || echo "0 passed, 1 failed"
