@@ -11,6 +11,9 @@ inline constexpr const char* kCannotWrite = "The production record cannot be wri
 inline constexpr const char* kNoSerialLeft =
     "The production record holds serial %s already: no serial is left for today";
 inline constexpr const char* kRowClosed = "Row %lld of the production record is closed already";
+inline constexpr const char* kNoPostgresHere =
+    "this build has no PostgreSQL store (the Windows builds keep the record in SQLite): give "
+    "each station a record file of its own, sqlite:PATH on a local disk, and merge them later";
 inline constexpr const char* kUnknownScheme =
     "Unknown production record %s: give a path, sqlite:PATH or postgresql://...";
 
