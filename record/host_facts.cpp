@@ -1,50 +1,47 @@
 // What a row says of the station and the image: time, host name, digest.
 #include "record.h"
 
-#include <nettle/sha2.h>
+#include "os.h"
+#include "sha256.h"
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
-
 namespace plexmoor::record {
 
+// From the calendar of <chrono>: the same on every system, without the C
+// library's gmtime_r, which Windows spells otherwise.
 std::string Timestamp() {
     using namespace std::chrono;
-    const auto now = system_clock::now();
-    const std::time_t seconds = system_clock::to_time_t(now);
-    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
+    const auto now = floor<milliseconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date{day};
+    const hh_mm_ss time{now - day};
     char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
-                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
-                  static_cast<int>(ms));
+    std::snprintf(
+        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+        static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()));
     return text;
 }
 
 std::string HostName() {
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0) return "unknown";
-    return name;
+    const std::string name = os::host_name();
+    return name.empty() ? "unknown" : name;
 }
 
 int64_t ProcessId() {
-    return static_cast<int64_t>(getpid());
+    return static_cast<int64_t>(os::process_id());
 }
 
 namespace {
 
-std::string Hex(const sha256_ctx& finished) {
-    sha256_ctx ctx = finished;
-    uint8_t digest[SHA256_DIGEST_SIZE];
-    sha256_digest(&ctx, sizeof digest, digest);
+std::string Hex(const std::array<std::uint8_t, 32>& digest) {
     std::string hex;
-    for (uint8_t b : digest) {
+    for (std::uint8_t b : digest) {
         char two[3];
         std::snprintf(two, sizeof two, "%02x", b);
         hex += two;
@@ -54,11 +51,14 @@ std::string Hex(const sha256_ctx& finished) {
 
 } // namespace
 
-std::string Sha256(std::string_view bytes) {
-    sha256_ctx ctx;
-    sha256_init(&ctx);
-    sha256_update(&ctx, bytes.size(), reinterpret_cast<const uint8_t*>(bytes.data()));
-    return Hex(ctx);
+std::string BytesSha256(std::string_view bytes) {
+    try {
+        Sha256 sha;
+        sha.update(bytes.data(), bytes.size());
+        return Hex(sha.finish());
+    } catch (const Error&) {
+        return {};
+    }
 }
 
 std::string FileSha256(const std::string& path) {
@@ -67,16 +67,20 @@ std::string FileSha256(const std::string& path) {
     if (!std::filesystem::is_regular_file(path, ec)) return {};
     std::ifstream in(path, std::ios::binary);
     if (!in) return {};
-    sha256_ctx ctx;
-    sha256_init(&ctx);
-    char block[65536];
-    while (in) {
-        in.read(block, sizeof block);
-        sha256_update(&ctx, static_cast<size_t>(in.gcount()),
-                      reinterpret_cast<const uint8_t*>(block));
+    std::array<std::uint8_t, 32> digest{};
+    try {
+        Sha256 sha;
+        char block[65536];
+        while (in) {
+            in.read(block, sizeof block);
+            sha.update(block, static_cast<std::size_t>(in.gcount()));
+        }
+        if (in.bad()) return {};
+        digest = sha.finish();
+    } catch (const Error&) {
+        return {};
     }
-    if (in.bad()) return {};
-    return Hex(ctx);
+    return Hex(digest);
 }
 
 } // namespace plexmoor::record

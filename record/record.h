@@ -158,7 +158,7 @@ int64_t ProcessId();
 // The SHA-256 of a file in hexadecimal, or empty when it cannot be read;
 // of bytes in memory.
 std::string FileSha256(const std::string& path);
-std::string Sha256(std::string_view bytes);
+std::string BytesSha256(std::string_view bytes);
 
 // Where the record lives: the command line's --record, else the
 // environment's PLEXMOOR_RECORD, else the settings key, else the SQLite

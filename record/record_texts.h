@@ -18,6 +18,9 @@ inline constexpr const char* kWithoutRecord =
     "Working without a production record (the location none): there is no history";
 inline constexpr const char* kNoRecordHere =
     "This build has no production record; work without one (the location none)";
+inline constexpr const char* kNoPostgresHere =
+    "this build has no PostgreSQL store (the Windows builds keep the record in SQLite): give "
+    "each station a record file of its own, sqlite:PATH on a local disk, and merge them later";
 inline constexpr const char* kUnknownScheme =
     "Unknown production record %s: give a path, sqlite:PATH or postgresql://...";
 

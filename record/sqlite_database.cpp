@@ -10,6 +10,11 @@
 #include <chrono>
 #include <thread>
 
+#ifdef _WIN32
+// Exported by SQLite's Windows build, though sqlite3.h does not declare it.
+extern "C" char* sqlite3_win32_mbcs_to_utf8_v2(const char* text, int use_ansi);
+#endif
+
 namespace plexmoor::record {
 namespace {
 
@@ -25,10 +30,23 @@ std::string SqliteParameters(const std::string& sql) {
     return out;
 }
 
+// SQLite takes file names in UTF-8; a Windows program has its paths in the
+// ANSI code page, as the system's A calls take them.
+std::string FileName(const std::string& path) {
+#ifdef _WIN32
+    char* utf8 = sqlite3_win32_mbcs_to_utf8_v2(path.c_str(), 1);
+    const std::string name = utf8 ? utf8 : path;
+    sqlite3_free(utf8);
+    return name;
+#else
+    return path;
+#endif
+}
+
 class SqliteDatabase : public Database {
   public:
     explicit SqliteDatabase(const std::string& path) {
-        const int opened = sqlite3_open_v2(path.c_str(), &db_,
+        const int opened = sqlite3_open_v2(FileName(path).c_str(), &db_,
                                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         if (opened != SQLITE_OK) {
             const std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(opened);

@@ -99,7 +99,7 @@ bool ProductionRecord::begin(record::Entry e, const std::string& image_path,
         e.image = std::filesystem::path(image_path).filename().string();
         if (image_bytes) {
             e.image_size = static_cast<int64_t>(image_bytes->size());
-            e.image_sha256 = record::Sha256(*image_bytes);
+            e.image_sha256 = record::BytesSha256(*image_bytes);
         } else {
             std::error_code ec;
             const auto size = std::filesystem::file_size(image_path, ec);

@@ -1,5 +1,7 @@
 #include "win32_driver.h"
 
+#include "win32_history.h"
+
 #include <commctrl.h>
 
 #include <cstdio>
@@ -101,6 +103,31 @@ std::string TabCaptions(HWND tabs) {
     return captions;
 }
 
+// History's count and its list's rows as they are shown, when it is open.
+void PrintHistory() {
+    HWND history = FindWindowA(kHistoryWindowClass, nullptr);
+    if (!history || !IsWindowVisible(history)) return;
+    Report("history", TextOf(GetDlgItem(history, kHistoryCount)));
+    HWND list = GetDlgItem(history, kHistoryList);
+    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    const int columns = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+    const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int r = 0; r < rows; ++r) {
+        std::string cells;
+        for (int c = 0; c < columns; ++c) {
+            char text[512] = "";
+            LVITEMA item{};
+            item.iSubItem = c;
+            item.pszText = text;
+            item.cchTextMax = sizeof text;
+            SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(r),
+                         reinterpret_cast<LPARAM>(&item));
+            cells += (c ? "|" : "") + std::string(text);
+        }
+        Report("row", cells);
+    }
+}
+
 void Step(Win32Window& window, const std::string& step) {
     std::istringstream in(step);
     std::string verb, key;
@@ -119,6 +146,7 @@ void Step(Win32Window& window, const std::string& step) {
     } else if (verb == "print") {
         Report("caption", TextOf(window.handle()));
         Report("tabs", TabCaptions(window.tabControl()));
+        PrintHistory();
     } else if (verb == "close") {
         PostMessageA(window.handle(), WM_CLOSE, 0, 0);
     } else if (!verb.empty()) {

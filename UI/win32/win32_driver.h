@@ -6,9 +6,11 @@
 // PLEXMOOR_DRIVE holds the steps, separated by ";":
 //   text KEY VALUE   sets a text box's text         click KEY   clicks a button
 //   tab N            shows tab N (from 0)           shot FILE   saves the window as a BMP
-//   print            writes the caption and the tab captions to standard output
+//   print            writes the caption and the tab captions to standard output,
+//                    and with History open its count and the rows it lists
 //   close            closes the window as a user does
 // Each line it writes starts with what it reports: "caption: ", "tabs: ",
+// "history: ", "row: " (the cells of a listed row, "|" between them),
 // "box: " or "error: " (a step it could not take; the run goes on).
 #pragma once
 

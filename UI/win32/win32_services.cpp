@@ -2,16 +2,22 @@
 
 #include "binding_support.h"
 #include "texts.h"
+#include "win32_history.h"
 
 #include <commdlg.h>
 
 namespace plexmoor {
 
 void DispatchWindowMessage(HWND window, MSG& message) {
+    HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+    if (IsHistoryWindow(root)) window = root;
     if (window && IsDialogMessageA(window, &message)) return;
     TranslateMessage(&message);
     DispatchMessageA(&message);
 }
+
+Win32Services::Win32Services() = default;
+Win32Services::~Win32Services() = default;
 
 Answer Win32Services::messageBox(const std::string& text, Buttons buttons) {
     const std::string title(text::kAppTitle);
@@ -78,6 +84,11 @@ Date Win32Services::today() {
 
 void Win32Services::requestClose() {
     if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
+}
+
+void Win32Services::showHistory(const std::vector<record::Entry>& rows) {
+    if (!history_) history_ = std::make_unique<Win32History>(*this, window_);
+    history_->show(rows);
 }
 
 } // namespace plexmoor

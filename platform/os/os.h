@@ -23,6 +23,8 @@ std::string module_path(const void* address);
 // The running program's own path; empty when the system cannot tell.
 std::string program_path();
 int process_id();
+// This computer's name on the network; empty when the system cannot tell.
+std::string host_name();
 
 // Flags every open() of a byte file adds: not inherited by the programs
 // it starts, and on Windows binary (no CR LF translation).
@@ -81,10 +83,11 @@ bool lock_exclusive(std::intptr_t handle);
 void close_for_lock(std::intptr_t handle);
 
 // Calls handler for Ctrl+C, a closed terminal or a request to end (SIGINT,
-// SIGHUP and SIGTERM; the console's Ctrl+C, Ctrl+Break and close). The
-// handler runs on a signal or on a thread of the system's: it may only set
-// atomic flags. Output to a closed pipe then fails instead of ending the
-// program (SIGPIPE is ignored).
+// SIGHUP and SIGTERM; the console's Ctrl+C, Ctrl+Break and close, and for a
+// program that start_child started its stop event, process.h). The handler
+// runs on a signal or on a thread of the system's: it may only set atomic
+// flags. Output to a closed pipe then fails instead of ending the program
+// (SIGPIPE is ignored).
 void on_interrupt(void (*handler)());
 bool is_terminal(std::FILE* stream);
 

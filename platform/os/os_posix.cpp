@@ -67,6 +67,12 @@ int process_id() {
     return static_cast<int>(::getpid());
 }
 
+std::string host_name() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}
+
 bool replace_file(const std::string& from, const std::string& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0) return false;
     sync_folder_of(to);

@@ -1,4 +1,5 @@
 #include "os.h"
+#include "stop_event_windows.h"
 
 #include <windows.h>
 
@@ -52,6 +53,10 @@ BOOL WINAPI on_console_event(DWORD event) {
     return TRUE;
 }
 
+void CALLBACK on_stop_event(void*, BOOLEAN) {
+    if (interrupt_handler) interrupt_handler();
+}
+
 } // namespace
 
 const int kByteFileFlags = _O_BINARY | _O_NOINHERIT;
@@ -85,6 +90,15 @@ std::string program_path() {
 
 int process_id() {
     return static_cast<int>(GetCurrentProcessId());
+}
+
+// The NetBIOS name, as the network shows the computer (gethostname would
+// need Winsock started first).
+std::string host_name() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = sizeof name;
+    if (!GetComputerNameA(name, &size)) return {};
+    return std::string(name, size);
 }
 
 bool replace_file(const std::string& from, const std::string& to) {
@@ -194,6 +208,14 @@ void close_for_lock(std::intptr_t handle) {
 void on_interrupt(void (*handler)()) {
     interrupt_handler = handler;
     SetConsoleCtrlHandler(on_console_event, TRUE);
+    // A program that start_child started has its parent's stop event,
+    // watched on a thread of the system's pool as the console's events are.
+    static HANDLE stop =
+        OpenEventA(SYNCHRONIZE, FALSE, stop_event_name(GetCurrentProcessId()).c_str());
+    static HANDLE watch = nullptr;
+    if (stop && !watch)
+        RegisterWaitForSingleObject(&watch, stop, on_stop_event, nullptr, INFINITE,
+                                    WT_EXECUTEONLYONCE);
 }
 
 bool is_terminal(std::FILE* stream) {

@@ -49,7 +49,7 @@ void read_children(std::vector<Child>& children, int timeout_ms) {
     std::vector<Child*> owners;
     for (Child& child : children) {
         if (!child.open) continue;
-        polled.push_back({child.output, POLLIN, 0});
+        polled.push_back({static_cast<int>(child.output), POLLIN, 0});
         owners.push_back(&child);
     }
     if (polled.empty()) return;
@@ -61,7 +61,7 @@ void read_children(std::vector<Child>& children, int timeout_ms) {
         if (n > 0) {
             owners[i]->unread.append(buffer, static_cast<std::size_t>(n));
         } else if (n == 0 || errno != EINTR) {
-            ::close(owners[i]->output);
+            ::close(static_cast<int>(owners[i]->output));
             owners[i]->output = -1;
             owners[i]->open = false;
         }
@@ -73,7 +73,7 @@ void stop_child(const Child& child) {
 }
 
 int wait_child(Child& child) {
-    if (child.output >= 0) ::close(child.output);
+    if (child.output >= 0) ::close(static_cast<int>(child.output));
     child.output = -1;
     child.open = false;
     int raw = 0;

@@ -1,12 +1,10 @@
 // Several bridges as a production line attaches them: plexmoor-cli run as a
-// process, four virtual bridges from the environment, the demo image.
-#include "program_folder.h"
+// process, four virtual bridges from the environment, the demo image. The
+// Windows build runs the same cases under Wine.
+#include "program_runs.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -28,9 +26,8 @@ std::string ReadBytes(const fs::path& path, std::size_t count = std::string::npo
 class GangTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string templ = (fs::temp_directory_path() / "plexmoor-gang-XXXXXX").string();
-        ASSERT_NE(mkdtemp(templ.data()), nullptr);
-        dir_ = templ;
+        dir_ = os::make_temp_folder("plexmoor-gang-");
+        ASSERT_FALSE(dir_.empty());
         ASSERT_EQ(run("demo.b", "plexmoor-demo-image"), 0);
         image_ = ReadBytes(dir_ / "demo.b");
         ASSERT_FALSE(image_.empty());
@@ -40,18 +37,28 @@ class GangTest : public ::testing::Test {
     fs::path board(int n) const { return dir_ / ("board" + std::to_string(n) + ".bin"); }
     bool holdsImage(int n) const { return ReadBytes(board(n), image_.size()) == image_; }
 
-    // A program of the build in the test's folder with four virtual bridges,
-    // the fourth without a chip; its output in out.txt.
+    // A program of the build in the test's folder with four virtual
+    // bridges, the fourth without a chip.
+    ProgramRun prepared(const std::string& args, const std::string& program = "plexmoor-cli",
+                        const char* virtual_time = "1") const {
+        std::string boards;
+        for (int n = 1; n <= 4; ++n)
+            boards += (n > 1 ? std::string(1, kPathListSeparator) : "") + board(n).string();
+        return {Words(program + " " + args),
+                {{"FTD2XX_VIRTUAL_BOARDS", boards},
+                 {"FTD2XX_VIRTUAL_FAULTS", ";;;nochip"},
+                 {"FTD2XX_VIRTUAL_TIME", virtual_time},
+                 {"PLEXMOOR_RECORD", "record.db"},
+                 {"ZINTRA_RECOVERY_DIR", "."},
+                 {"XDG_STATE_HOME", "state"}}};
+    }
+    // Its status; its output in out_.
     int run(const std::string& args, const std::string& program = "plexmoor-cli") {
-        const std::string line =
-            "cd '" + dir_.string() + "' && FTD2XX_VIRTUAL_BOARDS=" + board(1).string() + ":" +
-            board(2).string() + ":" + board(3).string() + ":" + board(4).string() +
-            " FTD2XX_VIRTUAL_FAULTS=';;;nochip' FTD2XX_VIRTUAL_TIME=1 PLEXMOOR_RECORD=record.db "
-            "ZINTRA_RECOVERY_DIR=. XDG_STATE_HOME=state '" +
-            (ProductFolder() / program).string() + "' " + args + " >out.txt 2>&1";
-        const int raw = std::system(line.c_str());
-        out_ = ReadBytes(dir_ / "out.txt");
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        std::vector<ProgramRun> runs{prepared(args, program)};
+        StartRuns(dir_, runs);
+        FinishRuns(runs);
+        out_ = runs[0].out;
+        return runs[0].status;
     }
 
     fs::path dir_;
@@ -93,6 +100,27 @@ TEST_F(GangTest, OneBridgeChosenBySerialAndTheListOfBridges) {
         EXPECT_NE(out_.find(line), std::string::npos) << line << "\n" << out_;
     EXPECT_NE(out_.find("C2 20 15"), std::string::npos) << out_;
     EXPECT_NE(out_.rfind("none\n"), std::string::npos) << out_;
+}
+
+// A stop asked of the parent (SIGTERM, or on Windows its stop event) is
+// passed to every worker, and each stops at its next page: in real time,
+// once the first board has begun to program.
+TEST_F(GangTest, AStopOfTheParentStopsEveryWorker) {
+    std::ofstream(dir_ / "big.b", std::ios::binary) << std::string(0x40000, 'G');
+    std::vector<ProgramRun> runs{
+        prepared("program --all big.b --fast --no-record", "plexmoor-cli", "0")};
+    StartRuns(dir_, runs);
+    std::vector<os::Child> parent{std::move(runs[0].child)};
+    while (parent[0].open && parent[0].unread.find("program 0%") == std::string::npos)
+        os::read_children(parent, 1000);
+    os::stop_child(parent[0]);
+    while (parent[0].open)
+        os::read_children(parent, 1000);
+    const std::string out = parent[0].unread;
+    EXPECT_EQ(os::wait_child(parent[0]), 1) << out;
+    EXPECT_NE(out.find("0 of 4 boards done"), std::string::npos) << out;
+    for (const char* stopped : {"VB0001: stopped", "VB0002: stopped", "VB0003: stopped"})
+        EXPECT_NE(out.find(stopped), std::string::npos) << stopped << "\n" << out;
 }
 
 } // namespace

@@ -4,7 +4,8 @@
 # driven from inside through its own controls (PLEXMOOR_DRIVE), the virtual
 # board chosen by the environment. It starts with the start caption and the
 # four tabs and writes its settings file at close; Init and Flash program
-# the demo image into the board. With a folder as last argument, it also
+# the demo image into the board, with a row in the record the Record box
+# names, which History lists. With a folder as last argument, it also
 # saves the four tabs as PNG files there.
 #   window_road_test.sh WINE-RUN WINE64 PREFIX BIN [SHOTS]
 # Exits with 77 (skipped) where no X display can be had.
@@ -21,7 +22,10 @@ bin=$4
 run="$1 $2 $prefix $bin"
 shots=${5:-}
 work=$(mktemp -d "${TMPDIR:-/tmp}/plexmoor-window-XXXXXX")
-trap 'WINEPREFIX="$prefix" "$(dirname "$2")/wineserver" -w; rm -rf "$work"' EXIT
+# Its processes ended with the test rather than waited for: a prefix whose
+# server starts again after a window ran there starts rpcss.exe, which keeps
+# that server up for good.
+trap 'WINEPREFIX="$prefix" "$(dirname "$2")/wineserver" -k; rm -rf "$work"' EXIT
 windows() { printf 'Z:%s' "$1" | tr / '\\'; }
 fail() { echo "FAILED: $*" >&2; exit 1; }
 mkdir "$work/program"
@@ -39,11 +43,14 @@ echo "$out" | grep -qxF "tabs: Flash|Setting|MIB|Design" || fail "tabs: $out"
 
 export FTD2XX_VIRTUAL_BOARD="$(windows "$work/board.bin")" FTD2XX_VIRTUAL_TIME=1
 $run "$bin/plexmoor-demo-image.exe" "$(windows "$work/demo.b")" >/dev/null
-out=$(plexmoor "text txtPath $(windows "$work/demo.b");click Command2;click Command3;print;click Command2;close")
+out=$(plexmoor "text txtRecord $(windows "$work/record.db");text txtPath $(windows "$work/demo.b");click Command2;click Command3;print;click Command2;click btnHistory;print;close")
 echo "$out" | grep -qxF "caption: 0: Msg = Flash Complete, Solvanti Plexmoor ( Ver: 1.17 )" ||
     fail "flash: $out"
 size=$(stat -c %s "$work/demo.b")
 cmp -n "$size" "$work/demo.b" "$work/board.bin" || fail "flash: the board does not hold the image"
+echo "$out" | grep -qxF "history: 1 / 1 of the latest rows shown" || fail "history: $out"
+echo "$out" | grep -q "^row: 1|.*|C2 20 15|flash||done|0: Msg = Flash Complete" ||
+    fail "history: no row of the flash: $out"
 
 if [ -n "$shots" ]; then
     steps="print" n=0
