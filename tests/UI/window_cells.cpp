@@ -74,6 +74,8 @@ class WindowFlash : public WindowCell<Programming> {
         testing_support::write_file(image, program_file());
         form_->control(plexmoor::C::txtPath).setText(image);
         form_->control(plexmoor::C::txtAddr).setText(std::to_string(kProgramStart));
+        // With the backup first, as a careful engineer runs it.
+        form_->control(plexmoor::C::chkBackup).setValue(1);
         form_->controls().userClick(form_->control(plexmoor::C::Command2));
     }
     int32_t run() override {
