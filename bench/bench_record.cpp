@@ -79,7 +79,7 @@ void Fill(Database& db, int rows) {
 void Bench(const std::string& url, const std::string& image) {
     std::printf("%s\n", url.c_str());
     {
-        auto db = OpenDatabase(url);
+        auto db = OpenDatabase(url, true);
         db->query("DROP TABLE IF EXISTS operations");
         db->query("DROP TABLE IF EXISTS record_schema");
     }

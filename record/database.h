@@ -30,13 +30,18 @@ class Database {
     // Whether a failed statement looks like a lost connection that a new
     // one may cure; the store then tries to connect again.
     virtual bool reconnect() { return false; }
+    // Throws Error when the store is no longer the one opened: a record
+    // file deleted or replaced under a run would take rows into nothing.
+    virtual void stillThere() {}
 };
 
 // A path or "sqlite:PATH" opens SQLite, "postgresql://..." or
-// "postgres://..." PostgreSQL. Throws Error with the reason.
-std::unique_ptr<Database> OpenDatabase(const std::string& url);
+// "postgres://..." PostgreSQL. A file that does not exist is made only
+// where create is true. Throws Error with the reason: an empty name, one
+// SQLite would keep in memory, another scheme.
+std::unique_ptr<Database> OpenDatabase(const std::string& url, bool create);
 
-std::unique_ptr<Database> OpenSqlite(const std::string& path);
+std::unique_ptr<Database> OpenSqlite(const std::string& path, bool create);
 std::unique_ptr<Database> OpenPostgres(const std::string& uri);
 
 // Statements keep the row of their transaction until it is over.

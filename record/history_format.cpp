@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 namespace plexmoor::record {
 namespace {
@@ -10,12 +11,32 @@ std::string Opt(const std::optional<int64_t>& n) {
     return n ? std::to_string(*n) : std::string();
 }
 
+// A cell a spreadsheet would take for a formula (a station, an image name
+// or a serial made to begin with =, +, - or @) is kept as text: quoted, with
+// an apostrophe before it, as spreadsheets expect.
 std::string CsvField(const std::string& s) {
-    if (s.find_first_of(",\"\n\r") == std::string::npos) return s;
-    std::string out = "\"";
+    const bool formula = !s.empty() && std::string_view("=+-@\t\r").find(s[0]) != std::string::npos;
+    if (!formula && s.find_first_of(",\"\n\r") == std::string::npos) return s;
+    std::string out = formula ? "\"'" : "\"";
     for (char c : s)
         out += c == '"' ? std::string("\"\"") : std::string(1, c);
     return out + "\"";
+}
+
+// A cell of the terminal's table: a control character (an escape sequence
+// a name was made of) is shown, not sent to the terminal.
+std::string TableCell(const std::string& s) {
+    std::string out;
+    for (unsigned char c : s) {
+        if (c < 0x20 || c == 0x7F) {
+            char shown[8];
+            std::snprintf(shown, sizeof shown, "\\x%02X", c);
+            out += shown;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }
 
 std::string JsonString(const std::string& s) {
@@ -49,7 +70,7 @@ const std::vector<Column>& Columns() {
         {"started", true, [](const Entry& e) { return e.started; }},
         {"ended", false, [](const Entry& e) { return e.ended; }},
         {"station", true, [](const Entry& e) { return e.station; }},
-        {"bridge", false, [](const Entry& e) { return e.bridge; }},
+        {"bridge", true, [](const Entry& e) { return e.bridge; }},
         {"chip_id", true, [](const Entry& e) { return e.chip_id; }},
         {"chip_size", false, [](const Entry& e) { return Opt(e.chip_size); }},
         {"operation", true, [](const Entry& e) { return std::string(Name(e.operation)); }},
@@ -107,7 +128,7 @@ std::string Table(const std::vector<Entry>& rows) {
     for (const Column* c : shown) {
         std::size_t w = std::string(c->name).size();
         for (const Entry& e : rows)
-            w = std::max(w, c->text(e).size());
+            w = std::max(w, TableCell(c->text(e)).size());
         width.push_back(w);
     }
     auto line = [&](auto text) {
@@ -121,7 +142,7 @@ std::string Table(const std::vector<Entry>& rows) {
     };
     std::string out = line([](const Column& c) { return std::string(c.name); });
     for (const Entry& e : rows)
-        out += line([&](const Column& c) { return c.text(e); });
+        out += line([&](const Column& c) { return TableCell(c.text(e)); });
     return out;
 }
 

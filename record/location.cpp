@@ -3,7 +3,10 @@
 #include "record.h"
 #include "record_texts.h"
 
+#include <cctype>
 #include <cstdio>
+#include <string_view>
+#include <vector>
 #include <cstdlib>
 #include <filesystem>
 
@@ -16,17 +19,41 @@ bool StartsWith(const std::string& s, const char* prefix) {
 
 } // namespace
 
-std::unique_ptr<Database> OpenDatabase(const std::string& url) {
+std::unique_ptr<Database> OpenDatabase(const std::string& url, bool create) {
     if (StartsWith(url, "postgresql://") || StartsWith(url, "postgres://"))
         return OpenPostgres(url);
-    if (StartsWith(url, "sqlite:")) return OpenSqlite(url.substr(7));
+    const std::string path = StartsWith(url, "sqlite:") ? url.substr(7) : url;
+    // A record kept in memory is gone with its process: two stations would
+    // each hand out the same serials.
+    if (path.empty() || path == ":memory:" || StartsWith(path, "file:"))
+        throw Error(Shown(text::kNotARecordFile, url));
     // Any other scheme is a mistake, not a file name to create.
-    if (url.find("://") != std::string::npos || url.empty()) {
-        char why[512];
-        std::snprintf(why, sizeof why, text::kUnknownScheme, url.c_str());
-        throw Error(why);
+    if (path.find("://") != std::string::npos) throw Error(Shown(text::kUnknownScheme, url));
+    return OpenSqlite(path, create);
+}
+
+std::string Shown(const char* format, const std::string& url) {
+    const std::string masked = WithoutPassword(url);
+    std::vector<char> why(std::string_view(format).size() + masked.size() + 1);
+    std::snprintf(why.data(), why.size(), format, masked.c_str());
+    return why.data();
+}
+
+std::string WithoutPassword(const std::string& url) {
+    const std::size_t scheme = url.find("://");
+    if (scheme == std::string::npos) return url;
+    const std::size_t at = url.find('@', scheme + 3);
+    const std::size_t colon = url.find(':', scheme + 3);
+    std::string out = url;
+    if (at != std::string::npos && colon != std::string::npos && colon < at)
+        out.replace(colon + 1, at - colon - 1, "***");
+    // Keyword parameters of a libpq URI: ...?password=...
+    const std::size_t key = out.find("password=");
+    if (key != std::string::npos) {
+        const std::size_t end = out.find('&', key);
+        out.replace(key + 9, end == std::string::npos ? std::string::npos : end - key - 9, "***");
     }
-    return OpenSqlite(url);
+    return out;
 }
 
 Location Locate(const std::optional<std::string>& option, bool no_record,
@@ -39,9 +66,14 @@ Location Locate(const std::optional<std::string>& option, bool no_record,
         chosen = env;
     else
         chosen = setting;
-    if (chosen == kNoRecord) return {};
-    if (chosen.empty()) chosen = (std::filesystem::path(settings_folder) / kDefaultFile).string();
-    return {chosen};
+    // "none" however it is written: a file named " NONE" is no record either.
+    std::string word;
+    for (char c : chosen)
+        if (c != ' ' && c != '\t') word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (word == kNoRecord) return {};
+    if (chosen.empty())
+        return {(std::filesystem::path(settings_folder) / kDefaultFile).string(), true};
+    return {chosen, false};
 }
 
 } // namespace plexmoor::record

@@ -74,8 +74,32 @@ std::string Format(const char* pattern, const std::string& a, const std::string&
     return out.data();
 }
 
+// Every text is stored as UTF-8, so the JSON of a row is valid and
+// PostgreSQL takes it: a byte that is no part of a UTF-8 character (a
+// Windows-1252 name, a garbled read) is kept as \xNN.
+std::string Utf8(const std::string& s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        bool whole = n > 0 && i + n <= s.size() && !(n == 2 && c < 0xC2);
+        for (std::size_t k = 1; whole && k < n; ++k)
+            whole = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+        if (whole) {
+            out.append(s, i, n);
+            i += n;
+            continue;
+        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+        out += escaped;
+        ++i;
+    }
+    return out;
+}
+
 Value Text(const std::string& s) {
-    return s.empty() ? Value() : Value(s);
+    return s.empty() ? Value() : Value(Utf8(s));
 }
 Value Number(std::optional<int64_t> n) {
     return n ? Value(std::to_string(*n)) : Value();
@@ -165,11 +189,14 @@ std::string SerialText(const std::string& day, int counter) {
     return "QV" + day + digits;
 }
 
-std::unique_ptr<Record> Record::Open(const std::string& url) {
+std::unique_ptr<Record> Record::Open(const std::string& url, bool create) {
     try {
-        return std::make_unique<Record>(OpenDatabase(url));
+        auto record = std::make_unique<Record>(OpenDatabase(url, create));
+        // A store that holds no record yet is one only when it is to be made.
+        if (!create && record->fresh_) throw Error(text::kNoRecordYet);
+        return record;
     } catch (const Error& e) {
-        throw Error(Format(text::kCannotOpen, url, e.what()));
+        throw Error(Format(text::kCannotOpen, WithoutPassword(url), e.what()));
     }
 }
 
@@ -199,6 +226,7 @@ void Record::migrate() {
     }
     refuseNewer(found);
     if (found == SchemaVersion()) return;
+    fresh_ = found == 0;
     Transaction t(*db_);
     db_->query("CREATE TABLE IF NOT EXISTS record_schema (version INTEGER NOT NULL)");
     found = version();
@@ -222,6 +250,7 @@ void Record::migrate() {
 }
 
 int64_t Record::begin(const Entry& entry) {
+    db_->stillThere();
     return Insert(*db_, entry, {}, {});
 }
 
@@ -233,6 +262,7 @@ void Record::finish(int64_t id, const Closing& c) {
         "UPDATE operations SET ended = $2, result = $3, message = $4, serial = COALESCE(serial, "
         "$5), chip_id = COALESCE(chip_id, $6), chip_size = COALESCE(chip_size, $7), board_serial "
         "= $8 WHERE id = $1 AND result = 'started' RETURNING id";
+    db_->stillThere();
     std::vector<Row> rows;
     // The board's outcome is worth a second try on a new connection.
     try {
@@ -256,6 +286,7 @@ int Record::nextCounter(const std::string& day, int config_counter) {
 }
 
 Reservation Record::reserveSerial(const std::string& day, int config_counter, Entry entry) {
+    db_->stillThere();
     Transaction t(*db_);
     Reservation r;
     r.counter = nextCounter(day, config_counter);
@@ -278,9 +309,10 @@ std::optional<Entry> Record::serialOwner(const std::string& serial) {
     return EntryOf(rows[0]);
 }
 
-Reservation Record::reserveExact(const std::string& serial, const std::string& board_serial,
-                                 const std::string& today, Entry entry) {
-    Transaction t(*db_);
+// Inside a transaction: how exactly serial may be given to the board that
+// holds board_serial now, refused (SerialTaken) where another board has it.
+Record::Exact Record::exactSerial(const std::string& serial, const std::string& board_serial,
+                                  const std::string& today) {
     const std::optional<Entry> owner = serialOwner(serial);
     if (owner && board_serial != serial) {
         const int next = nextCounter(today, 0);
@@ -292,11 +324,8 @@ Reservation Record::reserveExact(const std::string& serial, const std::string& b
                       static_cast<long long>(owner->id), free.c_str());
         throw SerialTaken(why, *owner, free);
     }
-    Reservation r;
-    r.serial = serial;
-    entry.serial = serial;
-    entry.mode = owner ? "rework" : "new";
-    Value day, counter;
+    Exact e;
+    e.mode = owner ? "rework" : "new";
     // QV, YYMMDD, three digits: the counter of that day, unless a row has it.
     const bool formed = serial.size() == 11 && serial.compare(0, 2, "QV") == 0 &&
                         serial.find_first_not_of("0123456789", 2) == std::string::npos;
@@ -306,14 +335,68 @@ Reservation Record::reserveExact(const std::string& serial, const std::string& b
         const auto held = db_->query(
             "SELECT id FROM operations WHERE serial_day = $1 AND serial_counter = $2", {d, c});
         if (held.empty() && c != "0") {
-            day = d;
-            counter = c;
-            r.counter = std::stoi(c);
+            e.day = d;
+            e.counter = c;
         }
     }
-    r.id = Insert(*db_, entry, day, counter);
+    return e;
+}
+
+Reservation Record::reserveExact(const std::string& serial, const std::string& board_serial,
+                                 const std::string& today, Entry entry) {
+    db_->stillThere();
+    Transaction t(*db_);
+    const Exact e = exactSerial(serial, board_serial, today);
+    Reservation r;
+    r.serial = entry.serial = serial;
+    entry.mode = e.mode;
+    if (e.counter) r.counter = std::stoi(*e.counter);
+    r.id = Insert(*db_, entry, e.day, e.counter);
     t.commit();
     return r;
+}
+
+void Record::assignExact(int64_t id, const std::string& serial, const std::string& board_serial,
+                         const std::string& today) {
+    db_->stillThere();
+    Transaction t(*db_);
+    const Exact e = exactSerial(serial, board_serial, today);
+    db_->query("UPDATE operations SET serial = $2, serial_day = $3, serial_counter = $4, mode = $5 "
+               "WHERE id = $1",
+               {std::to_string(id), Text(serial), e.day, e.counter, Text(e.mode)});
+    t.commit();
+}
+
+Reservation Record::assignNext(int64_t id, const std::string& day, int config_counter) {
+    db_->stillThere();
+    Transaction t(*db_);
+    Reservation r;
+    r.id = id;
+    r.counter = nextCounter(day, config_counter);
+    if (r.counter > kLastCounter)
+        throw Error(Format(text::kNoSerialLeft, SerialText(day, r.counter - 1)));
+    r.serial = SerialText(day, r.counter);
+    db_->query("UPDATE operations SET serial = $2, serial_day = $3, serial_counter = $4, mode = "
+               "'new' WHERE id = $1",
+               {std::to_string(id), r.serial, day, std::to_string(r.counter)});
+    t.commit();
+    return r;
+}
+
+int Record::closeInterrupted(bool (*alive)(int64_t process)) {
+    const auto rows = db_->query(
+        "SELECT id, process FROM operations WHERE result = 'started' AND host = $1", {HostName()});
+    int closed = 0;
+    for (const Row& r : rows) {
+        const std::optional<int64_t> process = NumberOf(r[1]);
+        if (!process || *process == ProcessId() || alive(*process)) continue;
+        closed += !db_->query("UPDATE operations SET result = 'interrupted', ended = $2, message = "
+                              "COALESCE(message, $3) WHERE id = $1 AND result = 'started' "
+                              "RETURNING id",
+                              {TextOf(r[0]), Timestamp(), text::kInterruptedRow})
+                       .empty();
+    }
+    return closed;
 }
 
 std::vector<Entry> Record::history(const Filter& filter) {

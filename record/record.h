@@ -104,9 +104,10 @@ struct Reservation {
 
 class Record {
   public:
-    // Opens or creates the record at a location (see Locate) and brings its
-    // schema up to date. Throws Error, e.g. for a record a newer build wrote.
-    static std::unique_ptr<Record> Open(const std::string& url);
+    // Opens the record at a location (see Locate), made first where create
+    // is true, and brings its schema up to date. Throws Error, e.g. for a
+    // record that does not exist, one a newer build wrote, one damaged.
+    static std::unique_ptr<Record> Open(const std::string& url, bool create = true);
     explicit Record(std::unique_ptr<Database> db);
     ~Record();
 
@@ -136,13 +137,34 @@ class Record {
     Reservation reserveExact(const std::string& serial, const std::string& board_serial,
                              const std::string& today, Entry entry);
 
+    // The serial of a row begun without one (a station's board, whose image
+    // was programmed first), in one transaction: the next of the day, or
+    // exactly serial with the rules of reserveExact.
+    Reservation assignNext(int64_t id, const std::string& day, int config_counter);
+    void assignExact(int64_t id, const std::string& serial, const std::string& board_serial,
+                     const std::string& today);
+
     std::vector<Entry> history(const Filter& filter);
+
+    // Rows of this host left started by a process that is no longer there
+    // (killed, a power cut) closed as interrupted; how many.
+    int closeInterrupted(bool (*alive)(int64_t process));
+
+    // Whether this open made the record.
+    bool fresh() const { return fresh_; }
 
     Database& database() { return *db_; }
 
   private:
+    struct Exact {
+        std::string mode; // new or rework
+        std::optional<std::string> day, counter;
+    };
+    Exact exactSerial(const std::string& serial, const std::string& board_serial,
+                      const std::string& today);
     void migrate();
     std::unique_ptr<Database> db_;
+    bool fresh_ = false; // the schema was made by this open
 };
 
 // The serial text of a day and counter: "QV", YYMMDD, three digits.
@@ -165,12 +187,21 @@ std::string BytesSha256(std::string_view bytes);
 // file beside the settings file. An empty url means working without one.
 struct Location {
     std::string url;
+    // The file of the default name beside the settings: made at its first
+    // use, where any other record is made only when asked to.
+    bool default_place = false;
     bool none() const { return url.empty(); }
 };
 inline constexpr const char* kEnvironmentVariable = "PLEXMOOR_RECORD";
 inline constexpr const char* kNoRecord = "none"; // as a location: no record
 inline constexpr const char* kDefaultFile = "plexmoor-record.db";
+// Beside it: the closes of rows a record did not take, for the next start.
+inline constexpr const char* kJournalFile = "plexmoor-record-journal.txt";
 Location Locate(const std::optional<std::string>& option, bool no_record,
                 const std::string& setting, const std::string& settings_folder);
+// A record's location as messages show it: a password in it masked.
+std::string WithoutPassword(const std::string& url);
+// A text of the record's with the location (%s) in it, masked.
+std::string Shown(const char* format, const std::string& url);
 
 } // namespace plexmoor::record

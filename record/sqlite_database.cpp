@@ -2,12 +2,16 @@
 // several processes of one station (WAL, a busy timeout, and BEGIN
 // IMMEDIATE so a reservation holds the write lock from its first read).
 #include "database.h"
+#include "os.h"
 #include "record.h"
+#include "record_texts.h"
 
 #include <sqlite3.h>
 
 #include <cctype>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <thread>
 
 #ifdef _WIN32
@@ -45,15 +49,19 @@ std::string FileName(const std::string& path) {
 
 class SqliteDatabase : public Database {
   public:
-    explicit SqliteDatabase(const std::string& path) {
+    SqliteDatabase(const std::string& path, bool create) : path_(path) {
+        std::error_code ec;
+        if (!create && !std::filesystem::exists(path, ec)) throw Error(text::kNoSuchRecordFile);
         const int opened = sqlite3_open_v2(FileName(path).c_str(), &db_,
-                                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+                                           SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0),
+                                           nullptr);
         if (opened != SQLITE_OK) {
             const std::string why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(opened);
             sqlite3_close(db_);
             db_ = nullptr;
             throw Error(why);
         }
+        opened_ = Identity();
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
         // Switching a new file to WAL while other stations open it too can
         // answer "locked" at once, without waiting: asked again until the
@@ -70,6 +78,21 @@ class SqliteDatabase : public Database {
         // A committed row survives a crash of the program; WAL with NORMAL
         // can lose the last commits only to a power cut.
         query("PRAGMA synchronous = NORMAL", {});
+        // A damaged file must not hand out serials: it may have lost the
+        // rows that reserved them.
+        const auto check = query("PRAGMA quick_check", {});
+        if (check.empty() || !check[0][0] || *check[0][0] != "ok") {
+            char why[512];
+            std::snprintf(why, sizeof why, text::kDamaged,
+                          check.empty() || !check[0][0] ? "no answer" : check[0][0]->c_str());
+            throw Error(why);
+        }
+    }
+
+    // The file the record was opened from, still under its name: deleting
+    // it would leave rows going to a file no other station sees.
+    void stillThere() override {
+        if (Identity() != opened_) throw Error(text::kVanished);
     }
     ~SqliteDatabase() override { sqlite3_close(db_); }
 
@@ -107,14 +130,25 @@ class SqliteDatabase : public Database {
     std::string autoIdColumn() const override { return "INTEGER PRIMARY KEY"; }
 
   private:
-    [[noreturn]] void fail() { throw Error(sqlite3_errmsg(db_)); }
+    // What names the file now; empty when nothing does.
+    std::string Identity() const {
+        os::FileId id;
+        if (!os::file_id(path_, id)) return {};
+        return std::to_string(id.volume) + ":" + std::to_string(id.index);
+    }
+    [[noreturn]] void fail() {
+        if (sqlite3_errcode(db_) == SQLITE_BUSY) throw Error(text::kLockedTooLong);
+        throw Error(sqlite3_errmsg(db_));
+    }
+    std::string path_;
+    std::string opened_;
     sqlite3* db_ = nullptr;
 };
 
 } // namespace
 
-std::unique_ptr<Database> OpenSqlite(const std::string& path) {
-    return std::make_unique<SqliteDatabase>(path);
+std::unique_ptr<Database> OpenSqlite(const std::string& path, bool create) {
+    return std::make_unique<SqliteDatabase>(path, create);
 }
 
 } // namespace plexmoor::record

@@ -23,6 +23,9 @@ struct Cli {
     // Held from before the configuration file is read until the serial
     // saved into it (serial).
     std::optional<FileLock>& config_lock;
+    // The command line, for the workers of --all.
+    int argc;
+    const char* const* argv;
 };
 
 // "plexmoor-cli: why" on standard error; kFailure.

@@ -4,7 +4,9 @@
 #include "cli_texts.h"
 #include "os.h"
 #include "process.h"
+#include "record.h"
 #include "texts.h"
+#include "worker_pool.h"
 
 #include <algorithm>
 #include <array>
@@ -31,6 +33,16 @@ void Line(std::string_view key, const std::string& value) {
     std::printf("%s%s %s\n", std::string(report::kPrefix).c_str(), std::string(key).c_str(),
                 value.c_str());
     std::fflush(stdout);
+}
+
+std::string JsonText(const std::string& s) {
+    std::string out;
+    for (unsigned char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        if (c < 0x20) continue;
+        out += static_cast<char>(c);
+    }
+    return out;
 }
 
 double Since(Clock::time_point start) {
@@ -144,42 +156,71 @@ void Take(Board& b, const std::string& line, View& view) {
     }
 }
 
-// The lines of every worker that came in whole.
-void TakeLines(std::vector<Board>& boards, std::vector<os::Child>& children, View& view) {
-    for (std::size_t i = 0; i < boards.size(); ++i) {
-        Board& b = boards[i];
-        std::string& unread = children[i].unread;
-        std::size_t end;
-        while ((end = unread.find('\n')) != std::string::npos) {
-            Take(b, unread.substr(0, end), view);
-            unread.erase(0, end + 1);
-        }
-        if (!children[i].open && !unread.empty()) {
-            Take(b, unread, view);
-            unread.clear();
-        }
-    }
-}
+} // namespace
 
-// The worker's command line: this one with --device SERIAL --report for
-// --all. Each worker weighs the recovery copies for its own board.
 std::vector<std::string> WorkerArgs(int argc, const char* const* argv, const std::string& bridge) {
-    const std::string self = os::program_path();
-    std::vector<std::string> args{self.empty() ? std::string(argv[0]) : self};
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--all") != 0) args.emplace_back(argv[i]);
+    std::vector<std::string> args{SelfPath(argv[0])};
+    for (int i = 1; i < argc; ++i) {
+        // The record's location, a password in it perhaps, goes to the
+        // workers through the environment, never on a command line others
+        // can read.
+        if (std::strcmp(argv[i], "--record") == 0 && i + 1 < argc) {
+            os::set_environment(record::kEnvironmentVariable, argv[++i]);
+            continue;
+        }
+        if (std::strncmp(argv[i], "--record=", 9) == 0) {
+            os::set_environment(record::kEnvironmentVariable, argv[i] + 9);
+            continue;
+        }
+        if (std::strcmp(argv[i], "--all") != 0 && std::strcmp(argv[i], "--json") != 0)
+            args.emplace_back(argv[i]);
+    }
     args.insert(args.end(), {"--device", bridge, "--report"});
     return args;
 }
 
-void Finish(Board& b, os::Child& child, View& view) {
-    b.status = os::wait_child(child);
+std::optional<std::string> GangBridges(ops::Session& session, std::vector<std::string>& serials) {
+    serials.clear();
+    for (const Bridge& bridge : session.zintra().ZintraListBridges()) {
+        // A worker is told its bridge by serial: one without, or two alike,
+        // would put two workers on one bridge or one on none.
+        if (bridge.serial.empty()) return std::string(text::kBridgeWithoutSerial);
+        if (std::find(serials.begin(), serials.end(), bridge.serial) != serials.end())
+            return std::string(text::kBridgeSerialTwice) + bridge.serial;
+        serials.push_back(bridge.serial);
+    }
+    if (serials.empty()) return std::string(text::kNoBridges);
+    return std::nullopt;
+}
+
+namespace {
+
+void Finish(Board& b, int status, bool stop_sent, View& view) {
+    b.status = status;
+    b.stop_sent = stop_sent;
     b.seconds = Since(b.started);
+    // A worker ended by a signal said nothing of it.
+    if (status > 128 && b.message.empty())
+        b.message = std::string(text::kWorkerKilled) + std::to_string(status - 128);
     const bool ok = b.status == kSuccess;
     b.phase = std::string(ok            ? text::kPhaseDone
                           : b.stop_sent ? text::kPhaseStopped
                                         : text::kPhaseFailed);
     view.event(b, b.phase + (ok || b.message.empty() ? "" : ": " + b.message));
+}
+
+void SummaryJson(const std::vector<Board>& boards) {
+    std::printf("[");
+    for (std::size_t i = 0; i < boards.size(); ++i) {
+        const Board& b = boards[i];
+        std::printf("%s\n {\"bridge\": \"%s\", \"chip\": \"%s\", \"result\": \"%s\", "
+                    "\"seconds\": %.1f, \"serial\": \"%s\", \"message\": \"%s\"}",
+                    i ? "," : "", JsonText(b.bridge).c_str(), JsonText(b.chip).c_str(),
+                    b.phase.c_str(), b.seconds, JsonText(b.serial).c_str(),
+                    JsonText(b.status == kSuccess ? std::string() : b.message).c_str());
+    }
+    std::printf("\n]\n");
+    std::fflush(stdout);
 }
 
 void Summary(const std::vector<Board>& boards) {
@@ -227,48 +268,54 @@ int ListBridges(ops::Session& session, const Options& o) {
     ZintraLink& zintra = session.zintra();
     if (!zintra.available("ZintraListBridges")) return Tell(text::kNoBridgeList);
     const std::vector<Bridge> bridges = zintra.ZintraListBridges();
-    if (bridges.empty()) return Tell(text::kNoBridges);
-    for (const Bridge& bridge : bridges)
-        std::printf("%-16s %-32s %s\n", bridge.serial.c_str(), bridge.description.c_str(),
-                    o.probe ? Probe(zintra, bridge.serial).c_str() : "");
+    if (bridges.empty() && !o.json) return Tell(text::kNoBridges);
+    if (o.json) std::printf("[");
+    for (std::size_t i = 0; i < bridges.size(); ++i) {
+        const Bridge& bridge = bridges[i];
+        const std::string chip = o.probe ? Probe(zintra, bridge.serial) : std::string();
+        if (o.json)
+            std::printf("%s\n {\"serial\": \"%s\", \"description\": \"%s\"%s}", i ? "," : "",
+                        JsonText(bridge.serial).c_str(), JsonText(bridge.description).c_str(),
+                        o.probe ? (", \"chip\": \"" + JsonText(chip) + "\"").c_str() : "");
+        else
+            std::printf("%-16s %-32s %s\n", bridge.serial.c_str(), bridge.description.c_str(),
+                        chip.c_str());
+    }
+    if (o.json) std::printf("%s]\n", bridges.empty() ? "" : "\n");
     return kSuccess;
 }
 
-int RunGang(ops::Session& session, int argc, const char* const* argv, bool (*stop)()) {
-    const std::vector<Bridge> bridges = session.zintra().ZintraListBridges();
-    if (bridges.empty()) return Tell(text::kNoBridges);
+int RunGang(ops::Session& session, int argc, const char* const* argv, bool (*stop)(), bool json) {
+    std::vector<std::string> bridges;
+    if (const std::optional<std::string> why = GangBridges(session, bridges)) return Tell(*why);
     std::vector<Board> boards(bridges.size());
-    // A worker each, in the order of the boards; each keeps its pipe's lines.
-    std::vector<os::Child> children(bridges.size());
-    View view(boards, os::is_terminal(stdout));
-    for (std::size_t i = 0; i < bridges.size(); ++i) {
-        Board& b = boards[i];
-        b.bridge = bridges[i].serial;
-        std::string why;
-        if (!os::start_child(WorkerArgs(argc, argv, b.bridge), children[i], why)) {
-            b.status = kFailure;
-            b.phase = std::string(text::kPhaseFailed);
-            b.message = why;
+    for (std::size_t i = 0; i < bridges.size(); ++i)
+        boards[i].bridge = bridges[i];
+    View view(boards, !json && os::is_terminal(stdout));
+    WorkerPool pool;
+    pool.start(bridges, [&](const std::string& bridge) { return WorkerArgs(argc, argv, bridge); });
+    for (std::size_t i = 0; i < bridges.size(); ++i)
+        if (!pool.workers()[i].why_not_started.empty()) {
+            boards[i].status = kFailure;
+            boards[i].phase = std::string(text::kPhaseFailed);
+            boards[i].message = pool.workers()[i].why_not_started;
         }
+    view.draw(true);
+    while (pool.running()) {
+        pool.poll(
+            kPollMs, [&](std::size_t i, const std::string& line) { Take(boards[i], line, view); },
+            [&](std::size_t i) {
+                const WorkerPool::Worker& w = pool.workers()[i];
+                Finish(boards[i], w.status, w.stop_sent, view);
+            });
+        if (stop()) pool.stopAll();
+        view.draw(false);
     }
     view.draw(true);
-    const auto open = [](const os::Child& c) { return c.open; };
-    do {
-        os::read_children(children, kPollMs);
-        TakeLines(boards, children, view);
-        for (std::size_t i = 0; i < boards.size(); ++i) {
-            if (stop() && !boards[i].stop_sent && children[i].open) {
-                boards[i].stop_sent = true;
-                os::stop_child(children[i]);
-            }
-            // A worker that closed its output is ending: its outcome now,
-            // while the others go on.
-            if (!children[i].open && boards[i].status < 0) Finish(boards[i], children[i], view);
-        }
-        view.draw(false);
-    } while (std::any_of(children.begin(), children.end(), open));
-    view.draw(true);
-    Summary(boards);
+    if (json)
+        SummaryJson(boards);
+    else
+        Summary(boards);
     const auto done = [](const Board& b) { return b.status == kSuccess; };
     return std::all_of(boards.begin(), boards.end(), done) ? kSuccess : kFailure;
 }

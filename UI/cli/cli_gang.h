@@ -8,7 +8,9 @@
 
 #include <cstdint>
 #include <string>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 namespace plexmoor::cli {
 
@@ -19,7 +21,15 @@ int ListBridges(ops::Session& session, const Options& o);
 // --device SERIAL --report; a line per bridge while they run, a summary
 // after. stop() tells when the user asked to stop; every worker is then
 // asked to stop at its next page. Non-zero when any board failed.
-int RunGang(ops::Session& session, int argc, const char* const* argv, bool (*stop)());
+int RunGang(ops::Session& session, int argc, const char* const* argv, bool (*stop)(),
+            bool json);
+
+// The serial numbers of the attached bridges, each a worker's --device;
+// the reason when there is none, or one without a serial or two alike.
+std::optional<std::string> GangBridges(ops::Session& session, std::vector<std::string>& serials);
+// A worker's command line: this one for one bridge (--device SERIAL
+// --report), the record's location passed through the environment.
+std::vector<std::string> WorkerArgs(int argc, const char* const* argv, const std::string& bridge);
 
 // A worker's side: what it tells its parent, a line each on standard
 // output, when report mode is on (--report); nothing otherwise.

@@ -5,12 +5,14 @@
 #include "cli_gang.h"
 #include "cli_options.h"
 #include "cli_services.h"
+#include "cli_station.h"
 #include "cli_texts.h"
 #include "configuration_operations.h"
 #include "os.h"
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -51,7 +53,8 @@ int ShowHistory(Cli& cli) {
     record::Filter filter;
     filter.serial = o.serial;
     filter.board = o.board;
-    filter.since = o.since;
+    // A day here begins at local midnight; the record counts in UTC.
+    if (!o.since.empty()) filter.since = DayStartUtc(o.since);
     filter.station = o.station;
     filter.failed_only = o.failed;
     const std::optional<std::string> out =
@@ -79,10 +82,17 @@ int Run(Cli& cli) {
         return ShowHistory(cli);
     case Command::Recover:
         return Recover(cli);
+    case Command::Station:
+        return Station(cli, cli.argc, cli.argv);
     case Command::List:
         break; // answered before the other commands
     }
     return kUsage;
+}
+
+// Beside the record of the default name: what the record did not take.
+std::string RecordJournal(FlashForm& config) {
+    return (std::filesystem::path(config.recordPlace().folder) / record::kJournalFile).string();
 }
 
 bool TouchesBoard(Command command) {
@@ -111,8 +121,11 @@ int Main(int argc, char** argv) {
     const Options& o = std::get<Options>(parsed);
     CatchSignals();
     if (o.report) report::Enable();
+    // The library's debug lines, as WINCALLS_DEBUG=1 gives them.
+    if (o.verbose) os::set_environment("WINCALLS_DEBUG", "1");
 
     CliServices services;
+    services.setQuiet(o.quiet);
     // Read, numbered and saved by one station at a time.
     std::optional<FileLock> config_lock;
     if (o.command == Command::Serial && !o.all) config_lock.emplace(o.config);
@@ -122,22 +135,28 @@ int Main(int argc, char** argv) {
     if (services.messages() != 0) return kFailure;
     // Every bridge at once: the workers take the lock and the record each.
     if (o.command == Command::List) return ListBridges(session, o);
-    if (o.all) return RunGang(session, argc, argv, Interrupted);
+    if (o.all && o.command != Command::Station)
+        return RunGang(session, argc, argv, Interrupted, o.json);
 
     // A record that cannot be opened is told before the board is touched;
     // a read goes on without it.
     std::string why;
+    ProductionRecord& record = session.record();
+    record.setJournal(RecordJournal(config));
     if ((TouchesBoard(o.command) || o.command == Command::History) &&
-        !session.record().open(RecordOptions{o.record_url, o.station, o.no_record},
-                               config.recordPlace(), why)) {
+        !record.open(RecordOptions{o.record_url, o.station, o.no_record, o.record_create},
+                     config.recordPlace(), why)) {
         Fail(why);
         if (o.command != Command::Read) return kFailure;
     }
-    Cli cli{o, services, session, config, config_lock};
-    const int result = Run(cli);
+    if (const std::string note = record.takeCreatedNote(); !note.empty()) Fail(note);
+    Cli cli{o, services, session, config, config_lock, argc, argv};
+    int result = Run(cli);
     // The device is left closed for the next run; no window settings are
     // written, the window's own file stays as the window left it.
     if (session.board().isOpen()) session.board().close();
+    if (result != kUsage && interrupted) result = kInterrupted;
+    if (result == kSuccess && record.closePending()) result = kRecordUnwritten;
     return result;
 }
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <limits>
 
@@ -126,14 +127,25 @@ void AddRecord(CLI::App* command, Options& o) {
     command->add_option("--record", o.record_url, Help(text::kRecordHelp))->type_name("URL");
     command->add_option("--station", o.station, Help(text::kStationHelp))->type_name("NAME");
     command->add_flag("--no-record", o.no_record, Help(text::kNoRecordHelp));
+    command->add_flag("--record-create", o.record_create, Help(text::kRecordCreateHelp));
 }
 
 // The bridge a board command uses; with --all (program, serial) every one.
 void AddDevice(CLI::App* command, Options& o, bool every) {
-    CLI::Option* device =
-        command->add_option("--device", o.device, Help(text::kDeviceHelp))->type_name("SERIAL");
+    // An empty serial (a script's unset variable) would mean the first
+    // bridge listed: another board than the one meant.
+    CLI::Option* device = command->add_option("--device", o.device, Help(text::kDeviceHelp))
+                              ->type_name("SERIAL")
+                              ->check(CLI::Validator(
+                                  [](std::string& value) {
+                                      return value.find_first_not_of(" \t") == std::string::npos
+                                                 ? std::string(text::kEmptyDevice)
+                                                 : std::string();
+                                  },
+                                  ""));
     if (!every) return;
     command->add_flag("--all", o.all, Help(text::kAllHelp))->excludes(device);
+    command->add_flag("--json", o.json, Help(text::kEventsJsonHelp));
     command->add_flag("--report", o.report)->group("")->excludes("--all");
 }
 
@@ -147,7 +159,26 @@ bool IsDate(const std::string& text) {
     if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
     for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9})
         if (text[i] < '0' || text[i] > '9') return false;
-    return true;
+    // A day of the calendar: 2026-13-45 and 2026-02-30 are none.
+    const int year = std::stoi(text.substr(0, 4)), month = std::stoi(text.substr(5, 2)),
+              day = std::stoi(text.substr(8, 2));
+    if (month < 1 || month > 12 || day < 1) return false;
+    constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+std::string DayStartUtc(const std::string& date) {
+    std::tm local{};
+    local.tm_year = std::stoi(date.substr(0, 4)) - 1900;
+    local.tm_mon = std::stoi(date.substr(5, 2)) - 1;
+    local.tm_mday = std::stoi(date.substr(8, 2));
+    local.tm_isdst = -1;
+    const std::time_t start = std::mktime(&local);
+    const std::tm* utc = std::gmtime(&start);
+    char out[32];
+    if (!utc || std::strftime(out, sizeof out, "%Y-%m-%dT%H:%M:%S.000Z", utc) == 0) return date;
+    return out;
 }
 
 bool ParseAddress(const std::string& text, int32_t& address) {
@@ -189,6 +220,8 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
     Options o;
     CLI::App app(Wrap(std::string(text::kDescription), 78), std::string(text::kProgram));
     app.set_version_flag("--version", Version());
+    app.add_flag("-q,--quiet", o.quiet, Help(text::kQuietHelp));
+    app.add_flag("-v,--verbose", o.verbose, Help(text::kVerboseHelp))->excludes("--quiet");
     app.require_subcommand(1);
     app.get_formatter()->column_width(30);
 
@@ -280,6 +313,22 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
         AddRecord(command, o);
     CLI::App* list = AddCommand(app, "list", text::kListSummary);
     list->add_flag("--probe", o.probe, Help(text::kProbeHelp));
+    list->add_flag("--json", o.json, Help(text::kJsonHelp));
+
+    CLI::App* station = AddCommand(app, "station", text::kStationSummary);
+    AddImage(station, o);
+    AddConfig(station, o, true, text::kStationConfigHelp);
+    station->add_flag("--fast", o.fast, Help(text::kFastHelp));
+    station->add_option("--clock", o.clock_mhz, Help(text::kClockHelp))
+        ->type_name("MHZ")
+        ->check(CLI::IsMember(clocks))
+        ->needs("--fast");
+    station->add_option("--count", o.count, Help(text::kCountHelp))
+        ->type_name("N")
+        ->check(CLI::PositiveNumber);
+    station->add_flag("--new-serial", o.new_serial, Help(text::kStationNewSerialHelp));
+    AddDevice(station, o, true);
+    AddRecord(station, o);
 
     try {
         app.parse(argc, argv);
@@ -301,7 +350,7 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
     const std::pair<CLI::App*, Command> commands[] = {
         {pack, Command::Pack},       {program, Command::Program}, {serial, Command::Serial},
         {read, Command::Read},       {parse, Command::Parse},     {history, Command::History},
-        {recover, Command::Recover}, {list, Command::List},
+        {recover, Command::Recover}, {list, Command::List},       {station, Command::Station},
     };
     for (const auto& [app_command, command] : commands)
         if (app_command->parsed()) o.command = command;

@@ -12,8 +12,13 @@ namespace plexmoor::cli {
 inline constexpr int kSuccess = 0;
 inline constexpr int kFailure = 1;
 inline constexpr int kUsage = 2;
+// The board's run ended as it did, but the record did not take its row's
+// close: it waits in the journal for the next start.
+inline constexpr int kRecordUnwritten = 3;
+// Ended by Ctrl+C or a polite kill, as a shell reports SIGINT.
+inline constexpr int kInterrupted = 130;
 
-enum class Command { Pack, Program, Serial, Read, Parse, History, Recover, List };
+enum class Command { Pack, Program, Serial, Read, Parse, History, Recover, List, Station };
 
 // What the command line asked for; paths are absolute, files that are read
 // are plain files that exist, folders that are written exist.
@@ -40,10 +45,13 @@ struct Options {
     // A worker of --all: its progress as lines its parent reads.
     bool report = false;
     bool probe = false; // list: open each bridge and name its chip
+    int count = 0;      // station: end after this many boards; 0 for none
+    bool quiet = false, verbose = false; // -q: errors only; -v: the library's debug lines too
     // Where the production record is (every command).
     std::optional<std::string> record_url;
     std::string station;
     bool no_record = false;
+    bool record_create = false;
     // history's filters and format.
     std::string serial, board, since;
     bool failed = false, csv = false, json = false;
@@ -57,8 +65,10 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv);
 // octal prefix.
 bool ParseAddress(const std::string& text, int32_t& address);
 
-// Whether a --since date is YYYY-MM-DD.
+// Whether a --since date is YYYY-MM-DD, a day of the calendar.
 bool IsDate(const std::string& text);
+// The start of that day here, as the record's UTC times are written.
+std::string DayStartUtc(const std::string& date);
 
 // The text wrapped at width columns, the lines after the first joined by
 // "\n" (the help's layout indents them under the first).

@@ -19,6 +19,9 @@ class CliServices : public Services {
     // Called from the pump while a run is in progress; the front end turns
     // it into the progress it prints.
     void onPump(std::function<void()> pump) { pump_ = std::move(pump); }
+    // Errors only: progress and notes are left out.
+    void setQuiet(bool quiet) { quiet_ = quiet; }
+    bool quiet() const { return quiet_; }
     // Called before a message is printed, so it starts on a line of its own.
     void beforeMessage(std::function<void()> hook) { before_message_ = std::move(hook); }
 
@@ -47,6 +50,7 @@ class CliServices : public Services {
     int messages_ = 0;
     std::string last_message_;
     bool unanswered_ = false;
+    bool quiet_ = false;
 };
 
 } // namespace plexmoor::cli

@@ -8,9 +8,10 @@ namespace plexmoor::cli::text {
 
 inline constexpr std::string_view kProgram = "plexmoor-cli";
 inline constexpr std::string_view kDescription =
-    "The window's procedures without a window, for production lines. Exit status: 0 done, 1 a "
-    "failure the program reported, 2 bad usage. The virtual board is chosen with the same "
-    "environment variables as Plexmoor.";
+    "The window's operations without a window, for production lines. Exit status: 0 done, 1 a "
+    "failure the program reported, 2 bad usage, 3 done but the production record did not take "
+    "the row's end (kept for the next start), 130 ended by Ctrl+C. The virtual board is chosen "
+    "with the same environment variables as Plexmoor.";
 
 // Commands.
 inline constexpr std::string_view kPackSummary =
@@ -34,17 +35,35 @@ inline constexpr std::string_view kListSummary =
     "prints the attached bridges: serial number and description (with --probe also the chip "
     "that answers)";
 
+inline constexpr std::string_view kStationSummary =
+    "the station of a production line: for every bridge, waits for a board, programs IMAGE, "
+    "writes the configuration block with the record's next serial (a board the record knows "
+    "keeps its own), verifies both, records the board, shows PASS or FAIL and waits for the "
+    "board to be taken off; again, until Ctrl+C (after the boards under way) or --count";
 inline constexpr std::string_view kHistorySummary =
     "prints the production record: every board operation with its image hash, chip, serial and "
     "result (a table; --csv or --json for other tools)";
 
 // Options.
+inline constexpr std::string_view kQuietHelp = "errors only: no progress, no notes";
+inline constexpr std::string_view kVerboseHelp = "the library's debug lines on standard error too";
+inline constexpr std::string_view kEventsJsonHelp =
+    "with --all and for the station: a JSON object a line for each event, and a JSON summary";
+inline constexpr std::string_view kStationConfigHelp =
+    "the configuration file the boards get; without a record its serial is advanced and saved "
+    "back for every board";
+inline constexpr std::string_view kCountHelp = "end after N boards";
+inline constexpr std::string_view kStationNewSerialHelp =
+    "give every board the next serial, also a board put back on that holds its own";
 inline constexpr std::string_view kRecordHelp =
     "the production record: a path, sqlite:PATH or postgresql://... (default: PLEXMOOR_RECORD, "
     "the settings, or plexmoor-record.db beside the settings file)";
 inline constexpr std::string_view kStationHelp =
     "the station's name in the record (default: the host's name); for history, only its rows";
 inline constexpr std::string_view kNoRecordHelp = "work without a production record";
+inline constexpr std::string_view kRecordCreateHelp =
+    "make the record named when it does not exist yet (the default one beside the settings is "
+    "made at its first use)";
 inline constexpr std::string_view kHistorySerialHelp = "only the rows of this board serial";
 inline constexpr std::string_view kHistoryBoardHelp =
     "one board's whole life: the rows meant for this serial or that read it from the board";
@@ -136,6 +155,14 @@ inline constexpr std::string_view kNoBridgeChoice =
 inline constexpr std::string_view kBridgeNotChosen =
     "no attached bridge has this serial number (plexmoor-cli list); nothing was written: ";
 inline constexpr std::string_view kNoBridges = "no bridge is attached";
+inline constexpr std::string_view kBridgeWithoutSerial =
+    "a bridge without a serial number is attached: --all cannot tell its worker which bridge is "
+    "its own; program it alone with --device, or give it a serial number";
+inline constexpr std::string_view kBridgeSerialTwice =
+    "two attached bridges have the same serial number, so --all cannot tell them apart: ";
+inline constexpr std::string_view kWorkerKilled = "the worker was ended by signal ";
+inline constexpr std::string_view kEmptyDevice =
+    "--device names no bridge: give a serial number (plexmoor-cli list) or leave it out";
 inline constexpr std::string_view kNoBridgeList = "this Zintra cannot list the bridges";
 inline constexpr std::string_view kNotOpened = "(not opened)";
 inline constexpr std::string_view kChipUnread = "(chip not read)";

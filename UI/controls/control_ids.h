@@ -19,7 +19,7 @@
     X(FmeFWSelect) X(Label1) X(txtPath) X(btnChoose) X(FmeOrvoFlash) X(Command2) X(Command3)       \
     X(btnLoadFlash) X(btnSerial) X(btnStop) X(lblChip) X(Label5) X(txtSerial) X(btnGenerate)       \
     X(chkFast) X(cmbClock) X(chkBackup) X(btnRestore) X(pgbFlash) X(lblProgress) X(cmbBridge)     \
-    X(lblRecord) X(txtRecord) X(btnHistory)                                                        \
+    X(lblRecord) X(txtRecord) X(btnHistory) X(lblResult) X(btnStation)                             \
     /* "Setting" tab */                                                                            \
     X(fmeQuarnLite) X(lblAL) X(txtAL) X(lblALActive) X(txtALActive) X(lblList)                     \
     X(txtMIBCustomization) X(txtMIBDebug) X(txtSWCustomization) X(txtSWDebug)                      \

@@ -31,7 +31,8 @@ inline constexpr std::array kUnlockOrder = {C::Command3, C::Command2, C::btnSeri
 // What else a run locks: the other run buttons and its options, and the
 // record its row is closed in.
 inline constexpr std::array kLockedAdditions = {C::btnRestore, C::chkFast,   C::cmbClock,
-                                                C::chkBackup,  C::cmbBridge, C::txtRecord};
+                                                C::chkBackup,  C::cmbBridge, C::txtRecord,
+                                                C::btnStation};
 
 // The SPI clocks the fast mode offers under its check box, and the one a
 // new window starts with: 30 MHz needs a bridge with the 60 MHz clock, the
@@ -126,7 +127,7 @@ inline constexpr Row kRows[] = {
      .kind = Kind::Frame,
      .parent = C::SSTab,
      .tab = kTabFlash,
-     .at = {90, 1260, 9200, 3600},
+     .at = {90, 1260, 9200, 4150},
      .content = "Orvo Flash"},
     {.name = C::Command2,
      .kind = Kind::Button,
@@ -158,11 +159,11 @@ inline constexpr Row kRows[] = {
     {.name = C::cmbBridge,
      .kind = Kind::ComboBox,
      .parent = C::FmeOrvoFlash,
-     .at = {150, 920, 1500, kLine}},
+     .at = {150, 920, 3150, kLine}},
     {.name = C::lblChip,
      .kind = Kind::Label,
      .parent = C::FmeOrvoFlash,
-     .at = {1800, 960, 7050, kLabelH}},
+     .at = {3450, 960, 5400, kLabelH}},
     {.name = C::Label5,
      .kind = Kind::Label,
      .parent = C::FmeOrvoFlash,
@@ -223,6 +224,17 @@ inline constexpr Row kRows[] = {
      .parent = C::FmeOrvoFlash,
      .at = {7050, 3080, 1800, kButtonH},
      .content = "History..."},
+    // How the last operation ended, when, and what it said; and the station
+    // for a line of boards.
+    {.name = C::lblResult,
+     .kind = Kind::Label,
+     .parent = C::FmeOrvoFlash,
+     .at = {150, 3640, 6750, kLabelH}},
+    {.name = C::btnStation,
+     .kind = Kind::Button,
+     .parent = C::FmeOrvoFlash,
+     .at = {7050, 3580, 1800, kButtonH},
+     .content = "Station..."},
 
     // "Setting" tab: the two product frames share one place.
     {.name = C::fmeQuarnLite,

@@ -76,7 +76,9 @@ std::optional<std::string> ChooseSerial(Session& session, Configuration& config,
             if (*known && !session.ask(Format(text::kOverKnownSerial, held, serial)))
                 return std::nullopt;
         }
-        if (!record.reserveExact(serial, held, day, e)) return std::nullopt;
+        if (!(r.own_row ? record.reserveExact(serial, held, day, e)
+                        : record.assignExact(serial, held, day)))
+            return std::nullopt;
         return serial;
     }
     case SerialSource::Kept:
@@ -84,7 +86,9 @@ std::optional<std::string> ChooseSerial(Session& session, Configuration& config,
             const std::optional<bool> known = record.knows(held);
             if (!known) return std::nullopt;
             if (*known) {
-                if (!record.reserveExact(held, held, day, e)) return std::nullopt;
+                if (!(r.own_row ? record.reserveExact(held, held, day, e)
+                                : record.assignExact(held, held, day)))
+                    return std::nullopt;
                 config.setSerial(held);
                 return held;
             }
@@ -94,8 +98,9 @@ std::optional<std::string> ChooseSerial(Session& session, Configuration& config,
         break;
     }
     std::optional<std::string> next;
+    const int counter = TodaysCounter(config.serial(), today);
     if (record.active())
-        next = record.reserveNext(day, TodaysCounter(config.serial(), today), e);
+        next = r.own_row ? record.reserveNext(day, counter, e) : record.assignNext(day, counter);
     else if (!(next = NextSerial(config.serial(), today)))
         session.tell(text::kSerialFormat);
     if (!next) return std::nullopt;
@@ -119,22 +124,30 @@ Outcome FlashSetting(Session& session, Configuration& config, const SettingReque
     // block is written as the window's procedure writes it, nothing read first.
     std::string held;
     bool held_read = false;
-    if (record.active())
+    if (r.board_serial) {
+        held = *r.board_serial;
+        held_read = true;
+    } else if (record.active()) {
         if (const std::optional<std::string> serial = zintra.ZintraBoardSerial()) {
             held = *serial;
             held_read = true;
         }
+    }
     const std::optional<std::string> serial = ChooseSerial(session, config, r, held, held_read);
     if (!serial) return ended(Result::Refused);
     ended.out.row = record.row();
+    // The caller closes a row it began; this operation closes its own.
+    auto close = [&](bool done, const std::string& message, const std::string& read_back = {}) {
+        if (r.own_row) record.finish(ClosingOf(session, done, message, read_back));
+    };
     if (r.chosen && !r.chosen(*serial)) {
-        record.finish(ClosingOf(session, false, Format(text::kSerialUnsaved, *serial)));
+        close(false, Format(text::kSerialUnsaved, *serial));
         return ended(Result::Refused);
     }
     view.starting(Phase::Setting);
     if (!config.transfer()) {
         Outcome out = ended(Result::Refused, std::string(text::kBlockNotWritten));
-        record.finish(ClosingOf(session, false, out.reason()));
+        close(false, out.reason());
         return out;
     }
     const bool written = zintra.FlashSerial() != 0;

@@ -29,6 +29,13 @@ struct SettingRequest {
     // stops the run (the caller told why). plexmoor-cli saves it here.
     std::function<bool(const std::string& serial)> chosen;
     record::Operation what = record::Operation::FlashSetting;
+    // A row of its own in the record; false where the caller has begun the
+    // row of a larger operation (the station's board), which takes the
+    // serial and which the caller closes.
+    bool own_row = true;
+    // The serial the board held before the caller touched it (the station
+    // reads it before the image overwrites the block); read here otherwise.
+    std::optional<std::string> board_serial;
 };
 
 Outcome FlashSetting(Session& session, Configuration& config, const SettingRequest& request,

@@ -64,6 +64,19 @@ inline constexpr std::string_view kUnknownSerialReplaced =
 inline constexpr std::string_view kSerialUnsaved =
     "the serial %s could not be kept for this board; nothing was written";
 
+// What the status register says when a write did not take.
+inline constexpr std::string_view kWriteProtected =
+    " (the chip is write-protected, status %02X: its block protection or status-write-disable "
+    "bit is set)";
+
+// The station.
+inline constexpr std::string_view kSerialNotOnBoard =
+    "the configuration block was written, but the board does not read back its serial ";
+inline constexpr std::string_view kStationPassed = "image and configuration block verified, serial ";
+inline constexpr std::string_view kBridgeLost =
+    "the bridge does not open: check its USB cable and the board's power; the other bridges go "
+    "on, and this one again once it opens";
+
 // How the operations ended, for the result line and the record's row.
 inline constexpr std::string_view kBlockWritten = "configuration block written, serial %s";
 inline constexpr std::string_view kBlockNotWritten = "the configuration block was not written";

@@ -70,6 +70,15 @@ void RecordRefused(Session& session, record::Operation what, const std::string& 
     session.record().finish(closing);
 }
 
+std::string ProtectionNote(Session& session) {
+    const std::optional<int32_t> status = session.zintra().ZintraWriteProtection();
+    if (!status || *status < 0) return {};
+    char note[96];
+    std::snprintf(note, sizeof note, std::string(text::kWriteProtected).c_str(),
+                  static_cast<unsigned>(*status));
+    return note;
+}
+
 bool BoardReady(Session& session) {
     Board& board = session.board();
     // A click queued before the buttons were locked must not start a second
@@ -100,15 +109,17 @@ Outcome Flash(Session& session, const FlashRequest& r, RunView& view) {
     // The row of a file that is there is committed before anything else;
     // a missing file is told below, and no board is touched for it.
     std::error_code ec;
-    std::optional<ImageCopy> image;
-    if (std::filesystem::is_regular_file(r.image, ec)) {
+    std::optional<ImageCopy> taken;
+    const ImageCopy* image = r.copy;
+    if (!image && std::filesystem::is_regular_file(r.image, ec)) {
         std::string why;
-        image = ImageCopy::Take(r.image, why);
-        if (!image) {
+        taken = ImageCopy::Take(r.image, why);
+        if (!taken) {
             session.tell(why);
             return ended(Result::Refused, why);
         }
-        if (!record.begin(RowOf(session, r), r.image, &image->bytes()))
+        image = &*taken;
+        if (r.own_row && !record.begin(RowOf(session, r), r.image, &image->bytes()))
             return ended(Result::Refused, {});
         out.row = record.row();
     }
@@ -149,6 +160,7 @@ Outcome Flash(Session& session, const FlashRequest& r, RunView& view) {
                                "; the board holds a partial image"
                          : "stopped during the backup; nothing was written";
     ended(how, summary);
+    if (!r.own_row) return out;
     record::Closing closing;
     closing.result = how == Result::Done      ? record::Result::Done
                      : how == Result::Stopped ? record::Result::Stopped

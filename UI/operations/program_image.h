@@ -24,7 +24,17 @@ struct FlashRequest {
     // Written although the checks said no (a recovery copy onto a board
     // not its own): the row says so.
     bool forced = false;
+    // A row of its own in the record; false where the caller keeps the row
+    // of a larger operation (the station's board).
+    bool own_row = true;
+    // The image as the caller read it already (the bytes its row's digest
+    // was taken of); read here when null.
+    const class ImageCopy* copy = nullptr;
 };
+
+// What the status register says when a write did not take: " (the chip is
+// write-protected, status 9C)", or empty.
+std::string ProtectionNote(Session& session);
 
 // Whether an operation may touch the board now: no run holds it, Init has
 // opened it (else told) and a chip answered (else told).

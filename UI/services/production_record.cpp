@@ -1,16 +1,67 @@
 #include "production_record.h"
 
 #include "history_format.h"
+#include "file_replacement.h"
+#include "os.h"
 #include "record_texts.h"
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace plexmoor {
+namespace {
+
+// A close the record did not take, one line of the journal: the record's
+// location, then the row and how it ended, fields apart by tabs, a tab or a
+// line break inside one written \t, \n.
+constexpr char kJournalSeparator = '\t';
+
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\') out += "\\\\";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
+}
+
+std::string Unescaped(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char c = text[++i];
+        out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+    }
+    return out;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> out(1);
+    for (char c : line) {
+        if (c == kJournalSeparator)
+            out.emplace_back();
+        else
+            out.back() += c;
+    }
+    for (std::string& f : out)
+        f = Unescaped(f);
+    return out;
+}
+
+} // namespace
+
 struct ProductionRecord::Store {
     std::unique_ptr<record::Record> record;
     std::string url; // where the open record lives
+    bool pending = false; // a close waits in the journal
     // A row whose close the record did not take: closed again when it is
     // back, or its outcome carried into the next row's message.
     struct Unclosed {
@@ -59,8 +110,15 @@ bool ProductionRecord::open(const RecordOptions& options, const RecordPlace& pla
     store_->record.reset();
     store_->url.clear();
     try {
-        store_->record = record::Record::Open(where.url);
+        store_->record = record::Record::Open(where.url, options.create || where.default_place);
         store_->url = where.url;
+        if (store_->record->fresh())
+            created_note_ = record::Shown(record::text::kNewRecord, where.url);
+        // What runs killed or cut off left: their rows closed as
+        // interrupted, the closes the record could not take written now.
+        store_->record->closeInterrupted(
+            [](int64_t process) { return os::process_alive(process); });
+        replayJournal();
         return true;
     } catch (const record::Error& e) {
         why = e.what() + hint_;
@@ -147,6 +205,29 @@ bool ProductionRecord::reserveExact(const std::string& serial, const std::string
     }
 }
 
+std::optional<std::string> ProductionRecord::assignNext(const std::string& day,
+                                                        int config_counter) {
+    if (!active() || row_ == 0) return std::nullopt;
+    try {
+        return store_->record->assignNext(row_, day, config_counter).serial;
+    } catch (const record::Error& e) {
+        tell_(e.what());
+        return std::nullopt;
+    }
+}
+
+bool ProductionRecord::assignExact(const std::string& serial, const std::string& board_serial,
+                                   const std::string& today) {
+    if (!active() || row_ == 0) return true;
+    try {
+        store_->record->assignExact(row_, serial, board_serial, today);
+        return true;
+    } catch (const record::Error& e) {
+        tell_(e.what());
+        return false;
+    }
+}
+
 std::optional<bool> ProductionRecord::knows(const std::string& serial) {
     if (!active()) return false;
     try {
@@ -186,8 +267,72 @@ void ProductionRecord::finish(record::Closing closing) {
         tell_("the board's outcome was: " + std::string(record::Name(closing.result)) + ", " +
               closing.message);
         s.unclosed = Store::Unclosed{row_, closing};
+        keepInJournal(row_, closing);
     }
     row_ = 0;
+}
+
+bool ProductionRecord::closePending() const {
+    return store_->pending;
+}
+
+// Beside the settings file, whatever happens to the record: appended and
+// synced before the board's outcome is given up on.
+void ProductionRecord::keepInJournal(int64_t row, const record::Closing& c) {
+    store_->pending = true;
+    if (journal_.empty()) return;
+    const std::string fields[] = {store_->url,
+                                  std::to_string(row),
+                                  record::Name(c.result),
+                                  c.message,
+                                  c.serial,
+                                  c.board_serial,
+                                  c.chip_id,
+                                  c.chip_size ? std::to_string(*c.chip_size) : std::string()};
+    std::string line;
+    for (const std::string& f : fields)
+        line += (line.empty() ? "" : std::string(1, kJournalSeparator)) + Escaped(f);
+    std::FILE* out = std::fopen(journal_.c_str(), "ab");
+    if (!out) return;
+    std::fprintf(out, "%s\n", line.c_str());
+    std::fflush(out);
+    os::flush_to_disk(out);
+    std::fclose(out);
+}
+
+// The closes this record did not take before, written now; the lines of
+// other records stay for theirs.
+void ProductionRecord::replayJournal() {
+    if (journal_.empty()) return;
+    std::ifstream in(journal_, std::ios::binary);
+    if (!in) return;
+    std::string kept;
+    bool changed = false;
+    for (std::string line; std::getline(in, line);) {
+        const std::vector<std::string> f = Fields(line);
+        if (f.size() != 8 || f[0] != store_->url) {
+            kept += line + "\n";
+            continue;
+        }
+        record::Closing c;
+        c.result = f[2] == "done" ? record::Result::Done
+                   : f[2] == "stopped" ? record::Result::Stopped
+                                       : record::Result::Failed;
+        c.message = f[3];
+        c.serial = f[4];
+        c.board_serial = f[5];
+        c.chip_id = f[6];
+        if (!f[7].empty()) c.chip_size = std::stoll(f[7]);
+        try {
+            store_->record->finish(std::stoll(f[1]), c);
+        } catch (const record::Error&) {
+            // Closed meanwhile (another station's next start), or never to be:
+            // either way the line has done what it can.
+        }
+        changed = true;
+    }
+    in.close();
+    if (changed) ReplaceFile(journal_, kept);
 }
 
 std::optional<std::vector<record::Entry>> ProductionRecord::history(const record::Filter& filter) {

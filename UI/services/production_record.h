@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace plexmoor {
@@ -22,6 +23,10 @@ struct RecordOptions {
     std::optional<std::string> url;
     std::string station;
     bool none = false;
+    // A record that does not exist is made (--record-create, the window's
+    // Record box); the default file beside the settings is made at its first
+    // use whatever this says, any other record only where it is told.
+    bool create = false;
 };
 
 // Where the record is named when no option names it: the settings' Record
@@ -51,6 +56,14 @@ class ProductionRecord {
     bool open(const RecordOptions& options, const RecordPlace& place);
     // As open, the reason it cannot be opened put into why instead of told.
     bool open(const RecordOptions& options, const RecordPlace& place, std::string& why);
+    // Said once, after the open that made the record: where it was made.
+    std::string takeCreatedNote() { return std::exchange(created_note_, {}); }
+    // Where the closes of rows the record did not take wait to be written at
+    // the next open (beside the settings file).
+    void setJournal(std::string path) { journal_ = std::move(path); }
+    // A row's close the record did not take is in the journal: the board's
+    // outcome is not lost, but the record does not show it yet.
+    bool closePending() const;
     // A record is open; false when working without one.
     bool active() const;
 
@@ -69,6 +82,11 @@ class ProductionRecord {
     // holds it. The row's mode says "rework" for a board holding it already.
     bool reserveExact(const std::string& serial, const std::string& board_serial,
                       const std::string& today, record::Entry entry);
+    // The serial of the row begun last (a row begun without one): the
+    // next, or exactly serial; nothing or false (told) as above.
+    std::optional<std::string> assignNext(const std::string& day, int config_counter);
+    bool assignExact(const std::string& serial, const std::string& board_serial,
+                     const std::string& today);
     // Whether the record knows serial as written to a board; nothing when
     // it cannot tell (told).
     std::optional<bool> knows(const std::string& serial);
@@ -92,6 +110,8 @@ class ProductionRecord {
   private:
     void told(const char* format, const std::string& why);
     void stamp(record::Entry& entry) const;
+    void keepInJournal(int64_t row, const record::Closing& closing);
+    void replayJournal();
     struct Store;
     record::FrontEnd front_end_;
     Tell tell_;
@@ -99,6 +119,8 @@ class ProductionRecord {
     std::unique_ptr<Store> store_;
     std::string station_;
     int64_t row_ = 0;
+    std::string created_note_;
+    std::string journal_;
 };
 
 } // namespace plexmoor

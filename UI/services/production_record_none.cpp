@@ -58,6 +58,14 @@ bool ProductionRecord::reserveExact(const std::string&, const std::string&, cons
     return true;
 }
 
+std::optional<std::string> ProductionRecord::assignNext(const std::string&, int) {
+    return std::nullopt;
+}
+
+bool ProductionRecord::assignExact(const std::string&, const std::string&, const std::string&) {
+    return true;
+}
+
 std::optional<bool> ProductionRecord::knows(const std::string&) {
     return false;
 }
@@ -67,6 +75,10 @@ std::optional<std::string> ProductionRecord::nextSerial(const std::string&, int)
 }
 
 void ProductionRecord::finish(record::Closing) {}
+
+bool ProductionRecord::closePending() const {
+    return false;
+}
 
 std::optional<std::vector<record::Entry>> ProductionRecord::history(const record::Filter&) {
     tell_(record::text::kNoRecordHere);

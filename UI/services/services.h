@@ -14,6 +14,18 @@ namespace record {
 struct Entry;
 }
 
+// What the station dialog starts from: the image every board gets, the
+// configuration file its boards take (the window's, saved), the record's
+// location and plexmoor-cli, whose workers run the bridges.
+struct StationSetup {
+    std::string image;
+    std::string config;
+    std::string record; // as the Record box says it; empty for the default
+    std::string cli;
+    bool fast = false;
+    int clock_mhz = 0;
+};
+
 enum class Buttons { Ok, YesNo };
 enum class Answer { Ok, Yes, No };
 
@@ -57,6 +69,12 @@ class Services {
     // their own with a filter and an export; a front end without such a
     // window shows nothing.
     virtual void showHistory(const std::vector<record::Entry>& rows) { static_cast<void>(rows); }
+    // The station in a dialog of its own over the window; false where the
+    // front end has none (the station then runs in plexmoor-cli).
+    virtual bool showStation(const StationSetup& setup) {
+        static_cast<void>(setup);
+        return false;
+    }
 };
 
 } // namespace plexmoor

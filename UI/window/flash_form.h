@@ -147,11 +147,16 @@ class FlashForm : public ops::Configuration {
     // cannot be. A read goes on without it, told once.
     bool openRecord();
     void openRecordForRead();
+    bool openRecordQuietly(std::string& why);
     // Where the settings name the record: the Record box, beside the settings.
     RecordPlace recordPlace();
 
     // A message box, noted among what the operations were told.
     void tell(std::string_view text);
+    // The result line on the flash panel: how the last operation ended,
+    // when and what it said.
+    void showResult(std::string_view line);
+    void showOutcome(std::string_view operation, const ops::Outcome& outcome);
 
     // The message number every status caption starts with.
     static constexpr int kMessageNumber = 0;
@@ -174,6 +179,7 @@ class FlashForm : public ops::Configuration {
     std::optional<int32_t> startAddress();
     int32_t fastClockMhz();
     void showRunOutcome(const ops::Outcome& outcome);
+    bool boardReadyFor(std::string_view operation);
     void finishFlashOperation();
     // Init's offer of a recovery copy: the copy to write back once the board
     // is open, when the user said Yes; then the write-back itself.
@@ -226,6 +232,7 @@ class FlashForm : public ops::Configuration {
     // released image in txtReSrc.
     bool packInputsPass(int32_t mode);
     bool packReleased(bool offer_flash_path);
+    void showPacked(bool packed);
 
     // Settings file: one line read.
     void applySetting(std::string_view line);

@@ -5,7 +5,9 @@
 #include "flash_form.h"
 
 #include "control_table.h"
+#include "data_folder.h"
 #include "numbers.h"
+#include "os.h"
 #include "operation_texts.h"
 #include "program_image.h"
 #include "recover.h"
@@ -15,10 +17,18 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
+#include <filesystem>
 #include <utility>
 
 namespace plexmoor {
+namespace {
+
+// The window's configuration as the station's boards take it.
+constexpr const char* kStationSettings = "station.ini";
+
+} // namespace
 
 // What the flash panel shows while an operation holds the board: the
 // caption, the locked buttons, the timer, Stop and the bar.
@@ -117,6 +127,7 @@ void FlashForm::writeBackRecovery(const RecoveryCopy& copy) {
     const ops::Outcome outcome = ops::Recover(session_, copy, false, runPanel());
     showRunOutcome(outcome);
     message(outcome.summary);
+    showOutcome(text::kOperationRecover, outcome);
 }
 
 // A station with one bridge sees no choice and opens it as before.
@@ -129,8 +140,47 @@ void FlashForm::listBridges() {
     list.setVisible(session_.board().bridges().size() > 1);
 }
 
+// ---------------------------------------------------------------------------
+// The result line: how the last operation ended, when, what it said.
+
+void FlashForm::showResult(std::string_view line) {
+    const std::tm now = os::local_time(std::time(nullptr));
+    char when[16];
+    std::strftime(when, sizeof when, "%H:%M:%S", &now);
+    control(C::lblResult).setCaption(std::string(when) + "  " + std::string(line));
+}
+
+void FlashForm::showOutcome(std::string_view operation, const ops::Outcome& outcome) {
+    std::string_view how = text::kResultRefused;
+    switch (outcome.result) {
+    case ops::Result::Done:
+        how = text::kResultDone;
+        break;
+    case ops::Result::Failed:
+        how = text::kResultFailed;
+        break;
+    case ops::Result::Stopped:
+        how = text::kResultStopped;
+        break;
+    case ops::Result::Refused:
+        break;
+    }
+    const std::string said = outcome.ok() ? outcome.summary : outcome.reason();
+    showResult(std::string(operation) + ": " + std::string(how) + (said.empty() ? "" : ", " + said));
+}
+
+// Ready for an operation on the board; a refusal is the result line's too.
+bool FlashForm::boardReadyFor(std::string_view operation) {
+    const std::size_t mark = session_.transcript().mark();
+    if (ops::BoardReady(session_)) return true;
+    ops::Outcome refused;
+    refused.messages = session_.transcript().since(mark);
+    if (!refused.messages.empty()) showOutcome(operation, refused);
+    return false;
+}
+
 void FlashForm::Command3_Click(const EventArgs&) {
-    if (!ops::BoardReady(session_)) return;
+    if (!boardReadyFor(text::kOperationFlash)) return;
     std::optional<int32_t> address = startAddress();
     if (!address || !openRecord()) return;
     ops::FlashRequest r;
@@ -140,7 +190,9 @@ void FlashForm::Command3_Click(const EventArgs&) {
     r.clock_mhz = fastClockMhz();
     r.back_up = control(C::chkBackup).value() == 1;
     r.backup_folder = backupFolder();
-    showRunOutcome(ops::Flash(session_, r, runPanel()));
+    const ops::Outcome outcome = ops::Flash(session_, r, runPanel());
+    showRunOutcome(outcome);
+    showOutcome(text::kOperationFlash, outcome);
 }
 
 // The caption and the bar of a run that held the panel; a run refused
@@ -170,6 +222,30 @@ void FlashForm::Timer1_Timer(const EventArgs&) {
         static_cast<float>(progress - progress_.start) / static_cast<float>(st_.lFlashLen);
     ShowCaption(std::string(text::kProgressPrefix) + FormatPercent(share));
     showProgress(progress);
+}
+
+// The station runs the bridges through workers of its own, which open them:
+// this window lets go of its bridge first.
+void FlashForm::btnStation_Click(const EventArgs&) {
+    if (session_.board().busy()) return;
+    if (st_.bInit) controls_.raise(control(C::Command2), Event::Click);
+    StationSetup setup;
+    setup.image = control(C::txtPath).text();
+    setup.config = (std::filesystem::path(DataFolder(services_.programFolder())) /
+                    kStationSettings)
+                       .string();
+    setup.record = Trim(control(C::txtRecord).text());
+    setup.cli = (std::filesystem::path(services_.programFolder()) /
+                 os::program_file(text::kCommandLineProgram))
+                    .string();
+    setup.fast = control(C::chkFast).value() == 1;
+    setup.clock_mhz = fastClockMhz();
+    // What the window holds now is what the boards get.
+    if (!StoreEdits()) return;
+    const std::size_t told = session_.transcript().count();
+    SaveINI(setup.config);
+    if (session_.transcript().count() != told) return;
+    if (!services_.showStation(setup)) message(text::kNoStationHere);
 }
 
 void FlashForm::btnStop_Click(const EventArgs&) {

@@ -35,6 +35,7 @@
     X(Command4, Click)                                                                             \
     X(Timer1, Timer)                                                                               \
     X(btnStop, Click)                                                                              \
+    X(btnStation, Click)                                                                           \
     /* chip_and_backup.cpp */                                                                      \
     X(btnRestore, Click)                                                                           \
     /* record_panel.cpp */                                                                         \

@@ -115,11 +115,17 @@ bool FlashForm::PackFW(int32_t mode, bool offer_flash_path) {
 }
 
 void FlashForm::btnPack_Click(const EventArgs&) {
-    PackFW(0);
+    showPacked(PackFW(0));
 }
 
 void FlashForm::btnPackByPack_Click(const EventArgs&) {
-    packReleased(true);
+    showPacked(packReleased(true));
+}
+
+void FlashForm::showPacked(bool packed) {
+    showResult(std::string(text::kOperationPack) + ": " +
+               std::string(packed ? text::kResultDone : text::kResultFailed) +
+               (packed ? ", " + control(C::txtPath2).text() : std::string()));
 }
 
 bool FlashForm::packReleased(bool offer_flash_path) {

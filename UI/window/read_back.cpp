@@ -187,13 +187,20 @@ bool FlashForm::ShowConf() {
 }
 
 void FlashForm::btnLoadFlash_Click(const EventArgs&) {
-    if (!ops::BoardReady(session_)) return;
+    if (!boardReadyFor(text::kOperationLoad)) return;
     openRecordForRead();
-    ops::LoadFromFlash(session_, *this);
+    showOutcome(text::kOperationLoad, ops::LoadFromFlash(session_, *this));
 }
 
 void FlashForm::cmdParse_Click(const EventArgs&) {
-    ops::Parse(session_, *this, control(C::txtPath2).text());
+    // No file named is no file to read: the library's refusal would come
+    // after the window had been reset, and the close would save that.
+    const std::string path = Trim(control(C::txtPath2).text());
+    if (path.empty()) {
+        message(std::string(text::kNoFileToParse));
+        return;
+    }
+    showOutcome(text::kOperationParse, ops::Parse(session_, *this, control(C::txtPath2).text()));
 }
 
 } // namespace plexmoor

@@ -5,6 +5,8 @@
 
 #include "data_folder.h"
 #include "text_functions.h"
+
+#include <filesystem>
 #include "texts.h"
 
 namespace plexmoor {
@@ -19,15 +21,31 @@ RecordPlace FlashForm::recordPlace() {
     return RecordPlace{Trim(control(C::txtRecord).text()), DataFolder(services_.programFolder())};
 }
 
+// The Record box names the record the user wants: one it names that does
+// not exist yet is made, and said so on the result line.
 bool FlashForm::openRecord() {
-    return session_.record().open(RecordOptions{}, recordPlace());
+    std::string why;
+    const bool opened = openRecordQuietly(why);
+    if (!opened) message(why);
+    return opened;
+}
+
+bool FlashForm::openRecordQuietly(std::string& why) {
+    const RecordPlace place = recordPlace();
+    ProductionRecord& record = session_.record();
+    record.setJournal((std::filesystem::path(place.folder) / record::kJournalFile).string());
+    RecordOptions options;
+    options.create = true;
+    if (!record.open(options, place, why)) return false;
+    if (const std::string note = record.takeCreatedNote(); !note.empty()) showResult(note);
+    return true;
 }
 
 // A read goes on where the record cannot be reached, which is said once
 // for the window's life.
 void FlashForm::openRecordForRead() {
     std::string why;
-    if (session_.record().open(RecordOptions{}, recordPlace(), why)) return;
+    if (openRecordQuietly(why)) return;
     if (record_unreachable_told_) return;
     record_unreachable_told_ = true;
     message(why + std::string(text::kReadsWithoutRecord));

@@ -23,7 +23,7 @@ void FlashForm::btnGenerate_Click(const EventArgs&) {
 }
 
 void FlashForm::btnSerial_Click(const EventArgs&) {
-    if (!ops::BoardReady(session_) || !openRecord()) return;
+    if (!boardReadyFor(text::kOperationSetting) || !openRecord()) return;
     ops::SettingRequest r;
     r.ask_over_known = true;
     const ops::Outcome outcome = ops::FlashSetting(session_, *this, r, runPanel());
@@ -31,6 +31,7 @@ void FlashForm::btnSerial_Click(const EventArgs&) {
     // before the write leaves the caption as it was.
     if (outcome.result == ops::Result::Done || outcome.result == ops::Result::Failed)
         ShowCaption(outcome.ok() ? text::kFlashComplete : text::kFlashError);
+    showOutcome(text::kOperationSetting, outcome);
 }
 
 std::string FlashForm::serial() {

@@ -29,6 +29,7 @@ constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kLongestLine = std::size_t{1} << 20;
 // The program's folder in the user's folder for settings.
 constexpr std::string_view kUserSettingsFolder = "plexmoor";
+constexpr const char* kConfigExtension = ".ini";
 
 bool WrittenUnder(Written written, int32_t version) {
     switch (written) {
@@ -436,14 +437,27 @@ void FlashForm::btnSaveCfg_Click(const EventArgs&) {
     // A box without a number has been named by StoreEdits; a file with the
     // group's older values would not be what the user sees.
     if (!StoreEdits()) return;
-    const std::string path = services_.saveFileDialog(std::string(text::kConfigFileFilter));
+    std::string path = services_.saveFileDialog(std::string(text::kConfigFileFilter));
     if (path.empty()) return;
+    // The filter offers .ini files; a name typed without it is one of them.
+    if (std::filesystem::path(path).extension().empty()) path += kConfigExtension;
+    const std::size_t told = session_.transcript().count();
     SaveINI(path);
+    if (session_.transcript().count() == told)
+        showResult(std::string(text::kOperationSaveConfig) + ": " + std::string(text::kResultDone) +
+                   ", " + path);
 }
 
 void FlashForm::btnLoadCfg_Click(const EventArgs&) {
     const std::string path = services_.openFileDialog(std::string(text::kConfigFileFilter));
-    if (path.empty() || !LoadIni(path)) return;
+    if (path.empty()) return;
+    if (!LoadIni(path)) {
+        showResult(std::string(text::kOperationLoadConfig) + ": " +
+                   std::string(text::kResultRefused) + ", " + path);
+        return;
+    }
+    showResult(std::string(text::kOperationLoadConfig) + ": " + std::string(text::kResultDone) +
+               ", " + path);
     const int32_t g = WholeNumber(control(C::cmbGroup).text());
     if (g >= 1 && g <= kMemos) {
         showGroupBoxes(g);

@@ -50,6 +50,25 @@ inline constexpr std::string_view kProgressPrefix = "Flash ";
 inline constexpr std::string_view kProgressEmptyFile = "Flash: the file is empty";
 inline constexpr std::string_view kAddressNotNumber =
     "Address must be a whole decimal number from -2147483648 to 2147483647, wrong value is ";
+// The station.
+inline constexpr std::string_view kCommandLineProgram = "plexmoor-cli";
+inline constexpr std::string_view kNoStationHere =
+    "This window has no station of its own: run plexmoor-cli station IMAGE --config FILE --all "
+    "beside it";
+// The result line: the operation, how it ended.
+inline constexpr std::string_view kOperationFlash = "Flash";
+inline constexpr std::string_view kOperationSetting = "Flash Setting";
+inline constexpr std::string_view kOperationLoad = "Load from Flash";
+inline constexpr std::string_view kOperationRestore = "Restore";
+inline constexpr std::string_view kOperationRecover = "Write-back";
+inline constexpr std::string_view kOperationParse = "Parse Setting";
+inline constexpr std::string_view kOperationPack = "Pack";
+inline constexpr std::string_view kOperationLoadConfig = "Load config";
+inline constexpr std::string_view kOperationSaveConfig = "Save config";
+inline constexpr std::string_view kResultDone = "done";
+inline constexpr std::string_view kResultFailed = "failed";
+inline constexpr std::string_view kResultStopped = "stopped";
+inline constexpr std::string_view kResultRefused = "refused";
 // Added to the status while a close waits for the run.
 inline constexpr std::string_view kClosingAfterRun = ", closing when programming has ended";
 // The chip, the backup, the progress.
@@ -69,6 +88,8 @@ inline constexpr std::string_view kPosition = "position ";
 inline constexpr std::string_view kMustBeNumeric = " configuration must be numeric";
 
 // Reading a configuration back.
+inline constexpr std::string_view kNoFileToParse =
+    "Parse Setting reads the packed file named in \"Dest\", which is empty; nothing was read";
 inline constexpr std::string_view kReadVersionWarning =
     "This Glinterra support version 2,3, others version may not work correctly";
 inline constexpr std::string_view kReadVersionUnknown =

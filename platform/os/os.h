@@ -7,11 +7,14 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 namespace os {
 
-// The file name of the shared library called name: libname.so, name.dll.
+// The file name of the shared library called name: libname.so, name.dll;
+// of the program called name: name, name.exe.
 std::string library_file(const std::string& name);
+std::string program_file(std::string_view name);
 // Loads a shared library by path or name; null, with the reason in why,
 // when it does not load. It stays loaded for the life of the process.
 void* load_library(const std::string& path, std::string& why);
@@ -23,6 +26,8 @@ std::string module_path(const void* address);
 // The running program's own path; empty when the system cannot tell.
 std::string program_path();
 int process_id();
+// Whether a process of that id runs on this host (a zombie counts as ended).
+bool process_alive(long long id);
 // This computer's name on the network; empty when the system cannot tell.
 std::string host_name();
 
@@ -90,6 +95,8 @@ void close_for_lock(std::intptr_t handle);
 // (SIGPIPE is ignored).
 void on_interrupt(void (*handler)());
 bool is_terminal(std::FILE* stream);
+// The columns of the terminal a stream writes to; 80 where it cannot tell.
+int terminal_columns(std::FILE* stream);
 
 // Sets (value non-null) or removes an environment variable of this process.
 void set_environment(const char* name, const char* value);

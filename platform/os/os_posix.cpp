@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +34,10 @@ void sync_folder_of(const std::string& file) {
 } // namespace
 
 const int kByteFileFlags = O_CLOEXEC;
+
+std::string program_file(std::string_view name) {
+    return std::string(name);
+}
 
 std::string library_file(const std::string& name) {
     return "lib" + name + ".so";
@@ -189,6 +194,12 @@ void on_interrupt(void (*handler)()) {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
+int terminal_columns(std::FILE* stream) {
+    struct winsize size {};
+    if (::ioctl(fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+    return 80;
+}
+
 bool is_terminal(std::FILE* stream) {
     return ::isatty(fileno(stream)) != 0;
 }
@@ -219,6 +230,11 @@ std::string xdg_folder(const char* variable, const char* fallback) {
 
 std::string user_config_folder() {
     return xdg_folder("XDG_CONFIG_HOME", ".config");
+}
+
+bool process_alive(long long id) {
+    if (id <= 0) return false;
+    return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
 }
 
 std::string user_data_folder() {

@@ -61,6 +61,10 @@ void CALLBACK on_stop_event(void*, BOOLEAN) {
 
 const int kByteFileFlags = _O_BINARY | _O_NOINHERIT;
 
+std::string program_file(std::string_view name) {
+    return std::string(name) + ".exe";
+}
+
 std::string library_file(const std::string& name) {
     return name + ".dll";
 }
@@ -218,6 +222,14 @@ void on_interrupt(void (*handler)()) {
                                     WT_EXECUTEONLYONCE);
 }
 
+int terminal_columns(std::FILE* stream) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (GetConsoleScreenBufferInfo(handle, &info))
+        return info.srWindow.Right - info.srWindow.Left + 1;
+    return 80;
+}
+
 bool is_terminal(std::FILE* stream) {
     return _isatty(_fileno(stream)) != 0;
 }
@@ -242,6 +254,17 @@ std::string make_temp_folder(const std::string& prefix) {
 std::string user_config_folder() {
     const char* dir = std::getenv("APPDATA");
     return dir && *dir ? std::string(dir) : std::string();
+}
+
+bool process_alive(long long id) {
+    if (id <= 0) return false;
+    HANDLE process =
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD code = 0;
+    const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
 }
 
 std::string user_data_folder() {

@@ -31,6 +31,7 @@ class GangTest : public ::testing::Test {
         ASSERT_EQ(run("demo.b", "plexmoor-demo-image"), 0);
         image_ = ReadBytes(dir_ / "demo.b");
         ASSERT_FALSE(image_.empty());
+        ASSERT_EQ(run("history --record-create"), 0); // the line's record
     }
     void TearDown() override { fs::remove_all(dir_); }
 

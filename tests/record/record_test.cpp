@@ -53,7 +53,7 @@ class RecordTest : public ::testing::TestWithParam<std::string> {
         for (char& c : db)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         auto server =
-            OpenDatabase(std::string("postgresql://postgres@/postgres?host=") + PostgresHost());
+            OpenDatabase(std::string("postgresql://postgres@/postgres?host=") + PostgresHost(), true);
         server->query("DROP DATABASE IF EXISTS " + db);
         server->query("CREATE DATABASE " + db);
         url_ = "postgresql://postgres@/" + db + "?host=" + PostgresHost();
@@ -297,6 +297,7 @@ class RecordCliTest : public RecordTest {
         fs::create_directories(work_);
         ASSERT_EQ(Ran({Words("plexmoor-demo-image demo.b")}).status, 0);
         ASSERT_EQ(Ran({Words("plexmoor-cli parse demo.b --out line.ini")}).status, 0);
+        Record::Open(url_); // the line's record, made before its stations use it
     }
     void TearDown() override {
         fs::remove_all(work_);
