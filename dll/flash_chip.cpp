@@ -93,6 +93,8 @@ int read_flash(uint32_t address, std::span<uint8_t> out) {
 int write_protection(int32_t* status) {
     uint8_t value = 0;
     if (spi::transaction(spi::kReadStatus, 0, 1, &value) != spi::Result::kDone) return -1;
+    // All ones is a data line nothing drives: no chip answered, no status.
+    if (value == 0xFF) return -1;
     if (status) *status = value;
     return (value & parts::kProtectionBits) != 0 ? 1 : 0;
 }

@@ -145,7 +145,8 @@ ZINTRA_API int32_t ZINTRA_CALL ZintraReadFlash(int32_t address, uint8_t* buffer,
 ZINTRA_API int32_t ZINTRA_CALL ZintraBoardSerial(char* serial, int32_t size);
 /* The chip's status register into status (may be NULL); 1 when a block
    protect or the status-write-disable bit is set, 0 when none is, -1 when
-   it could not be read, no programmer open or programming. */
+   it could not be read (all ones: no chip drives the line), no programmer
+   open or programming. */
 ZINTRA_API int32_t ZINTRA_CALL ZintraWriteProtection(int32_t* status);
 /* The number of recovery copies waiting (as ZintraRecoveryCopy finds them),
    and for an index below it that copy's full path into path (oldest first;

@@ -97,7 +97,7 @@ std::string RecordJournal(FlashForm& config) {
 
 bool TouchesBoard(Command command) {
     return command == Command::Program || command == Command::Serial || command == Command::Read ||
-           command == Command::Recover;
+           command == Command::Recover || command == Command::Station;
 }
 
 } // namespace

@@ -99,7 +99,8 @@ std::string Help(std::string_view text) {
 
 CLI::App* AddCommand(CLI::App& app, const char* name, std::string_view summary) {
     CLI::App* command = app.add_subcommand(name, Help(summary));
-    command->fallthrough(false);
+    // -q and -v may come anywhere, as flashrom users write them.
+    command->fallthrough(true);
     return command;
 }
 

@@ -147,9 +147,11 @@ class Show {
         }
         std::fflush(stdout);
     }
-    // A message of a worker's that is no event, kept with its bridge.
+    // A message of a worker's that is no event, kept with its bridge; the
+    // report lines of its board commands are the events' own business.
     void message(const std::string& bridge, const std::string& line) {
         if (report::Enabled() || terminal_ || line.empty()) return;
+        if (line.rfind(report::kPrefix, 0) == 0) return;
         std::fprintf(stderr, "%s: %s\n", bridge.c_str(), line.c_str());
     }
     void draw(bool force) {
@@ -212,6 +214,11 @@ int OneBridge(Cli& cli) {
                                   lock.emplace(cli.o.config);
                                   cli.config.LoadIni(cli.o.config);
                               }
+                              // A board that ended before its serial was
+                              // saved lets the file go too.
+                              if (e.step == ops::StationStep::Passed ||
+                                  e.step == ops::StationStep::Failed)
+                                  lock.reset();
                               show.event(e);
                           });
     Quiet quiet;

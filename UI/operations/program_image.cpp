@@ -160,6 +160,12 @@ Outcome Flash(Session& session, const FlashRequest& r, RunView& view) {
                                "; the board holds a partial image"
                          : "stopped during the backup; nothing was written";
     ended(how, summary);
+    if (how == Result::Failed) {
+        // The library's own message stays as it is; what the chip says of
+        // its protection goes with the outcome.
+        const std::string note = ProtectionNote(session);
+        if (!note.empty()) out.messages.push_back(out.reason() + note);
+    }
     if (!r.own_row) return out;
     record::Closing closing;
     closing.result = how == Result::Done      ? record::Result::Done

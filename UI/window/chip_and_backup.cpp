@@ -35,12 +35,14 @@ std::string FlashForm::backupFolder() {
 }
 
 void FlashForm::btnRestore_Click(const EventArgs&) {
-    if (!ops::BoardReady(session_)) return;
+    if (!boardReadyFor(text::kOperationRestore)) return;
     const std::string path =
         services_.openFileDialogIn(std::string(text::kBackupFilter), backupFolder());
     if (path.empty() || !openRecord()) return;
-    showRunOutcome(
-        ops::Restore(session_, path, control(C::chkFast).value() == 1, fastClockMhz(), runPanel()));
+    const ops::Outcome outcome = ops::Restore(session_, path, control(C::chkFast).value() == 1,
+                                              fastClockMhz(), runPanel());
+    showRunOutcome(outcome);
+    showOutcome(text::kOperationRestore, outcome);
 }
 
 } // namespace plexmoor

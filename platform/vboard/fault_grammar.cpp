@@ -69,6 +69,8 @@ bool parse_item(const std::string& item, Faults& parsed) {
         return parse_number(value, parsed.read_fails_on_call) && parsed.read_fails_on_call;
     if (key == "flip") return parse_flip(value, parsed);
     if (key == "slow") return parse_slow(value, parsed);
+    if (key == "pull")
+        return parse_number(value, parsed.pulled_after_programs) && parsed.pulled_after_programs;
     return false;
 }
 

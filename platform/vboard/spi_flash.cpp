@@ -27,6 +27,8 @@ enum Opcode : uint8_t {
 constexpr uint8_t kBusy = 0x01;
 constexpr uint8_t kWriteEnableLatch = 0x02;
 constexpr uint8_t kWritableStatus = 0xBC; // BP0..BP3 and the status-write disable bit
+// A part its WP pin holds protected: every block, the register locked.
+constexpr uint8_t kProtectedStatus = kWritableStatus;
 constexpr uint32_t kPageSize = 256;
 constexpr uint32_t kProtectUnit = 64 * 1024;
 constexpr uint32_t kAnyLength = std::numeric_limits<uint32_t>::max();
@@ -80,14 +82,18 @@ void SpiFlash::connect(const FlashPart& part, std::span<uint8_t> memory) {
     busy_until_ns_ = 0;
     powered_down_ = false;
     selected_ = false;
+    programs_since_connect_ = 0;
 }
 
 bool SpiFlash::busy(uint64_t now_ns) const {
     return faults_.busy_stuck || now_ns < busy_until_ns_;
 }
 
+// A write-protected part says why in its protection bits: every block
+// protected and the status register locked, as the WP pin holds it.
 uint8_t SpiFlash::status(uint64_t now_ns) const {
-    return static_cast<uint8_t>((status_ & ~kBusy) | (busy(now_ns) ? kBusy : 0));
+    const uint8_t protection = faults_.write_protected ? kProtectedStatus : 0;
+    return static_cast<uint8_t>((status_ & ~kBusy) | protection | (busy(now_ns) ? kBusy : 0));
 }
 
 void SpiFlash::select() {
@@ -227,6 +233,9 @@ void SpiFlash::finish_write_command(uint64_t now_ns) {
             memory_[page + i] &= page_latch_[i];
         ++counters_.page_programs;
         start_busy(now_ns, page_program_us());
+        if (faults_.pulled_after_programs &&
+            ++programs_since_connect_ >= faults_.pulled_after_programs)
+            memory_ = {}; // pulled: nothing on the bus answers from here on
         return;
     }
     for (const EraseKind& kind : kErases) {

@@ -54,6 +54,7 @@ class SpiFlash {
     std::span<uint8_t> memory_;
     std::function<bool()> put_on_;
     const Faults& faults_;
+    uint32_t programs_since_connect_ = 0;
     Counters& counters_;
     CommandObserver observer_;
     uint32_t address_mask_;

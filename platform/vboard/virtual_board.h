@@ -45,6 +45,9 @@ struct Faults {
     bool no_chip = false;         // nothing behind the bridge: every byte clocked in reads 0xFF
     uint32_t slow_from_page = 0;  // from the Nth page program on, each takes...
     uint32_t slow_percent = 250;  // ...this share of the part's time
+    // The board is pulled off the bridge right after this many page programs
+    // from the moment it was put on: a technician's hand mid-run.
+    uint32_t pulled_after_programs = 0;
     bool operator==(const Faults&) const = default;
 };
 
