@@ -179,20 +179,6 @@ std::vector<std::string> WorkerArgs(int argc, const char* const* argv, const std
     return args;
 }
 
-std::optional<std::string> GangBridges(ops::Session& session, std::vector<std::string>& serials) {
-    serials.clear();
-    for (const Bridge& bridge : session.zintra().ZintraListBridges()) {
-        // A worker is told its bridge by serial: one without, or two alike,
-        // would put two workers on one bridge or one on none.
-        if (bridge.serial.empty()) return std::string(text::kBridgeWithoutSerial);
-        if (std::find(serials.begin(), serials.end(), bridge.serial) != serials.end())
-            return std::string(text::kBridgeSerialTwice) + bridge.serial;
-        serials.push_back(bridge.serial);
-    }
-    if (serials.empty()) return std::string(text::kNoBridges);
-    return std::nullopt;
-}
-
 namespace {
 
 void Finish(Board& b, int status, bool stop_sent, View& view) {
@@ -287,7 +273,7 @@ int ListBridges(ops::Session& session, const Options& o) {
 
 int RunGang(ops::Session& session, int argc, const char* const* argv, bool (*stop)(), bool json) {
     std::vector<std::string> bridges;
-    if (const std::optional<std::string> why = GangBridges(session, bridges)) return Tell(*why);
+    if (const std::optional<std::string> why = ops::BridgesForWorkers(session.zintra(), bridges)) return Tell(*why);
     std::vector<Board> boards(bridges.size());
     for (std::size_t i = 0; i < bridges.size(); ++i)
         boards[i].bridge = bridges[i];

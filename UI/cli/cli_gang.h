@@ -24,9 +24,6 @@ int ListBridges(ops::Session& session, const Options& o);
 int RunGang(ops::Session& session, int argc, const char* const* argv, bool (*stop)(),
             bool json);
 
-// The serial numbers of the attached bridges, each a worker's --device;
-// the reason when there is none, or one without a serial or two alike.
-std::optional<std::string> GangBridges(ops::Session& session, std::vector<std::string>& serials);
 // A worker's command line: this one for one bridge (--device SERIAL
 // --report), the record's location passed through the environment.
 std::vector<std::string> WorkerArgs(int argc, const char* const* argv, const std::string& bridge);

@@ -230,7 +230,7 @@ int OneBridge(Cli& cli) {
 
 int EveryBridge(Cli& cli, int argc, const char* const* argv) {
     std::vector<std::string> bridges;
-    if (const std::optional<std::string> why = GangBridges(cli.session, bridges))
+    if (const std::optional<std::string> why = ops::BridgesForWorkers(cli.session.zintra(), bridges))
         return Fail(*why);
     Show show(cli.o.json, bridges);
     WorkerPool pool;

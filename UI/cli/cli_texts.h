@@ -155,11 +155,6 @@ inline constexpr std::string_view kNoBridgeChoice =
 inline constexpr std::string_view kBridgeNotChosen =
     "no attached bridge has this serial number (plexmoor-cli list); nothing was written: ";
 inline constexpr std::string_view kNoBridges = "no bridge is attached";
-inline constexpr std::string_view kBridgeWithoutSerial =
-    "a bridge without a serial number is attached: --all cannot tell its worker which bridge is "
-    "its own; program it alone with --device, or give it a serial number";
-inline constexpr std::string_view kBridgeSerialTwice =
-    "two attached bridges have the same serial number, so --all cannot tell them apart: ";
 inline constexpr std::string_view kWorkerKilled = "the worker was ended by signal ";
 inline constexpr std::string_view kEmptyDevice =
     "--device names no bridge: give a serial number (plexmoor-cli list) or leave it out";

@@ -1,6 +1,9 @@
 #include "board.h"
 
 #include "numbers.h"
+#include "operation_texts.h"
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -24,6 +27,19 @@ std::string Chip::shown() const {
 bool NoChipAnswered(const std::array<uint8_t, 3>& id) {
     return id == std::array<uint8_t, 3>{0xFF, 0xFF, 0xFF} ||
            id == std::array<uint8_t, 3>{0x00, 0x00, 0x00};
+}
+
+std::optional<std::string> BridgesForWorkers(ZintraLink& zintra,
+                                             std::vector<std::string>& serials) {
+    serials.clear();
+    for (const Bridge& bridge : zintra.ZintraListBridges()) {
+        if (bridge.serial.empty()) return std::string(text::kBridgeWithoutSerial);
+        if (std::find(serials.begin(), serials.end(), bridge.serial) != serials.end())
+            return std::string(text::kBridgeSerialTwice) + bridge.serial;
+        serials.push_back(bridge.serial);
+    }
+    if (serials.empty()) return std::string(text::kNoBridgesAttached);
+    return std::nullopt;
 }
 
 const std::vector<Bridge>& Board::listBridges() {

@@ -33,6 +33,11 @@ struct Chip {
 // carry an answer.
 bool NoChipAnswered(const std::array<uint8_t, 3>& id);
 
+// The serial numbers of the attached bridges, one for each worker of a run
+// of every bridge; the reason where there is none, or a bridge without a
+// serial or two alike (two workers would take one bridge).
+std::optional<std::string> BridgesForWorkers(ZintraLink& zintra, std::vector<std::string>& serials);
+
 class Board {
   public:
     explicit Board(ZintraLink& zintra) : zintra_(zintra) {}

@@ -83,5 +83,11 @@ inline constexpr std::string_view kBlockNotWritten = "the configuration block wa
 inline constexpr std::string_view kBlockRead = "configuration block read, serial %s";
 inline constexpr std::string_view kParsed = "configuration read from %s";
 inline constexpr std::string_view kPacked = "packed into %s";
+inline constexpr std::string_view kBridgeWithoutSerial =
+    "a bridge without a serial number is attached: --all cannot tell its worker which bridge is "
+    "its own; program it alone with --device, or give it a serial number";
+inline constexpr std::string_view kBridgeSerialTwice =
+    "two attached bridges have the same serial number, so --all cannot tell them apart: ";
+inline constexpr std::string_view kNoBridgesAttached = "no bridge is attached";
 
 } // namespace plexmoor::text

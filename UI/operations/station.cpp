@@ -193,7 +193,8 @@ int StationLoop::run(const std::function<bool()>& stop, std::optional<int> count
         if (outcome.ok())
             tell(StationStep::Passed, outcome.serial, {}, seconds);
         else
-            tell(StationStep::Failed, outcome.serial, outcome.reason(), seconds);
+            tell(StationStep::Failed, outcome.serial,
+                 outcome.summary.empty() ? outcome.reason() : outcome.summary, seconds);
         if (count && boards >= *count) break;
         if (!waitFor(false, stop)) break;
         tell(StationStep::Removed);
@@ -241,7 +242,8 @@ std::string EventJson(const StationEvent& e) {
 }
 
 void StationTally::take(const StationEvent& e, Clock::time_point) {
-    bridges_[e.bridge] = e;
+    // A loop that ended leaves its bridge showing how its last board went.
+    if (e.step != StationStep::Ended || !bridges_.count(e.bridge)) bridges_[e.bridge] = e;
     if (e.step == StationStep::Passed) ++passed_;
     if (e.step != StationStep::Failed) return;
     ++failed_;

@@ -2,6 +2,7 @@
 
 #include "binding_support.h"
 #include "history_dialog.h"
+#include "station_dialog.h"
 #include "texts.h"
 
 #include <QCoreApplication>
@@ -75,6 +76,12 @@ void QtServices::showHistory(const std::vector<record::Entry>& rows) {
     history_->show();
     history_->raise();
     history_->activateWindow();
+}
+
+bool QtServices::showStation(const StationSetup& setup) {
+    StationDialog dialog(*this, setup, window_);
+    dialog.exec();
+    return true;
 }
 
 void QtServices::requestClose() {

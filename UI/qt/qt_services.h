@@ -29,6 +29,8 @@ class QtServices : public Services {
     void requestClose() override;
     // One history window, brought up to date and to the front each time.
     void showHistory(const std::vector<record::Entry>& rows) override;
+    // The station dialog, modal over the window.
+    bool showStation(const StationSetup& setup) override;
 
   private:
     QPointer<QWidget> window_;

@@ -1,5 +1,7 @@
 #include "qt_window.h"
 
+#include "control_table.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -87,9 +89,13 @@ void QtWindow::create(Control& c) {
     case Kind::Frame:
         widget = new QGroupBox(parent);
         break;
-    case Kind::Label:
-        widget = new QLabel(parent);
+    case Kind::Label: {
+        auto* label = new QLabel(parent);
+        // A label of more than a line wraps its text into them.
+        label->setWordWrap(c.height() >= 2 * layout::kLabelH);
+        widget = label;
         break;
+    }
     case Kind::TextBox: {
         auto* edit = new QLineEdit(parent);
         connect(edit, &QLineEdit::textChanged, this,

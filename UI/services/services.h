@@ -24,6 +24,9 @@ struct StationSetup {
     std::string cli;
     bool fast = false;
     int clock_mhz = 0;
+    // The bridges the workers take, or why none can be run.
+    std::vector<std::string> bridges;
+    std::string refused;
 };
 
 enum class Buttons { Ok, YesNo };

@@ -27,6 +27,10 @@ namespace {
 
 // The window's configuration as the station's boards take it.
 constexpr const char* kStationSettings = "station.ini";
+// The chip line: from under Flash to the frame's edge, or after the bridges.
+constexpr int kChipLeft = 1800;
+constexpr int kChipRight = 8850;
+constexpr int kChipGap = 150;
 
 } // namespace
 
@@ -137,7 +141,13 @@ void FlashForm::listBridges() {
     for (const Bridge& bridge : session_.board().listBridges())
         list.addItem(bridge.serial + " " + bridge.description);
     if (!session_.board().bridges().empty()) list.setListIndex(0);
-    list.setVisible(session_.board().bridges().size() > 1);
+    const bool choice = session_.board().bridges().size() > 1;
+    list.setVisible(choice);
+    // The chip line takes the row where no choice is shown.
+    Control& chip = control(C::lblChip);
+    const int left = choice ? list.left() + list.width() + kChipGap : kChipLeft;
+    chip.move(left, chip.top());
+    chip.resize(kChipRight - left, chip.height());
 }
 
 // ---------------------------------------------------------------------------
@@ -240,6 +250,8 @@ void FlashForm::btnStation_Click(const EventArgs&) {
                     .string();
     setup.fast = control(C::chkFast).value() == 1;
     setup.clock_mhz = fastClockMhz();
+    if (const std::optional<std::string> why = ops::BridgesForWorkers(zintra(), setup.bridges))
+        setup.refused = *why;
     // What the window holds now is what the boards get.
     if (!StoreEdits()) return;
     const std::size_t told = session_.transcript().count();

@@ -55,6 +55,20 @@ inline constexpr std::string_view kCommandLineProgram = "plexmoor-cli";
 inline constexpr std::string_view kNoStationHere =
     "This window has no station of its own: run plexmoor-cli station IMAGE --config FILE --all "
     "beside it";
+inline constexpr std::string_view kStationTitle = "Station";
+inline constexpr std::string_view kStationImage = "Image:";
+inline constexpr std::string_view kStationConfig = "Configuration:";
+inline constexpr std::string_view kStationRecord = "Record:";
+inline constexpr std::string_view kStationDefaultRecord = "(the default, beside the settings)";
+inline constexpr std::string_view kStationStart = "Start";
+inline constexpr std::string_view kStationStop = "Stop";
+inline constexpr std::string_view kStationStopping =
+    "Stopping: the boards under way are finished first";
+inline constexpr std::string_view kStationEnded = "The station has ended";
+inline constexpr std::string_view kStationCountPassed = "passed ";
+inline constexpr std::string_view kStationCountFailed = "   failed ";
+inline constexpr std::string_view kStationYield = "   yield ";
+inline constexpr std::string_view kStationPerHour = "   boards an hour ";
 // The result line: the operation, how it ended.
 inline constexpr std::string_view kOperationFlash = "Flash";
 inline constexpr std::string_view kOperationSetting = "Flash Setting";
