@@ -4,6 +4,8 @@
 #include "cli_run_view.h"
 #include "cli_texts.h"
 #include "configuration_operations.h"
+#include "image_copy.h"
+#include "packed_image_check.h"
 #include "program_image.h"
 #include "recover.h"
 
@@ -69,14 +71,35 @@ bool OpenBoard(Cli& cli) {
     return true;
 }
 
-int Program(Cli& cli) {
-    const Options& o = cli.o;
+std::optional<ops::ImageCopy> ImageToWrite(const Options& o) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(o.image, ec);
-    if (ec || size == 0) return Fail(o.image + std::string(text::kEmptyImage));
+    if (ec || size == 0) {
+        Fail(o.image + std::string(text::kEmptyImage));
+        return std::nullopt;
+    }
+    std::string why;
+    std::optional<ops::ImageCopy> image = ops::ImageCopy::Take(o.image, why);
+    if (!image) {
+        Fail(why);
+        return std::nullopt;
+    }
+    if (const std::string found = ops::WhatIsNotPacked(image->bytes()); !o.raw && !found.empty()) {
+        Fail(o.image + std::string(text::kNotPacked) + found + std::string(text::kNotPackedEnd));
+        return std::nullopt;
+    }
+    return image;
+}
+
+int Program(Cli& cli) {
+    const Options& o = cli.o;
+    // Read once, here: what is judged a packed image is what is programmed.
+    const std::optional<ops::ImageCopy> image = ImageToWrite(o);
+    if (!image) return kFailure;
     if (!BoardReached(cli, record::Operation::Flash, o.image)) return kFailure;
     ops::FlashRequest r;
     r.image = o.image;
+    r.copy = &*image;
     r.address = o.address;
     r.fast = o.fast;
     r.clock_mhz = o.fast ? o.clock_mhz : 0;

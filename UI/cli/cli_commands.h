@@ -6,6 +6,7 @@
 #include "cli_services.h"
 #include "file_replacement.h"
 #include "flash_form.h"
+#include "image_copy.h"
 #include "session.h"
 
 #include <optional>
@@ -38,6 +39,10 @@ int StatusOf(const ops::Outcome& outcome);
 // The bridge --device names (else the first listed), opened as Init opens
 // it; false (told) when it is not there or did not open.
 bool OpenBoard(Cli& cli);
+
+// The image read once, whole, and judged a packed image unless --raw;
+// nothing (told) otherwise. Before any board is opened.
+std::optional<ops::ImageCopy> ImageToWrite(const Options& o);
 
 int Program(Cli& cli);
 int Serial(Cli& cli);

@@ -135,8 +135,11 @@ int Main(int argc, char** argv) {
     if (services.messages() != 0) return kFailure;
     // Every bridge at once: the workers take the lock and the record each.
     if (o.command == Command::List) return ListBridges(session, o);
-    if (o.all && o.command != Command::Station)
+    if (o.all && o.command != Command::Station) {
+        // A file refused once, not by every worker.
+        if (o.command == Command::Program && !ImageToWrite(o)) return kFailure;
         return RunGang(session, argc, argv, Interrupted, o.json);
+    }
 
     // A record that cannot be opened is told before the board is touched;
     // a read goes on without it.

@@ -251,6 +251,7 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
             },
             ""));
     program->add_flag("--fast", o.fast, Help(text::kFastHelp));
+    program->add_flag("--raw", o.raw, Help(text::kRawHelp));
     std::vector<int32_t> clocks;
     for (const FastClock& clock : kFastClocks)
         clocks.push_back(clock.mhz);
@@ -320,6 +321,7 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
     AddImage(station, o);
     AddConfig(station, o, true, text::kStationConfigHelp);
     station->add_flag("--fast", o.fast, Help(text::kFastHelp));
+    station->add_flag("--raw", o.raw, Help(text::kRawHelp));
     station->add_option("--clock", o.clock_mhz, Help(text::kClockHelp))
         ->type_name("MHZ")
         ->check(CLI::IsMember(clocks))

@@ -31,6 +31,7 @@ struct Options {
     std::string backup;   // program: the backup folder, empty for none
     int32_t address = 0;
     bool fast = false;
+    bool raw = false;       // program: a file that is no packed image written anyway
     int32_t clock_mhz = 15; // program --fast: the SPI clock
     bool keep_recovery = false;
     bool new_serial = false; // serial: the next serial even for a board that has its own
@@ -44,8 +45,8 @@ struct Options {
     bool all = false;
     // A worker of --all: its progress as lines its parent reads.
     bool report = false;
-    bool probe = false; // list: open each bridge and name its chip
-    int count = 0;      // station: end after this many boards; 0 for none
+    bool probe = false;                  // list: open each bridge and name its chip
+    int count = 0;                       // station: end after this many boards; 0 for none
     bool quiet = false, verbose = false; // -q: errors only; -v: the library's debug lines too
     // Where the production record is (every command).
     std::optional<std::string> record_url;

@@ -138,12 +138,12 @@ class Show {
             const std::tm now = os::local_time(std::time(nullptr));
             char when[16];
             std::strftime(when, sizeof when, "%H:%M:%S", &now);
-            std::printf("%s %s %s%s%s%s\n", when, e.bridge.c_str(),
-                        std::string(ops::StepName(e.step)).c_str(),
-                        e.serial.empty() ? "" : (" " + e.serial).c_str(),
-                        e.seconds > 0 ? (" " + std::to_string(e.seconds).substr(0, 5) + " s").c_str()
-                                      : "",
-                        e.reason.empty() ? "" : (" " + e.reason).c_str());
+            std::printf(
+                "%s %s %s%s%s%s\n", when, e.bridge.c_str(),
+                std::string(ops::StepName(e.step)).c_str(),
+                e.serial.empty() ? "" : (" " + e.serial).c_str(),
+                e.seconds > 0 ? (" " + std::to_string(e.seconds).substr(0, 5) + " s").c_str() : "",
+                e.reason.empty() ? "" : (" " + e.reason).c_str());
         }
         std::fflush(stdout);
     }
@@ -205,32 +205,28 @@ int OneBridge(Cli& cli) {
         return save(serial);
     };
     Show show(cli.o.json, {cli.session.board().chosen()});
-    ops::StationLoop loop(cli.session, cli.config, request,
-                          [&](const ops::StationEvent& e) {
-                              // The file's serial, read afresh, before a
-                              // board without a record takes the next.
-                              if (e.step == ops::StationStep::Started &&
-                                  !cli.session.record().active()) {
-                                  lock.emplace(cli.o.config);
-                                  cli.config.LoadIni(cli.o.config);
-                              }
-                              // A board that ended before its serial was
-                              // saved lets the file go too.
-                              if (e.step == ops::StationStep::Passed ||
-                                  e.step == ops::StationStep::Failed)
-                                  lock.reset();
-                              show.event(e);
-                          });
+    ops::StationLoop loop(cli.session, cli.config, request, [&](const ops::StationEvent& e) {
+        // The file's serial, read afresh, before a
+        // board without a record takes the next.
+        if (e.step == ops::StationStep::Started && !cli.session.record().active()) {
+            lock.emplace(cli.o.config);
+            cli.config.LoadIni(cli.o.config);
+        }
+        // A board that ended before its serial was
+        // saved lets the file go too.
+        if (e.step == ops::StationStep::Passed || e.step == ops::StationStep::Failed) lock.reset();
+        show.event(e);
+    });
     Quiet quiet;
-    loop.run(Interrupted, cli.o.count > 0 ? std::optional<int>(cli.o.count) : std::nullopt,
-             quiet);
+    loop.run(Interrupted, cli.o.count > 0 ? std::optional<int>(cli.o.count) : std::nullopt, quiet);
     show.summary();
     return show.tally().failed() == 0 ? kSuccess : kFailure;
 }
 
 int EveryBridge(Cli& cli, int argc, const char* const* argv) {
     std::vector<std::string> bridges;
-    if (const std::optional<std::string> why = ops::BridgesForWorkers(cli.session.zintra(), bridges))
+    if (const std::optional<std::string> why =
+            ops::BridgesForWorkers(cli.session.zintra(), bridges))
         return Fail(*why);
     Show show(cli.o.json, bridges);
     WorkerPool pool;
@@ -244,15 +240,14 @@ int EveryBridge(Cli& cli, int argc, const char* const* argv) {
     for (const WorkerPool::Worker& w : pool.workers())
         if (!w.why_not_started.empty()) show.message(w.bridge, w.why_not_started);
     while (pool.running()) {
-        pool.poll(
-            kPollMs,
-            [&](std::size_t i, const std::string& line) {
-                if (const std::optional<ops::StationEvent> e = ops::ParseEventLine(line))
-                    show.event(*e);
-                else
-                    show.message(pool.workers()[i].bridge, line);
-            },
-            {});
+        pool.poll(kPollMs,
+                  [&](std::size_t i, const std::string& line) {
+                      if (const std::optional<ops::StationEvent> e = ops::ParseEventLine(line))
+                          show.event(*e);
+                      else
+                          show.message(pool.workers()[i].bridge, line);
+                  },
+                  {});
         if (Interrupted() || (cli.o.count > 0 && show.tally().boards() >= cli.o.count))
             pool.stopAll();
         show.draw(false);
@@ -265,6 +260,8 @@ int EveryBridge(Cli& cli, int argc, const char* const* argv) {
 } // namespace
 
 int Station(Cli& cli, int argc, const char* const* argv) {
+    // Judged once for the shift; each board reads it afresh.
+    if (!ImageToWrite(cli.o)) return kFailure;
     return cli.o.all ? EveryBridge(cli, argc, argv) : OneBridge(cli);
 }
 

@@ -99,6 +99,8 @@ inline constexpr std::string_view kClockHelp =
     "with --fast: the SPI clock, 30 (bridges with the 60 MHz clock), 15, 6 or 3 MHz";
 inline constexpr std::string_view kBackupHelp =
     "first back up every block the run will erase into this folder (made when missing)";
+inline constexpr std::string_view kRawHelp =
+    "write the file as it is, although it is no packed image (a backup, a part's own image)";
 inline constexpr std::string_view kKeepRecoveryHelp =
     "write the board although a recovery copy of an interrupted configuration write exists";
 
@@ -122,6 +124,9 @@ inline constexpr std::string_view kMoreHelp = "Run with --help for more informat
 
 // What a run tells beside the window's and the library's messages.
 inline constexpr std::string_view kEmptyImage = ": the image is empty; nothing was programmed";
+inline constexpr std::string_view kNotPacked = ": not a packed image (it holds ";
+inline constexpr std::string_view kNotPackedEnd =
+    "); nothing was programmed. Give --raw to write it as it is";
 inline constexpr std::string_view kRunGoesOn =
     "plexmoor-cli: interrupted; the run goes on to its end";
 inline constexpr std::string_view kBackupKept = "backup of the erased blocks: ";

@@ -119,7 +119,9 @@ Outcome Flash(Session& session, const FlashRequest& r, RunView& view) {
             return ended(Result::Refused, why);
         }
         image = &*taken;
-        if (r.own_row && !record.begin(RowOf(session, r), r.image, &image->bytes()))
+    }
+    if (image && r.own_row) {
+        if (!record.begin(RowOf(session, r), r.image, &image->bytes()))
             return ended(Result::Refused, {});
         out.row = record.row();
     }

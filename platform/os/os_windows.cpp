@@ -8,9 +8,13 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <vector>
 
 namespace os {
 namespace {
@@ -111,15 +115,45 @@ bool replace_file(const std::string& from, const std::string& to) {
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-// The C runtime opens files without FILE_SHARE_DELETE, so the file is
-// closed, moved (without MOVEFILE_REPLACE_EXISTING the move fails where to
-// exists) and locked again under its new name.
+namespace {
+
+// Renamed through its open handle, so its lock never lapses: another
+// process never sees the file under its new name unlocked, as it would
+// between a close, a move and a new open. Refused where to exists.
+bool rename_open(int fd, const std::string& to) {
+    const int wide = MultiByteToWideChar(CP_ACP, 0, to.c_str(), -1, nullptr, 0);
+    if (wide <= 0) return false;
+    std::wstring relative(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, to.c_str(), -1, relative.data(), wide);
+    const DWORD full = GetFullPathNameW(relative.c_str(), 0, nullptr, nullptr);
+    if (full == 0) return false;
+    std::wstring path(full, L'\0');
+    if (GetFullPathNameW(relative.c_str(), full, path.data(), nullptr) == 0) return false;
+    path.resize(wcslen(path.c_str()));
+    const size_t bytes = sizeof(FILE_RENAME_INFO) + path.size() * sizeof(WCHAR);
+    std::vector<unsigned char> buffer(bytes, 0);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(path.size() * sizeof(WCHAR));
+    std::memcpy(info->FileName, path.data(), info->FileNameLength);
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    if (!SetFileInformationByHandle(handle, FileRenameInfo, info, static_cast<DWORD>(bytes))) {
+        const DWORD error = GetLastError();
+        errno = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? EEXIST : EIO;
+        return false;
+    }
+    return FlushFileBuffers(handle) != 0;
+}
+
+} // namespace
+
 int rename_new_held(int fd, const std::string& from, const std::string& to) {
-    if (_close(fd) != 0 || !MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH))
-        return -1;
-    const int held = _open(to.c_str(), _O_RDONLY | kByteFileFlags);
-    if (held >= 0) lock_file(held);
-    return held;
+    if (rename_open(fd, to)) return fd;
+    const int refused = errno;
+    _close(fd);
+    errno = refused;
+    return -1;
 }
 
 int open_regular(const char* path) {
@@ -143,10 +177,31 @@ int create_unique_file(std::string& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = pattern;
         if (_mktemp_s(name.data(), name.size() + 1) != 0) return -1;
-        const int fd =
-            _open(name.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-        if (fd >= 0) lock_file(fd);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        // Shared for deletion, so that it can be renamed while it is open.
+        const HANDLE handle =
+            CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, kShareAll, nullptr,
+                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) continue;
+            errno = EACCES;
+            return -1;
+        }
+        const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_BINARY);
+        if (fd < 0) {
+            CloseHandle(handle);
+            return -1;
+        }
+        _setmode(fd, _O_BINARY);
+        // Locked before anything is written, and not yet deleted once locked:
+        // a sweep of stale temporary files may have taken it between its
+        // creation and the lock, and then a new one is made.
+        FILE_STANDARD_INFO standard{};
+        if (lock_file(fd) &&
+            GetFileInformationByHandleEx(handle, FileStandardInfo, &standard, sizeof standard) &&
+            !standard.DeletePending)
+            return fd;
+        _close(fd);
     }
     return -1;
 }
@@ -258,8 +313,7 @@ std::string user_config_folder() {
 
 bool process_alive(long long id) {
     if (id <= 0) return false;
-    HANDLE process =
-        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
     if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
     DWORD code = 0;
     const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;

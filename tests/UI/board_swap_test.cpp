@@ -75,7 +75,8 @@ class BoardSwapTest : public ::testing::TestWithParam<int> {
             0);
         ASSERT_EQ(line.run("a.bin", "parse demo.b --out line.ini").status, 0);
         for (const char* board : {"a.bin", "b.bin"}) {
-            ASSERT_EQ(line.run(board, "program demo.b").status, 0);
+            const Outcome program = line.run(board, "program demo.b --record-create");
+            ASSERT_EQ(program.status, 0) << program.err;
             ASSERT_EQ(line.run(board, "serial --config line.ini").status, 0);
         }
         serial_a_ = line.serialOf("a.bin");
@@ -91,10 +92,13 @@ class BoardSwapTest : public ::testing::TestWithParam<int> {
         }
         kill(pid, SIGKILL);
         FinishIn(origin_, pid);
+        ready_ = true;
     }
     static void TearDownTestSuite() { fs::remove_all(origin_); }
 
     void SetUp() override {
+        // A line that could not be set up fails every cell, never skips it.
+        ASSERT_TRUE(ready_) << "the line of boards A and B could not be set up";
         dir_ = origin_.string() + "-" + std::to_string(GetParam());
         fs::remove_all(dir_);
         fs::copy(origin_, dir_, fs::copy_options::recursive);
@@ -103,8 +107,10 @@ class BoardSwapTest : public ::testing::TestWithParam<int> {
 
     static fs::path origin_;
     static std::string serial_a_, serial_b_;
+    static bool ready_;
     fs::path dir_;
 };
+bool BoardSwapTest::ready_ = false;
 fs::path BoardSwapTest::origin_;
 std::string BoardSwapTest::serial_a_, BoardSwapTest::serial_b_;
 

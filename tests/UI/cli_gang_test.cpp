@@ -109,7 +109,7 @@ TEST_F(GangTest, OneBridgeChosenBySerialAndTheListOfBridges) {
 TEST_F(GangTest, AStopOfTheParentStopsEveryWorker) {
     std::ofstream(dir_ / "big.b", std::ios::binary) << std::string(0x40000, 'G');
     std::vector<ProgramRun> runs{
-        prepared("program --all big.b --fast --no-record", "plexmoor-cli", "0")};
+        prepared("program --all big.b --raw --fast --no-record", "plexmoor-cli", "0")};
     StartRuns(dir_, runs);
     std::vector<os::Child> parent{std::move(runs[0].child)};
     while (parent[0].open && parent[0].unread.find("program 0%") == std::string::npos)

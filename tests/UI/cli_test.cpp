@@ -222,7 +222,11 @@ TEST_F(CliTest, FailuresAndBadUsageEndWithTheirMessageAndStatus) {
         {"serial --config empty.ini", 1, "empty.ini) holds no settings line"},
         {"serial --config cr.ini", 1, "cr.ini) holds no settings line"},
         {"program --config " + path("fw1.b").string() + " " + config, 1, "holds no settings line"},
-        {"program " + config, 1, "Open usb device error"},
+        // A file given by mistake is told for what it is, the board untouched.
+        {"program " + config, 1, "not a packed image (it holds text); nothing was programmed"},
+        {"program " + path("fw1.b").string(), 1,
+         "(it holds 4096 bytes, too short for a configuration header"},
+        {"program --raw " + config, 1, "Open usb device error"},
         {"--version", 0, "plexmoor-cli 1.17\n"},
     };
     for (const Case& k : cases) {
@@ -234,7 +238,7 @@ TEST_F(CliTest, FailuresAndBadUsageEndWithTheirMessageAndStatus) {
     }
     EXPECT_EQ(cli("pack --help").status, 0);
     WriteText(path("big.b"), std::string(8192, 'x'));
-    const Outcome overrun = cli("program --address 0x1ff000 big.b");
+    const Outcome overrun = cli("program --raw --address 0x1ff000 big.b");
     EXPECT_EQ(overrun.status, 1);
     EXPECT_NE(overrun.err.find("would end at 0x00200fff, the chip holds"), std::string::npos)
         << overrun.err;
@@ -274,7 +278,7 @@ TEST_F(CliTest, FastProgramRunsAtTheClockAskedForAndTheBoardTellsItsFigures) {
     for (Run r : {Run{"30", 'I', "\"erases\": 0, \"pages_programmed\": 48}"},
                   Run{"3", 'J', "\"erases\": 1, \"pages_programmed\": 48}"}}) {
         WriteText(path("image.b"), std::string(0x3000, r.fill));
-        Outcome fast = cli(std::string("program image.b --fast --clock ") + r.mhz,
+        Outcome fast = cli(std::string("program image.b --raw --fast --clock ") + r.mhz,
                            "WINCALLS_DEBUG=1 FTD2XX_VIRTUAL_STATS=stats-%s.json");
         ASSERT_EQ(fast.status, 0) << fast.err;
         EXPECT_NE(fast.err.find(std::string("SPI clock ") + r.mhz + " MHz"), std::string::npos)
@@ -294,7 +298,7 @@ TEST_F(CliTest, SignalsStopARunAtAPageAndAClosedPipeDoesNot) {
     WriteText(path("image.b"), std::string(0x20000, 'I'));
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         fs::remove(path("board.bin"));
-        const pid_t pid = start("program image.b", "FTD2XX_VIRTUAL_TIME=0");
+        const pid_t pid = start("program image.b --raw", "FTD2XX_VIRTUAL_TIME=0");
         usleep(500 * 1000);
         kill(pid, signal);
         Outcome r = finish(pid);
@@ -308,7 +312,7 @@ TEST_F(CliTest, SignalsStopARunAtAPageAndAClosedPipeDoesNot) {
     WriteText(path("pipe.sh"), "set -o pipefail; FTD2XX_VIRTUAL_BOARD=board.bin "
                                "FTD2XX_VIRTUAL_LATENCY_MS=1 '" +
                                    (bin_ / "plexmoor-cli").string() +
-                                   "' program small.b 2>&1 | head -1 >/dev/null");
+                                   "' program small.b --raw 2>&1 | head -1 >/dev/null");
     const int raw = std::system(("cd '" + dir_.string() + "' && bash pipe.sh").c_str());
     EXPECT_EQ(WEXITSTATUS(raw), 0);
     EXPECT_EQ(ReadText(path("board.bin")).substr(0, 0x2000), std::string(0x2000, 'S'));

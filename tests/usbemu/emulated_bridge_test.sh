@@ -59,11 +59,11 @@ init_read)
   alike "" "" read --out got.ini --no-record
   succeeded ;;
 program_exact)
-  alike "" "" program ../small.b --no-record
+  alike "" "" program ../small.b --raw --no-record
   succeeded
   holds small.b usb/board.bin ;;
 program_fast)
-  seed_with program ../small.b --fast --no-record
+  seed_with program ../small.b --raw --fast --no-record
   alike "" "" program ../demo.b --fast --no-record
   succeeded
   holds demo.b usb/board.bin ;;
@@ -74,25 +74,25 @@ serial)
   succeeded ;;
 backup_restore)
   seed_with program ../demo.b --fast --no-record
-  road usb "" "" program ../small.b --fast --backup backups --no-record
+  road usb "" "" program ../small.b --raw --fast --backup backups --no-record
   backup=$(ls usb/backups/backup-*.bin)
   first=${backup%-*}
-  road usb "" "" program "../$backup" --address "0x${first##*-}" --fast --no-record
+  road usb "" "" program "../$backup" --raw --address "0x${first##*-}" --fast --no-record
   cmp -s seed.bin usb/board.bin || fail "$case: the restore did not bring the flash back" ;;
 faults)
   # In the exact mode, whose transfers do not depend on the chip's timing.
-  alike nodevice nodevice program ../small.b --no-record
-  alike busy open program ../small.b --no-record
-  alike bulk=30 write=30 program ../small.b --no-record
+  alike nodevice nodevice program ../small.b --raw --no-record
+  alike busy open program ../small.b --raw --no-record
+  alike bulk=30 write=30 program ../small.b --raw --no-record
   # A read that times out: the run goes on as after a failed read.
-  alike stall=30 read=12 program ../small.b --no-record ;;
+  alike stall=30 read=12 program ../small.b --raw --no-record ;;
 unplug)
   # Unplugged mid-run: the run fails, and the next finds no bridge.
-  rm -rf usb && road usb unplug=30 "" program ../small.b --no-record
+  rm -rf usb && road usb unplug=30 "" program ../small.b --raw --no-record
   [ "$(cat usb/status)" = 1 ] && [ "$(tail -1 usb/err)" = "FT_Write fail!" ] ||
     fail "$case: the run did not fail where the bridge went: $(tail -2 usb/err)"
   last=$(EMULATED_BRIDGE_BIN=$bin EMULATED_BRIDGE_BOARD=$PWD/b.bin EMULATED_BRIDGE_FAULTS=unplug=30 \
-    "$bridge" sh -c 'plexmoor-cli program small.b --no-record; plexmoor-cli read --out x.ini --no-record' 2>&1 | tail -1)
+    "$bridge" sh -c 'plexmoor-cli program small.b --raw --no-record; plexmoor-cli read --out x.ini --no-record' 2>&1 | tail -1)
   [ "$last" = "Open usb device error" ] || fail "$case: the bridge was still there: $last" ;;
 socket)
   # A board put on and taken off the bridge through its socket, named by

@@ -49,7 +49,7 @@ echo "$out" | grep -qxF "caption: 0: Msg = Flash Complete, Solvanti Plexmoor ( V
 size=$(stat -c %s "$work/demo.b")
 cmp -n "$size" "$work/demo.b" "$work/board.bin" || fail "flash: the board does not hold the image"
 echo "$out" | grep -qxF "history: 1 / 1 of the latest rows shown" || fail "history: $out"
-echo "$out" | grep -q "^row: 1|.*|C2 20 15|flash||done|0: Msg = Flash Complete" ||
+echo "$out" | grep -q "^row: 1|.*|C2 20 15|flash||done|programmed $size bytes at 00000000" ||
     fail "history: no row of the flash: $out"
 
 if [ -n "$shots" ]; then
