@@ -55,6 +55,9 @@ int open_programmer() {
     LibraryState& s = state();
     if (s.opened) return 1;
     s.opened = spi::open_sequence() != 0;
+    // Another board (or bridge) may answer now: no size or maker is taken
+    // from the chip of an earlier open.
+    s.jedec_id = {};
     config::clear_on_open();
     for (Path& slot : s.slots)
         slot.fill('\0');

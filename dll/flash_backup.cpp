@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <filesystem>
 #include <span>
 #include <string>
 
@@ -66,6 +68,14 @@ int backup_flash(const char* path, int32_t address, int32_t length) {
         host::showf(text::kBackupCreateFailed, target.c_str());
         return 0;
     }
+    // A backup is the only copy of what a board held: an earlier one of
+    // the same name (or at the end of a link of that name) is kept, never
+    // replaced.
+    std::error_code exists;
+    if (std::filesystem::is_regular_file(std::filesystem::status(target, exists))) {
+        host::showf(text::kBackupExists, target.c_str());
+        return 0;
+    }
     // Reads past the chip's end wrap onto its start, so a backup that
     // reaches there would save the wrong bytes as a success: the chip's
     // size is learnt before the range is trusted.
@@ -114,7 +124,13 @@ int backup_flash(const char* path, int32_t address, int32_t length) {
                            at + static_cast<uint32_t>(a - flash_piece.begin())};
         }
     }
-    if (!failure.format && !file.commit()) failure = {text::kBackupWriteFailed};
+    if (!failure.format && !file.commit_new()) {
+        if (errno == EEXIST) {
+            host::showf(text::kBackupExists, target.c_str());
+            return 0;
+        }
+        failure = {text::kBackupWriteFailed};
+    }
     if (!failure.format) return 1;
     if (failure.format == text::kBackupWriteFailed)
         host::showf(text::kBackupWriteFailed, target.c_str());

@@ -39,6 +39,9 @@ using Path = std::array<char, kPathSize>;
 struct LibraryState {
     bool opened = false;
     FT_HANDLE device = nullptr;
+    // The bridge went from the bus under the open handle: told once, and
+    // every later transfer fails without a word until the next open.
+    bool device_lost = false;
     // The serial number of the bridge every open uses; empty for the first
     // bridge listed.
     std::array<char, FT_SERIAL_NUMBER_SIZE> bridge{};

@@ -221,9 +221,16 @@ bool reads(const Command& command, const Step& step) {
 
 // Sends the stream built, then reads its replies into the read buffer.
 Result send(const Stream& s, const Plan& plan) {
-    FT_HANDLE handle = state().device;
+    LibraryState& st = state();
+    // A block written page by page would otherwise tell the same lost
+    // bridge once a page: thousands of boxes for one unplug.
+    if (st.device_lost) return Result::kWriteFailed;
+    FT_HANDLE handle = st.device;
     DWORD written = 0;
-    if (FT_Write(handle, stream.data(), static_cast<DWORD>(s.size()), &written) != FT_OK) {
+    if (const FT_STATUS status =
+            FT_Write(handle, stream.data(), static_cast<DWORD>(s.size()), &written);
+        status != FT_OK) {
+        st.device_lost = status == FT_DEVICE_NOT_FOUND;
         host::show(text::kTransferFailed);
         return Result::kWriteFailed;
     }
@@ -231,7 +238,9 @@ Result send(const Stream& s, const Plan& plan) {
     // A failed read must not hand back bytes of an earlier one.
     std::memset(read_buffer.data(), 0, plan.read_bytes);
     DWORD got = 0;
-    if (FT_Read(handle, read_buffer.data(), plan.read_bytes, &got) != FT_OK) {
+    if (const FT_STATUS status = FT_Read(handle, read_buffer.data(), plan.read_bytes, &got);
+        status != FT_OK) {
+        st.device_lost = status == FT_DEVICE_NOT_FOUND;
         host::show(text::kTransferFailed);
         return Result::kReadFailed;
     }
@@ -311,6 +320,7 @@ int open_sequence() {
         return fail_open(handle, text::kBitModeFailed);
     write_setup(handle);
     state().device = handle;
+    state().device_lost = false;
     clock_changed = Clock::kSetup;
     return 1;
 }

@@ -114,6 +114,8 @@ inline constexpr const char* kBackupRefused =
 inline constexpr const char* kBackupNotOpen = "Backup to %s refused: no programmer is open";
 inline constexpr const char* kBackupCreateFailed =
     "Could not create the backup %s; nothing was read";
+inline constexpr const char* kBackupExists =
+    "The backup %s exists already and is kept; nothing was written to it";
 inline constexpr const char* kBackupBusy = "The flash stays busy; nothing was written to %s";
 inline constexpr const char* kBackupReadFailed =
     "Could not read the flash at %08x; nothing was written to %s";

@@ -7,10 +7,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh windows
-for preset in windows-x64 windows-x86; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
-done
+cmake --preset windows-x64 >/dev/null
+cmake --build --preset windows-x64
+# The 32-bit build is checked by its export tables alone: its two DLLs.
+cmake --preset windows-x86 >/dev/null
+cmake --build --preset windows-x86 --target Zintra ftd2xx
 ctest --preset windows-x64 -j2
 (cd build/windows-x86 && ctest --output-on-failure -R _exports)
 (cd build/windows-x64 && cpack -G ZIP >/dev/null && ls package/*.zip)

@@ -107,6 +107,7 @@ int Program(Cli& cli) {
     // folder of its choice.
     r.back_up = !o.backup.empty();
     r.backup_folder = o.backup;
+    if (o.keep_backups) r.keep_backups = *o.keep_backups;
     CliRunView view(cli.session, Interrupted);
     const ops::Outcome outcome = ops::Flash(cli.session, r, view);
     view.ended(outcome.ok());

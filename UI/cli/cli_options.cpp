@@ -259,9 +259,13 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
         ->type_name("MHZ")
         ->check(CLI::IsMember(clocks))
         ->needs("--fast");
-    program->add_option("--backup", o.backup, Help(text::kBackupHelp))
-        ->type_name("DIR")
-        ->transform(Path<Folder>("DIR"));
+    CLI::Option* backup = program->add_option("--backup", o.backup, Help(text::kBackupHelp))
+                              ->type_name("DIR")
+                              ->transform(Path<Folder>("DIR"));
+    program->add_option("--keep-backups", o.keep_backups, Help(text::kKeepBackupsHelp))
+        ->type_name("N")
+        ->check(CLI::NonNegativeNumber)
+        ->needs(backup);
     AddConfig(program, o, false, text::kConfigHelp);
     AddKeepRecovery(program, o);
     AddDevice(program, o, true);

@@ -29,6 +29,9 @@ struct Options {
     std::string out;      // pack, read, parse
     std::string released; // pack: from a released image
     std::string backup;   // program: the backup folder, empty for none
+    // program: backups of one bridge and chip kept there (0: all); unset: the
+    // operations' default.
+    std::optional<int> keep_backups;
     int32_t address = 0;
     bool fast = false;
     bool raw = false;       // program: a file that is no packed image written anyway

@@ -99,6 +99,8 @@ inline constexpr std::string_view kClockHelp =
     "with --fast: the SPI clock, 30 (bridges with the 60 MHz clock), 15, 6 or 3 MHz";
 inline constexpr std::string_view kBackupHelp =
     "first back up every block the run will erase into this folder (made when missing)";
+inline constexpr std::string_view kKeepBackupsHelp =
+    "with --backup: keep the last N backups of each bridge and chip there, 0 for all (default 20)";
 inline constexpr std::string_view kRawHelp =
     "write the file as it is, although it is no packed image (a backup, a part's own image)";
 inline constexpr std::string_view kKeepRecoveryHelp =

@@ -17,6 +17,7 @@ constexpr uint32_t kEraseBlock = 0x10000;
 constexpr uint32_t kChunk = 4096;
 constexpr std::string_view kBackupPrefix = "backup-";
 constexpr std::string_view kBackupSuffix = ".bin";
+constexpr int kNameTries = 100;
 
 // A bridge's serial as a part of a file name: letters, digits, '_'.
 std::string NamePart(const std::string& text) {
@@ -49,8 +50,54 @@ std::string BackupPath(const std::string& folder, const std::string& bridge, con
     const std::string id = chip.answered() ? chip.idText("") : "unknown";
     std::string name(kBackupPrefix);
     if (!bridge.empty()) name += NamePart(bridge) + "-";
-    name += id + "-" + zintra::DateStamp() + "-" + span + std::string(kBackupSuffix);
-    return (std::filesystem::path(folder) / name).string();
+    name += id + "-" + zintra::DateStamp();
+    // Two backups of one board within a second get names of their own: the
+    // library never writes over an earlier backup.
+    std::string path;
+    for (int n = 1; n <= kNameTries; ++n) {
+        const std::string count = n == 1 ? "" : "-" + std::to_string(n);
+        path = (std::filesystem::path(folder) /
+                (name + count + "-" + span + std::string(kBackupSuffix)))
+                   .string();
+        std::error_code ec;
+        if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) break;
+    }
+    return path;
+}
+
+std::vector<std::string> PruneBackups(const std::string& backup, int keep) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> removed;
+    const fs::path path(backup);
+    const std::string name = path.filename().string();
+    // The name up to its date: backup-<bridge>-<ID>- (BackupPath).
+    static const std::regex kDated(
+        R"(^(.*-)[0-9]{8}-[0-9]{6}(-[0-9]+)?-[0-9A-F]{8}-[0-9A-F]{8}\.bin$)");
+    std::smatch m;
+    if (keep <= 0 || !std::regex_match(name, m, kDated)) return removed;
+    const std::string same = m[1].str();
+    struct Found {
+        fs::file_time_type time;
+        std::string name;
+        fs::path path;
+    };
+    std::vector<Found> found;
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(path.parent_path(), ec)) {
+        const std::string other = e.path().filename().string();
+        std::smatch o;
+        if (!e.is_regular_file(ec) || !std::regex_match(other, o, kDated) || o[1].str() != same)
+            continue;
+        found.push_back({e.last_write_time(ec), other, e.path()});
+    }
+    if (found.size() <= static_cast<std::size_t>(keep)) return removed;
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.time != b.time ? a.time < b.time : a.name < b.name;
+    });
+    for (std::size_t i = 0; i + static_cast<std::size_t>(keep) < found.size(); ++i)
+        if (found[i].name != name && fs::remove(found[i].path, ec))
+            removed.push_back(found[i].path.string());
+    return removed;
 }
 
 std::optional<BlockRange> BackupRange(const std::string& path) {

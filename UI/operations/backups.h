@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace plexmoor::ops {
 
@@ -25,6 +26,15 @@ std::optional<BlockRange> ErasedBlocks(int32_t address, int64_t length, uint64_t
 // the bridge is left out where none was listed.
 std::string BackupPath(const std::string& folder, const std::string& bridge, const Chip& chip,
                        BlockRange range);
+
+// How many backups of one bridge and chip a folder keeps by default: the
+// boards of a shift, not a gigabyte per thousand boards.
+inline constexpr int kKeptBackups = 20;
+
+// Removes the oldest backups in folder of the bridge and chip that backup
+// (a path BackupPath gave) names, until keep are left; keep 0 keeps all.
+// The names removed.
+std::vector<std::string> PruneBackups(const std::string& backup, int keep);
 
 // The range a backup's name records, checked against its size; nothing for
 // a file of another name or size.

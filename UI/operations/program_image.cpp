@@ -44,6 +44,7 @@ std::optional<std::string> BackUpBeforeWriting(Session& session, const FlashRequ
     if (!BackUp(session, path, static_cast<int32_t>(range->first),
                 static_cast<int64_t>(range->end - range->first), view))
         return std::nullopt;
+    PruneBackups(path, r.keep_backups);
     return path;
 }
 

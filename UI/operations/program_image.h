@@ -3,6 +3,7 @@
 // the same run with their own record row.
 #pragma once
 
+#include "backups.h"
 #include "outcome.h"
 #include "run_view.h"
 #include "session.h"
@@ -21,6 +22,8 @@ struct FlashRequest {
     // Back up every block the run erases into backup_folder first.
     bool back_up = false;
     std::string backup_folder;
+    // The backups of this bridge and chip kept in that folder; 0 keeps all.
+    int keep_backups = kKeptBackups;
     // Written although the checks said no (a recovery copy onto a board
     // not its own): the row says so.
     bool forced = false;

@@ -1,5 +1,6 @@
 // Plexmoor: prepares and programs the SPI flash of a DSL line board.
 #include "flash_form.h"
+#include "os.h"
 #include "qt_services.h"
 #include "qt_window.h"
 
@@ -8,30 +9,33 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include <csignal>
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-volatile std::sig_atomic_t stop_requested = 0;
+std::atomic<bool> stop_requested{false};
 
-extern "C" void request_stop(int) {
-    stop_requested = 1;
+void request_stop() {
+    stop_requested = true;
+}
+
+// A window needs a display; without one Qt's xcb plugin aborts the program.
+// Told in a line instead, with the way to get one.
+bool DisplayMissing() {
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) return false;
+    return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 // Ctrl+C or a termination request closes the window the ordinary way, so the
 // settings are written and the board's contents are kept, as when the user
 // closes it; during programming the close waits for the run to end.
 void close_on_termination(plexmoor::QtWindow& window) {
-    struct sigaction action {};
-    action.sa_handler = request_stop;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &action, nullptr);
+    os::on_interrupt(request_stop);
     auto* poll = new QTimer(&window);
     QObject::connect(poll, &QTimer::timeout, &window, [&window] {
-        if (stop_requested) {
-            stop_requested = 0;
+        if (stop_requested.exchange(false)) {
             window.close();
         }
     });
@@ -41,6 +45,12 @@ void close_on_termination(plexmoor::QtWindow& window) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (DisplayMissing()) {
+        std::fputs("Plexmoor needs a display: run it on a desktop, or under a virtual one with "
+                   "xvfb-run -a scripts/run.sh\n",
+                   stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
     plexmoor::QtServices services;
     plexmoor::FlashForm form(services);

@@ -118,7 +118,7 @@ class UsbBackend final : public Backend {
         while (*written < size) {
             int part = static_cast<int>(std::min<DWORD>(size - *written, kUsbChunk));
             int n = ftdi_write_data(ctx(device), data + *written, part);
-            if (n < 0) return FT_IO_ERROR;
+            if (n < 0) return failed(device);
             *written += static_cast<DWORD>(n);
         }
         return FT_OK;
@@ -131,7 +131,7 @@ class UsbBackend final : public Backend {
         while (*got < size) {
             int part = static_cast<int>(std::min<DWORD>(size - *got, kUsbChunk));
             int n = ftdi_read_data(ctx(device), data + *got, part);
-            if (n < 0) return FT_IO_ERROR;
+            if (n < 0) return failed(device);
             *got += static_cast<DWORD>(n);
             if (n == 0) {
                 if (std::chrono::steady_clock::now() > deadline) return FT_IO_ERROR;
@@ -139,6 +139,13 @@ class UsbBackend final : public Backend {
             }
         }
         return FT_OK;
+    }
+
+    // libftdi1 gives -1 for every failed bulk transfer: a control request
+    // tells a bridge gone from the bus from a transfer that failed once.
+    static FT_STATUS failed(void* device) {
+        unsigned short status = 0;
+        return ftdi_poll_modem_status(ctx(device), &status) < 0 ? FT_DEVICE_NOT_FOUND : FT_IO_ERROR;
     }
 
     FT_STATUS close(void* device) override {

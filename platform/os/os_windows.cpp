@@ -148,7 +148,8 @@ bool rename_open(int fd, const std::string& to) {
 
 } // namespace
 
-int rename_new_held(int fd, const std::string& from, const std::string& to) {
+int rename_new_held(int fd, const std::string& /*from: renamed by its handle*/,
+                    const std::string& to) {
     if (rename_open(fd, to)) return fd;
     const int refused = errno;
     _close(fd);

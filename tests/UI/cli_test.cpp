@@ -153,6 +153,11 @@ TEST_F(CliTest, PackProgramAndReadGiveBackThePackedConfiguration) {
               std::string::npos)
         << fast.err;
     EXPECT_EQ(ReadText(path("board.bin")).substr(0, image.size()), image);
+    // Backups within one second each get a name of their own, and the
+    // folder keeps the last two of this bridge and chip.
+    for (int run = 0; run < 3; ++run)
+        ASSERT_EQ(cli("program image.b --fast --backup kept --keep-backups 2").status, 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(path("kept")), fs::directory_iterator()), 2);
 
     Outcome read = cli("read --config " + config + " --out back.ini");
     ASSERT_EQ(read.status, 0) << read.err;

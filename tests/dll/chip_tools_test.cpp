@@ -55,7 +55,14 @@ TEST_F(ChipTools, BackupOfTwoBlocksHoldsExactlyTheFlash) {
     open();
     board().write_raw(0, pattern(0x40000, 3));
     const auto path = temp("backup.bin");
-    testing_support::write_file(path, {0x01}); // an older backup is replaced
+    // An older backup of that name is what a board held once: kept.
+    testing_support::write_file(path, {0x01});
+    ASSERT_EQ(ZintraBackupFlash(path.string().c_str(), 0x10000, 0x20000), 0);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("exists already and is kept"), std::string::npos) << messages[0];
+    EXPECT_EQ(read_file(path), std::vector<uint8_t>{0x01});
+    messages.clear();
+    std::filesystem::remove(path);
     ASSERT_EQ(ZintraBackupFlash(path.string().c_str(), 0x10000, 0x20000), 1);
     EXPECT_EQ(read_file(path), board().read(0x10000, 0x20000));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path.parent_path()), {}), 2)

@@ -93,7 +93,17 @@ unplug)
     fail "$case: the run did not fail where the bridge went: $(tail -2 usb/err)"
   last=$(EMULATED_BRIDGE_BIN=$bin EMULATED_BRIDGE_BOARD=$PWD/b.bin EMULATED_BRIDGE_FAULTS=unplug=30 \
     "$bridge" sh -c 'plexmoor-cli program small.b --raw --no-record; plexmoor-cli read --out x.ini --no-record' 2>&1 | tail -1)
-  [ "$last" = "Open usb device error" ] || fail "$case: the bridge was still there: $last" ;;
+  [ "$last" = "Open usb device error" ] || fail "$case: the bridge was still there: $last"
+  # Unplugged while serial writes the block page by page: the lost bridge
+  # is told once, then the block's message naming the recovery copy.
+  FTD2XX_VIRTUAL_BOARD=$PWD/s.bin FTD2XX_VIRTUAL_TIME=1 "$bin/plexmoor-cli" program demo.b --fast \
+    --no-record >/dev/null 2>&1
+  "$bin/plexmoor-cli" parse demo.b --out s.ini >/dev/null 2>&1
+  EMULATED_BRIDGE_BIN=$bin EMULATED_BRIDGE_BOARD=$PWD/s.bin EMULATED_BRIDGE_FAULTS=unplug=535 \
+    FTD2XX_VIRTUAL_LATENCY_MS=1 "$bridge" plexmoor-cli serial --config s.ini --no-record 2>s.err
+  [ "$(wc -l <s.err)" = 2 ] && [ "$(head -1 s.err)" = "FT_Write fail!" ] &&
+    tail -1 s.err | grep -q "is saved in $ZINTRA_RECOVERY_DIR/zintra-flash-" ||
+    fail "$case: an unplug during serial: $(head -c 600 s.err)" ;;
 socket)
   # A board put on and taken off the bridge through its socket, named by
   # the bridge's serial number: no chip, the chip, a chip that does not answer.
