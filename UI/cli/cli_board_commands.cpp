@@ -1,4 +1,5 @@
 // The commands that touch a board: program, serial, read and recover.
+#include "chip_image.h"
 #include "cli_commands.h"
 #include "cli_gang.h"
 #include "cli_run_view.h"
@@ -46,7 +47,8 @@ std::string LastTold(Cli& cli, std::size_t mark) {
 // is kept) otherwise.
 bool BoardReached(Cli& cli, record::Operation what, const std::string& image = {}) {
     const std::size_t mark = cli.session.transcript().mark();
-    const bool writes = what == record::Operation::Flash || what == record::Operation::FlashSetting;
+    const bool writes = what == record::Operation::Flash ||
+                        what == record::Operation::FlashSetting || what == record::Operation::Erase;
     if (OpenBoard(cli) && ops::BoardReady(cli.session) && (!writes || CopiesAllowWriting(cli)))
         return true;
     ops::RecordRefused(cli.session, what, image, LastTold(cli, mark));
@@ -90,6 +92,17 @@ std::optional<ops::ImageCopy> ImageToWrite(const Options& o) {
     }
     return image;
 }
+
+namespace {
+
+// The outcome's line on standard output when it is done; its reason was
+// told already otherwise.
+int Ended(const ops::Outcome& outcome) {
+    if (outcome.ok()) std::printf("%s\n", outcome.summary.c_str());
+    return StatusOf(outcome);
+}
+
+} // namespace
 
 int Program(Cli& cli) {
     const Options& o = cli.o;
@@ -152,7 +165,16 @@ int Serial(Cli& cli) {
     return kSuccess;
 }
 
+// The whole chip into a file, or the configuration block into a
+// configuration file.
 int Read(Cli& cli) {
+    if (!cli.o.chip_image.empty()) {
+        if (!BoardReached(cli, record::Operation::Backup, cli.o.chip_image)) return kFailure;
+        CliRunView view(cli.session, Interrupted);
+        const ops::Outcome outcome = ops::ReadChip(cli.session, cli.o.chip_image, view);
+        view.ended(outcome.ok());
+        return Ended(outcome);
+    }
     if (!BoardReached(cli, record::Operation::LoadFromFlash)) return kFailure;
     // Reading writes nothing, so a waiting copy is only told: what the
     // block reads may be the erased remains of an interrupted write.
@@ -163,6 +185,22 @@ int Read(Cli& cli) {
     const std::size_t told = cli.session.transcript().count();
     cli.config.SaveINI(cli.o.out);
     return cli.session.transcript().count() == told ? kSuccess : kFailure;
+}
+
+int Verify(Cli& cli) {
+    std::string why;
+    const std::optional<ops::ImageCopy> image = ops::ImageCopy::Take(cli.o.image, why);
+    if (!image) return Fail(why);
+    if (!BoardReached(cli, record::Operation::Verify, cli.o.image)) return kFailure;
+    return Ended(ops::VerifyImage(cli.session, *image, cli.o.image, cli.o.address));
+}
+
+int Erase(Cli& cli) {
+    if (!BoardReached(cli, record::Operation::Erase)) return kFailure;
+    CliRunView view(cli.session, Interrupted);
+    const ops::Outcome outcome = ops::EraseChip(cli.session, view);
+    view.ended(outcome.ok());
+    return Ended(outcome);
 }
 
 namespace {

@@ -48,5 +48,7 @@ int Program(Cli& cli);
 int Serial(Cli& cli);
 int Read(Cli& cli);
 int Recover(Cli& cli);
+int Verify(Cli& cli);
+int Erase(Cli& cli);
 
 } // namespace plexmoor::cli

@@ -273,7 +273,8 @@ int ListBridges(ops::Session& session, const Options& o) {
 
 int RunGang(ops::Session& session, int argc, const char* const* argv, bool (*stop)(), bool json) {
     std::vector<std::string> bridges;
-    if (const std::optional<std::string> why = ops::BridgesForWorkers(session.zintra(), bridges)) return Tell(*why);
+    if (const std::optional<std::string> why = ops::BridgesForWorkers(session.zintra(), bridges))
+        return Tell(*why);
     std::vector<Board> boards(bridges.size());
     for (std::size_t i = 0; i < bridges.size(); ++i)
         boards[i].bridge = bridges[i];

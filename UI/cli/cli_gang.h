@@ -7,8 +7,8 @@
 #include "session.h"
 
 #include <cstdint>
-#include <string>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,8 +21,7 @@ int ListBridges(ops::Session& session, const Options& o);
 // --device SERIAL --report; a line per bridge while they run, a summary
 // after. stop() tells when the user asked to stop; every worker is then
 // asked to stop at its next page. Non-zero when any board failed.
-int RunGang(ops::Session& session, int argc, const char* const* argv, bool (*stop)(),
-            bool json);
+int RunGang(ops::Session& session, int argc, const char* const* argv, bool (*stop)(), bool json);
 
 // A worker's command line: this one for one bridge (--device SERIAL
 // --report), the record's location passed through the environment.

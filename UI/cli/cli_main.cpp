@@ -84,6 +84,10 @@ int Run(Cli& cli) {
         return Recover(cli);
     case Command::Station:
         return Station(cli, cli.argc, cli.argv);
+    case Command::Verify:
+        return Verify(cli);
+    case Command::Erase:
+        return Erase(cli);
     case Command::List:
         break; // answered before the other commands
     }
@@ -97,7 +101,8 @@ std::string RecordJournal(FlashForm& config) {
 
 bool TouchesBoard(Command command) {
     return command == Command::Program || command == Command::Serial || command == Command::Read ||
-           command == Command::Recover || command == Command::Station;
+           command == Command::Recover || command == Command::Station ||
+           command == Command::Verify || command == Command::Erase;
 }
 
 } // namespace

@@ -117,6 +117,18 @@ void AddOut(CLI::App* command, Options& o) {
         ->transform(Path<WritableFile>("FILE"));
 }
 
+void AddAddress(CLI::App* command, std::string& address) {
+    command->add_option("--address", address, Help(text::kAddressHelp))
+        ->type_name("N")
+        ->check(CLI::Validator(
+            [](std::string& value) {
+                int32_t a = 0;
+                return ParseAddress(value, a) ? std::string()
+                                              : std::string(text::kNotAddress) + value;
+            },
+            ""));
+}
+
 void AddImage(CLI::App* command, Options& o) {
     command->add_option("IMAGE", o.image, Help(text::kImageHelp))
         ->type_name("FILE")
@@ -241,15 +253,7 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
     CLI::App* program = AddCommand(app, "program", text::kProgramSummary);
     AddImage(program, o);
     std::string address = "0";
-    program->add_option("--address", address, Help(text::kAddressHelp))
-        ->type_name("N")
-        ->check(CLI::Validator(
-            [](std::string& value) {
-                int32_t a = 0;
-                return ParseAddress(value, a) ? std::string()
-                                              : std::string(text::kNotAddress) + value;
-            },
-            ""));
+    AddAddress(program, address);
     program->add_flag("--fast", o.fast, Help(text::kFastHelp));
     program->add_flag("--raw", o.raw, Help(text::kRawHelp));
     std::vector<int32_t> clocks;
@@ -277,9 +281,25 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
     AddDevice(serial, o, true);
 
     CLI::App* read = AddCommand(app, "read", text::kReadSummary);
-    AddOut(read, o);
+    CLI::Option_group* what = read->add_option_group("what");
+    what->add_option("--out", o.out, Help(text::kOutHelp))
+        ->type_name("FILE")
+        ->transform(Path<WritableFile>("FILE"));
+    what->add_option("--image", o.chip_image, Help(text::kChipImageHelp))
+        ->type_name("FILE")
+        ->transform(Path<WritableFile>("FILE"));
+    what->require_option(1);
     AddConfig(read, o, false, text::kConfigHelp);
     AddDevice(read, o, false);
+
+    CLI::App* verify = AddCommand(app, "verify", text::kVerifySummary);
+    AddImage(verify, o);
+    AddAddress(verify, address);
+    AddDevice(verify, o, false);
+
+    CLI::App* erase = AddCommand(app, "erase", text::kEraseSummary);
+    AddKeepRecovery(erase, o);
+    AddDevice(erase, o, false);
 
     CLI::App* parse = AddCommand(app, "parse", text::kParseSummary);
     AddImage(parse, o);
@@ -358,6 +378,7 @@ std::variant<Options, int> ParseCommandLine(int argc, const char* const* argv) {
         {pack, Command::Pack},       {program, Command::Program}, {serial, Command::Serial},
         {read, Command::Read},       {parse, Command::Parse},     {history, Command::History},
         {recover, Command::Recover}, {list, Command::List},       {station, Command::Station},
+        {verify, Command::Verify},   {erase, Command::Erase},
     };
     for (const auto& [app_command, command] : commands)
         if (app_command->parsed()) o.command = command;

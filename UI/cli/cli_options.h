@@ -18,17 +18,30 @@ inline constexpr int kRecordUnwritten = 3;
 // Ended by Ctrl+C or a polite kill, as a shell reports SIGINT.
 inline constexpr int kInterrupted = 130;
 
-enum class Command { Pack, Program, Serial, Read, Parse, History, Recover, List, Station };
+enum class Command {
+    Pack,
+    Program,
+    Serial,
+    Read,
+    Parse,
+    History,
+    Recover,
+    List,
+    Station,
+    Verify,
+    Erase
+};
 
 // What the command line asked for; paths are absolute, files that are read
 // are plain files that exist, folders that are written exist.
 struct Options {
     Command command = Command::Program;
-    std::string image;    // program, parse
-    std::string config;   // empty: the settings file beside the program
-    std::string out;      // pack, read, parse
-    std::string released; // pack: from a released image
-    std::string backup;   // program: the backup folder, empty for none
+    std::string image;      // program, parse
+    std::string config;     // empty: the settings file beside the program
+    std::string out;        // pack, read, parse
+    std::string chip_image; // read --image: the whole chip into this file
+    std::string released;   // pack: from a released image
+    std::string backup;     // program: the backup folder, empty for none
     // program: backups of one bridge and chip kept there (0: all); unset: the
     // operations' default.
     std::optional<int> keep_backups;

@@ -25,6 +25,12 @@ inline constexpr std::string_view kSerialSummary =
     "after the file's), saved into the file before the board is written";
 inline constexpr std::string_view kReadSummary =
     "reads the configuration block from the board's flash into a configuration file";
+inline constexpr std::string_view kVerifySummary =
+    "compares the board's flash from the start address with IMAGE, byte for byte";
+inline constexpr std::string_view kEraseSummary =
+    "erases the whole chip (blocks that read erased already are left alone)";
+inline constexpr std::string_view kChipImageHelp =
+    "instead of the configuration: every byte of the chip into this new file, read twice alike";
 inline constexpr std::string_view kParseSummary =
     "reads the configuration of a packed image into a configuration file";
 inline constexpr std::string_view kRecoverSummary =

@@ -40,9 +40,17 @@ std::optional<ImageCopy> ImageCopy::Take(const std::string& path, std::string& w
         why = path + ": the file changed while it was read; nothing was programmed";
         return std::nullopt;
     }
+    std::optional<ImageCopy> kept = Of(std::move(copy.bytes_), why);
+    if (!kept) why = path + ": " + why;
+    return kept;
+}
+
+std::optional<ImageCopy> ImageCopy::Of(std::string bytes, std::string& why) {
+    ImageCopy copy;
+    copy.bytes_ = std::move(bytes);
     copy.folder_ = os::make_temp_folder("plexmoor-image-");
     if (copy.folder_.empty()) {
-        why = "no private copy of " + path + " could be made in the temporary folder";
+        why = "no private copy of the image could be made in the temporary folder";
         return std::nullopt;
     }
     copy.copy_ = (std::filesystem::path(copy.folder_) / kCopyName).string();
@@ -51,7 +59,7 @@ std::optional<ImageCopy> ImageCopy::Take(const std::string& path, std::string& w
         out && std::fwrite(copy.bytes_.data(), 1, copy.bytes_.size(), out) == copy.bytes_.size();
     if (out && std::fclose(out) != 0) written = false;
     if (!written) {
-        why = "the private copy of " + path + " could not be written";
+        why = "the private copy of the image could not be written in the temporary folder";
         return std::nullopt;
     }
     return copy;

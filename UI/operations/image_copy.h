@@ -18,6 +18,8 @@ class ImageCopy {
     // why, when it is no plain file, larger than any flash, or it could not
     // be read whole.
     static std::optional<ImageCopy> Take(const std::string& path, std::string& why);
+    // Bytes made here (an erased chip's) kept as such a copy.
+    static std::optional<ImageCopy> Of(std::string bytes, std::string& why);
     ImageCopy(ImageCopy&& other) noexcept;
     ImageCopy& operator=(ImageCopy&& other) noexcept;
     ImageCopy(const ImageCopy&) = delete;

@@ -7,6 +7,11 @@
 namespace plexmoor::text {
 
 inline constexpr std::string_view kPressInitFirst = "Please press Init button first";
+// The whole chip: read, compared with an image, erased.
+inline constexpr std::string_view kChipSizeUnknown =
+    "The chip's size is not known (ID %s); nothing was done";
+inline constexpr std::string_view kFlashDiffers =
+    "The flash differs from %s at %08X: the board holds %02X where the image has %02X";
 inline constexpr std::string_view kFileDoesntExist = " file doesn't exist";
 inline constexpr std::string_view kNoChip =
     "No flash chip answered: check the cable, the board's power and the chip select";
@@ -72,7 +77,8 @@ inline constexpr std::string_view kWriteProtected =
 // The station.
 inline constexpr std::string_view kSerialNotOnBoard =
     "the configuration block was written, but the board does not read back its serial ";
-inline constexpr std::string_view kStationPassed = "image and configuration block verified, serial ";
+inline constexpr std::string_view kStationPassed =
+    "image and configuration block verified, serial ";
 inline constexpr std::string_view kBridgeLost =
     "the bridge does not open: check its USB cable and the board's power; the other bridges go "
     "on, and this one again once it opens";

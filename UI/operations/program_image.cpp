@@ -155,7 +155,9 @@ Outcome Flash(Session& session, const FlashRequest& r, RunView& view) {
                        : session.stopAsked() ? Result::Stopped
                                              : Result::Failed;
     std::string summary;
-    if (how == Result::Done)
+    if (how == Result::Done && r.what == record::Operation::Erase)
+        summary = "erased " + std::to_string(length) + " bytes";
+    else if (how == Result::Done)
         summary = "programmed " + std::to_string(length) + " bytes at " + Hex8(r.address);
     else if (how == Result::Stopped)
         summary = backup ? "stopped at " +

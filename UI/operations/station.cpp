@@ -123,8 +123,8 @@ Outcome StationBoard(Session& session, Configuration& config, const StationReque
     // the block's serial as the board holds it now.
     const std::string read = session.zintra().ZintraBoardSerial().value_or("");
     if (!written.ok()) {
-        ended(Result::Failed, written.reason().empty() ? std::string(text::kBlockNotWritten)
-                                                       : written.reason());
+        ended(Result::Failed,
+              written.reason().empty() ? std::string(text::kBlockNotWritten) : written.reason());
     } else if (read != written.serial) {
         ended(Result::Failed, std::string(text::kSerialNotOnBoard) + written.serial);
     } else {
@@ -135,8 +135,7 @@ Outcome StationBoard(Session& session, Configuration& config, const StationReque
     return out;
 }
 
-StationLoop::StationLoop(Session& session, Configuration& config, StationRequest request,
-                         Tell tell)
+StationLoop::StationLoop(Session& session, Configuration& config, StationRequest request, Tell tell)
     : session_(session), config_(config), request_(std::move(request)), tell_(std::move(tell)) {}
 
 void StationLoop::tell(StationStep step, std::string serial, std::string reason, double seconds) {
@@ -236,9 +235,10 @@ std::optional<StationEvent> ParseEventLine(std::string_view line) {
 std::string EventJson(const StationEvent& e) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f", e.seconds);
-    return "{\"bridge\": " + JsonString(e.bridge) + ", \"step\": " +
-           JsonString(std::string(StepName(e.step))) + ", \"serial\": " + JsonString(e.serial) +
-           ", \"seconds\": " + seconds + ", \"reason\": " + JsonString(e.reason) + "}";
+    return "{\"bridge\": " + JsonString(e.bridge) +
+           ", \"step\": " + JsonString(std::string(StepName(e.step))) +
+           ", \"serial\": " + JsonString(e.serial) + ", \"seconds\": " + seconds +
+           ", \"reason\": " + JsonString(e.reason) + "}";
 }
 
 void StationTally::take(const StationEvent& e, Clock::time_point) {

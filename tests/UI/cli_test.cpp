@@ -368,6 +368,35 @@ TEST_F(CliTest, ASerialThatCannotBeSavedIsNotWritten) {
     EXPECT_EQ(ReadText(config), before);
 }
 
+// A board that came back is checked whole: verified against its image, read
+// into a file, erased; each ends with its line and status, the first
+// difference named.
+TEST_F(CliTest, AReturnedBoardIsVerifiedReadWholeAndErased) {
+    const std::string config = prepare();
+    ASSERT_EQ(cli("pack --config " + config + " --out image.b --no").status, 0);
+    ASSERT_EQ(cli("program image.b").status, 0);
+    const struct {
+        std::string args;
+        int status;
+        std::string said;
+    } steps[] = {
+        {"verify image.b", 0, "verified "},
+        {"verify image.b --address 0x1000", 1, "differs from " + path("image.b").string() + " at"},
+        {"read --image chip.bin", 0, "read 2097152 bytes into"},
+        {"read --image chip.bin", 1, "exists already and is kept"},
+        {"erase", 0, "erased 2097152 bytes"},
+        {"verify image.b", 1, "at 00000000: the board holds FF where the image has"},
+    };
+    for (const auto& step : steps) {
+        const Outcome r = cli(step.args);
+        EXPECT_EQ(r.status, step.status) << step.args << "\n" << r.err;
+        EXPECT_NE((r.out + r.err).find(step.said), std::string::npos) << step.args << "\n" << r.err;
+    }
+    EXPECT_EQ(ReadText(path("chip.bin")).substr(0, 0x1000),
+              ReadText(path("image.b")).substr(0, 0x1000));
+    EXPECT_EQ(ReadText(path("board.bin")), std::string(2u << 20, '\xFF'));
+}
+
 // The window's Init, on the board the environment names, offers the copy
 // by its name and block before it writes anything: No keeps it for the
 // next Init, Yes writes it back and removes it.
