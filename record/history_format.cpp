@@ -39,6 +39,14 @@ std::string TableCell(const std::string& s) {
     return out;
 }
 
+// Numbers stay numbers in JSON.
+bool Numeric(const char* column) {
+    const std::string c = column;
+    return c == "id" || c == "chip_size" || c == "image_size" || c == "address";
+}
+
+} // namespace
+
 std::string JsonString(const std::string& s) {
     std::string out = "\"";
     for (unsigned char c : s) {
@@ -55,14 +63,6 @@ std::string JsonString(const std::string& s) {
     }
     return out + "\"";
 }
-
-// Numbers stay numbers in JSON.
-bool Numeric(const char* column) {
-    const std::string c = column;
-    return c == "id" || c == "chip_size" || c == "image_size" || c == "address";
-}
-
-} // namespace
 
 const std::vector<Column>& Columns() {
     static const std::vector<Column> columns = {

@@ -9,6 +9,9 @@
 
 namespace plexmoor::record {
 
+// A JSON string of s: quotes, backslashes and control characters escaped.
+std::string JsonString(const std::string& s);
+
 std::string Csv(const std::vector<Entry>& rows);
 std::string Json(const std::vector<Entry>& rows);
 std::string Table(const std::vector<Entry>& rows);

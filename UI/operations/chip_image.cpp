@@ -1,6 +1,7 @@
 #include "chip_image.h"
 
 #include "backups.h"
+#include "operation_support.h"
 #include "operation_texts.h"
 #include "program_image.h"
 
@@ -10,43 +11,26 @@
 namespace plexmoor::ops {
 namespace {
 
-std::string Hex8(uint64_t value) {
-    char out[16];
-    std::snprintf(out, sizeof out, "%08llx", static_cast<unsigned long long>(value));
-    return out;
-}
-
 // One row from its start to its close, with the outcome's own message.
 class Row {
   public:
     Row(Session& session, record::Operation what, const std::string& image,
         const std::string* bytes)
-        : session_(session), mark_(session.transcript().mark()) {
-        record::Entry e;
-        const Board& board = session.board();
-        e.operation = what;
-        e.bridge = board.chosen();
-        e.chip_id = board.chip().idText();
-        if (board.chip().size != 0) e.chip_size = static_cast<int64_t>(board.chip().size);
-        begun_ = session.record().begin(e, image, bytes);
+        : session_(session), ending_(session) {
+        begun_ = session.record().begin(BoardRow(session, what), image, bytes);
     }
     bool begun() const { return begun_; }
     Outcome end(Result result, std::string summary) {
-        Outcome out;
-        out.result = result;
-        out.messages = session_.transcript().since(mark_);
-        out.summary = std::move(summary);
+        Outcome out = ending_(result, std::move(summary));
         out.row = session_.record().row();
-        record::Closing closing;
-        closing.result = result == Result::Done ? record::Result::Done : record::Result::Failed;
-        closing.message = result == Result::Done ? out.summary : out.reason();
-        session_.record().finish(closing);
+        const bool done = result == Result::Done;
+        session_.record().finish(ClosingOf(session_, done, done ? out.summary : out.reason()));
         return out;
     }
 
   private:
     Session& session_;
-    std::size_t mark_;
+    Ending ending_;
     bool begun_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "configuration_operations.h"
 
+#include "operation_support.h"
 #include "operation_texts.h"
 #include "program_image.h"
 #include "serial_numbers.h"
@@ -11,51 +12,6 @@
 namespace plexmoor::ops {
 namespace {
 
-std::string Format(std::string_view format, const std::string& a, const std::string& b = {}) {
-    std::vector<char> out(format.size() + a.size() + b.size() + 1);
-    std::snprintf(out.data(), out.size(), std::string(format).c_str(), a.c_str(), b.c_str());
-    return out.data();
-}
-
-record::Entry RowOf(Session& session, record::Operation what) {
-    record::Entry e;
-    const Board& board = session.board();
-    e.operation = what;
-    e.bridge = board.chosen();
-    e.chip_id = board.chip().idText();
-    if (board.chip().size != 0) e.chip_size = static_cast<int64_t>(board.chip().size);
-    return e;
-}
-
-record::Closing ClosingOf(Session& session, bool done, const std::string& message,
-                          const std::string& board_serial = {}) {
-    record::Closing c;
-    c.result = done ? record::Result::Done : record::Result::Failed;
-    c.message = message;
-    c.board_serial = board_serial;
-    c.chip_id = session.board().chip().idText();
-    if (session.board().chip().size != 0)
-        c.chip_size = static_cast<int64_t>(session.board().chip().size);
-    return c;
-}
-
-// An outcome that collects what was told since it began.
-class Ending {
-  public:
-    explicit Ending(Session& session) : session_(session), mark_(session.transcript().mark()) {}
-    Outcome operator()(Result result, std::string summary = {}) {
-        out.result = result;
-        out.messages = session_.transcript().since(mark_);
-        out.summary = std::move(summary);
-        return out;
-    }
-    Outcome out;
-
-  private:
-    Session& session_;
-    std::size_t mark_;
-};
-
 // The serial for the board, reserved in the record where there is one.
 // Nothing when it was refused (told).
 std::optional<std::string> ChooseSerial(Session& session, Configuration& config,
@@ -64,7 +20,7 @@ std::optional<std::string> ChooseSerial(Session& session, Configuration& config,
     ProductionRecord& record = session.record();
     const Date today = session.services().today();
     const std::string day = SerialDay(today);
-    const record::Entry e = RowOf(session, r.what);
+    const record::Entry e = BoardRow(session, r.what);
     const bool weighed = record.active() && held_read && WellFormedSerial(held);
     switch (r.source) {
     case SerialSource::Typed: {
@@ -167,7 +123,7 @@ Outcome LoadFromFlash(Session& session, Configuration& config) {
     ProductionRecord& record = session.record();
     // A read never waits for the record: the row is left out where it cannot
     // be begun (the record said so).
-    const bool row = record.begin(RowOf(session, record::Operation::LoadFromFlash));
+    const bool row = record.begin(BoardRow(session, record::Operation::LoadFromFlash));
     ended.out.row = row ? record.row() : 0;
     // A read the library could not trust has been told; the tables are not
     // the board's and are not shown as if they were.

@@ -2,6 +2,7 @@
 
 #include "backups.h"
 #include "image_copy.h"
+#include "operation_support.h"
 #include "operation_texts.h"
 
 #include <cstdio>
@@ -12,19 +13,8 @@
 namespace plexmoor::ops {
 namespace {
 
-std::string Hex8(uint64_t value) {
-    char out[16];
-    std::snprintf(out, sizeof out, "%08llx", static_cast<unsigned long long>(value));
-    return out;
-}
-
 record::Entry RowOf(Session& session, const FlashRequest& r) {
-    record::Entry e;
-    const Board& board = session.board();
-    e.operation = r.what;
-    e.bridge = board.chosen();
-    e.chip_id = board.chip().idText();
-    if (board.chip().size != 0) e.chip_size = static_cast<int64_t>(board.chip().size);
+    record::Entry e = BoardRow(session, r.what);
     e.address = r.address;
     e.mode = r.forced ? "forced" : r.fast ? "fast" : "exact";
     return e;

@@ -1,7 +1,9 @@
 #include "station.h"
 
 #include "configuration_operations.h"
+#include "history_format.h"
 #include "image_copy.h"
+#include "operation_support.h"
 #include "operation_texts.h"
 #include "program_image.h"
 
@@ -30,22 +32,7 @@ constexpr StepName_ kSteps[] = {
 
 constexpr std::string_view kLinePrefix = "@station ";
 
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04x", c);
-            out += esc;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
+using record::JsonString;
 
 } // namespace
 
@@ -57,14 +44,8 @@ std::string_view StepName(StationStep step) {
 
 Outcome StationBoard(Session& session, Configuration& config, const StationRequest& r,
                      RunView& view) {
-    Outcome out;
-    const std::size_t mark = session.transcript().mark();
-    auto ended = [&](Result result, std::string summary) {
-        out.result = result;
-        out.messages = session.transcript().since(mark);
-        out.summary = std::move(summary);
-        return out;
-    };
+    Ending ended(session);
+    Outcome& out = ended.out;
     if (!BoardReady(session)) return ended(Result::Refused, {});
     // What the board holds before the image covers its block: a board put
     // back on keeps its serial where the record knows it as its own.
