@@ -6,6 +6,9 @@
 namespace vboard {
 namespace {
 
+// The chip's commands as its datasheet gives them, kept apart from the
+// library's table on purpose: the model answers what a part would, so a
+// wrong opcode in the library fails here instead of being agreed with.
 enum Opcode : uint8_t {
     kWriteStatus = 0x01,
     kPageProgram = 0x02,

@@ -1,6 +1,8 @@
 // The virtual board: an MPSSE bridge with an SPI NOR flash behind it, for
-// tests and demos where no hardware is attached. One board per process; the
-// D2XX stand-in talks to it whenever one is attached.
+// tests and demos where no hardware is attached. A process may attach
+// several, one behind each listed bridge (FTD2XX_VIRTUAL_BOARDS), and a
+// bridge's socket may change its board while it runs; the D2XX stand-in
+// talks to them whenever one is attached.
 #pragma once
 
 #include <array>
